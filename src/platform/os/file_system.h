@@ -1,0 +1,54 @@
+// The file system with Windows path rules on POSIX: '\' and '/' both separate segments
+// (a 0x5C byte that is the trail byte of a double-byte character is not a separator).
+// Every call that fails records errno as the thread's last error (lasterror.h).
+#ifndef ZAN_PLATFORM_OS_FILE_SYSTEM_H_
+#define ZAN_PLATFORM_OS_FILE_SYSTEM_H_
+
+#include <memory>
+#include <string>
+#include <string_view>
+
+namespace zan::os {
+
+// The path with every separating backslash turned into '/'.
+std::string ToNativePath(std::string_view path);
+// Existence of a file or directory (no access check).
+bool PathExists(std::string_view path);
+bool IsDirectory(std::string_view path);
+// One level; the parent must exist. False with the last error set on failure.
+bool CreateDirectory(std::string_view path);
+// An empty directory. False with the last error set on failure.
+bool RemoveDirectory(std::string_view path);
+bool DeleteFile(std::string_view path);
+// The absolute form of a path (native separators); the path itself when it cannot be resolved.
+std::string FullPath(std::string_view path);
+
+struct FindData {
+  std::string name;  // the entry's name, without its directory
+  bool isDirectory = false;
+};
+
+// A directory search in the manner of FindFirstFile/FindNextFile: the pattern is a
+// directory, a separator and a wildcard name ('*' any run, '?' one character, "*.*"
+// everything). A directory's search yields "." and ".." as well. The search is closed
+// on destruction.
+class DirectorySearch {
+ public:
+  explicit DirectorySearch(std::string_view pattern);
+  ~DirectorySearch();
+  DirectorySearch(const DirectorySearch&) = delete;
+  DirectorySearch& operator=(const DirectorySearch&) = delete;
+
+  // False when the search could not be started (directory missing: last error set).
+  bool ok() const;
+  // The next matching entry; false at the end.
+  bool Next(FindData& out);
+
+ private:
+  struct Impl;
+  std::unique_ptr<Impl> impl_;
+};
+
+}  // namespace zan::os
+
+#endif
