@@ -1,0 +1,79 @@
+// CDavADOManager: the engine's one access object for resources on the WebDAV server:
+// creation, deletion, copy, whole-content read and write, member listings, and the copy of
+// whole directory trees between a local directory and a server collection. Each operation
+// creates and releases its own platform objects; nothing survives between calls.
+#ifndef ZAN_DAV_DAVADOMANAGER_H_
+#define ZAN_DAV_DAVADOMANAGER_H_
+
+#include <string>
+
+#include "dav/DavHTTPManager.h"
+#include "xml/XMLSet.h"
+
+class CDavADOManager : public CDavHTTPManager {
+ public:
+  CDavADOManager() = default;
+  ~CDavADOManager() override = default;
+
+  // Creates parentUrl + "/" + name, a collection or an empty resource; an existing name fails.
+  bool CreateItem(const std::string& parentUrl, const std::string& name, bool collection);
+  // Opens a record at url with the given create options, mode and open options.
+  bool CreateItem(const std::string& url, long createOptions, long mode, long openOptions);
+  // Deletes the resource (a collection with everything in it). A COM failure writes
+  // "Description = '<description>'\n" to standard output and is passed on.
+  bool DeleteItem(const std::string& url);
+  // The text before the last "/" (empty when there is none).
+  std::string GetParentUrl(const std::string& url);
+  // Copies sourceUrl to destinationUrl (server or "file://" URLs) through a record opened at
+  // recordUrl; copyOptions 1 overwrites.
+  bool Copy(const std::string& recordUrl, const std::string& sourceUrl, const std::string& destinationUrl,
+            const std::string& user, const std::string& password, long copyOptions);
+  // The whole content of a resource, byte for byte.
+  std::string GetFileStream(const std::string& url);
+  // Replaces the whole content of a resource by text.
+  bool SetFileStream(const std::string& url, const std::string& text);
+  // Appends one inner set per member of the collection (itself excluded) to result.
+  bool FindChildrenProperties(const std::string& url, XMLSet& request, XMLSet& result);
+  bool setResourceProperties(const std::string& url, const std::string& xmlText);
+  using CDavHTTPManager::findResourceProperties;
+
+  // Guarding a read-modify-write of one resource against other writers.
+  // An exclusive write lock (Depth 0) held for at most timeoutSeconds: the lock token, or ""
+  // when the server does not offer locking. A resource locked by another client raises
+  // code 423 (kLocked) at once; callers decide whether to wait and try again.
+  std::string LockItem(const std::string& url, int timeoutSeconds);
+  // Releases a lock taken with LockItem; never throws (a lock that cannot be released expires).
+  bool UnlockItem(const std::string& url, const std::string& lockToken) noexcept;
+  // GetFileStream that also gives the resource's ETag when the server reports a strong one
+  // ("" otherwise: missing or weak).
+  std::string GetFileStream(const std::string& url, std::string& strongEtag);
+  // SetFileStream under a lock token (sent in the If header) or, when ifMatch is not empty,
+  // only if the resource still has that ETag: a changed resource raises code 412
+  // (kPreconditionFailed).
+  struct WriteCondition {
+    std::string lockToken;
+    std::string ifMatch;
+  };
+  bool SetFileStream(const std::string& url, const std::string& text, const WriteCondition& condition);
+
+  // Directory tree transfer. A path that begins with "http://" is on the server.
+  bool DirUploadDownload(const std::string& recordUrl, const std::string& source, const std::string& destination,
+                         const std::string& parameterFile, const std::string& defaultCfg, long copyOptions);
+  bool DirUploadDownload(const std::string& recordUrl, XMLSet& entry, const std::string& destination,
+                         const std::string& parameterFile, const std::string& defaultCfg, long copyOptions);
+  bool FindFiles(const std::string& path, XMLSet& listing);
+  bool FindFilesLocal(const std::string& directory, XMLSet& listing);
+  bool FindFilesDav(const std::string& url, XMLSet& listing);
+  bool CreateDir(const std::string& path);
+  bool CreateDirDav(const std::string& url);
+  bool CreateDirLocalIfNeeded(const std::string& path);
+  static bool IsHttpUrl(const std::string& path);
+  static bool IsUsrFile(const std::string& path);
+  static std::string GetSeparator(const std::string& path);
+  static void ReadFileEntry(XMLSet& entry, std::string& fileName, std::string& fullFileName,
+                            std::string& urlFileName, bool& isDir, bool& isDirDots);
+  static void AddFileEntry(XMLSet& entry, const std::string& fileName, const std::string& fullFileName,
+                           const std::string& urlFileName, bool isDir, bool isDirDots);
+};
+
+#endif

@@ -1,0 +1,53 @@
+// CDavHTTPManager: reads and writes WebDAV properties with raw PROPPATCH / PROPFIND requests
+// built from item sets, and turns multistatus replies back into item sets. Stateless apart
+// from the process-wide memory of which servers refuse the "1,noroot" depth. Every call
+// blocks on the caller's thread until the whole reply has arrived.
+#ifndef ZAN_DAV_DAVHTTPMANAGER_H_
+#define ZAN_DAV_DAVHTTPMANAGER_H_
+
+#include <string>
+#include <vector>
+
+#include "xml/XMLSet.h"
+
+class CDavHTTPManager {
+ public:
+  CDavHTTPManager() = default;
+  virtual ~CDavHTTPManager() = default;
+
+  // PROPPATCH: every item of the item-set text becomes a property (namespace "DAV:") of the
+  // resource. True after a 207 reply; false when the send reports a success status other
+  // than S_OK. Another status raises "Dav Unknown Error. " + url (code 1); a COM error is
+  // shown in the error alert and passed on unchanged.
+  bool setResourceProperties(const std::string& url, const std::string& xmlText);
+
+  // PROPFIND with the given Depth ("0", or "1,noroot" for the members of a collection
+  // without the collection itself). One inner set per resource whose properties were found
+  // is appended to result. 404 raises code 404 "The item you requested was not found. " +
+  // url; another status but 207 raises "Dav Unknown Error. " (code 1).
+  bool findResourceProperties(const std::u16string& url, const std::u16string& xmlText, const std::u16string& depth,
+                              XMLSet& result);
+
+  // Fills props from the children of one multistatus response element: the properties of its
+  // propstat whose status is "HTTP/1.1 200 OK", named without prefix. False when none.
+  bool readResponseProperties(XMLSet& response, XMLSet& props);
+
+  // The text after the last ':' of a qualified name; the name itself without ':'.
+  static std::string removeNamespacePrefix(const std::string& name);
+
+  // COPY of source to destination, showing the reply in two error alerts.
+  bool Copy(const std::string& sourceUrl, const std::string& destinationUrl);
+
+ protected:
+  // One member of a collection listing: its href (decoded path) and its found properties.
+  struct Member {
+    std::string href;
+    bool collection = false;  // resourcetype holds a collection
+    XMLSet props;
+  };
+  // PROPFIND Depth "1,noroot" for url's members (the collection itself left out), asking for
+  // the items of requestXml plus resourcetype.
+  std::vector<Member> listMembers(const std::string& url, const std::string& requestXml);
+};
+
+#endif
