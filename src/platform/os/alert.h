@@ -1,0 +1,30 @@
+// The error alert: the system's modal "ZAN" message box, here a replaceable sink. By
+// default it writes one line to standard error; a host or a test may install its own.
+#ifndef ZAN_PLATFORM_OS_ALERT_H_
+#define ZAN_PLATFORM_OS_ALERT_H_
+
+#include <functional>
+#include <string>
+#include <string_view>
+
+namespace zan::os {
+
+constexpr std::string_view kAlertCaption = "ZAN";
+
+using AlertSink = std::function<void(std::string_view caption, std::string_view text)>;
+
+// Shows text with the caption "ZAN" through the current sink, on the calling thread; returns
+// when the sink returns. Any thread.
+void ShowErrorAlert(std::string_view text);
+// Installs sink (an empty one installs the default) and returns the previous sink, which is
+// never empty. Any thread; a sink already running finishes with its own code.
+AlertSink SetAlertSink(AlertSink sink);
+// The default sink: caption + ": " + text on one line of standard error, each run of line
+// breaks (CR, LF) inside the text shown as one blank and those at its ends dropped.
+void DefaultAlertSink(std::string_view caption, std::string_view text);
+// The one-line form the default sink writes, without its final line feed.
+std::string AlertLine(std::string_view caption, std::string_view text);
+
+}  // namespace zan::os
+
+#endif

@@ -1,0 +1,227 @@
+#include "platform/os/profile.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <cerrno>
+#include <climits>
+#include <cstdlib>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include "platform/os/codepage.h"
+#include "platform/os/file_system.h"
+#include "platform/os/lasterror.h"
+
+namespace zan::os {
+
+namespace {
+
+std::mutex g_profileMutex;
+
+bool Fail(int error) {
+  SetLastError(static_cast<uint32_t>(error));
+  return false;
+}
+
+bool IsBlank(char c) { return c == ' ' || c == '\t'; }
+
+std::string_view Trim(std::string_view s) {
+  while (!s.empty() && (IsBlank(s.front()) || s.front() == '\r')) s.remove_prefix(1);
+  while (!s.empty() && (IsBlank(s.back()) || s.back() == '\r')) s.remove_suffix(1);
+  return s;
+}
+
+// Case-insensitive for ASCII letters; the two bytes of a double-byte character compare exactly.
+bool SameName(std::string_view a, std::string_view b) {
+  if (a.size() != b.size()) return false;
+  for (size_t i = 0; i < a.size(); ++i) {
+    const unsigned char x = static_cast<unsigned char>(a[i]);
+    const unsigned char y = static_cast<unsigned char>(b[i]);
+    if (IsDBCSLeadByte(x)) {
+      if (x != y || (i + 1 < a.size() && a[i + 1] != b[i + 1])) return false;
+      ++i;
+      continue;
+    }
+    const auto fold = [](unsigned char c) { return (c >= 'A' && c <= 'Z') ? c - 'A' + 'a' : c; };
+    if (fold(x) != fold(y)) return false;
+  }
+  return true;
+}
+
+struct Line {
+  size_t begin;  // offset of the line's text
+  size_t size;   // text without the line end
+  size_t eol;    // bytes of the line end (0 for a last line without one)
+};
+
+std::vector<Line> SplitLines(const std::string& text) {
+  std::vector<Line> lines;
+  size_t pos = 0;
+  while (pos < text.size()) {
+    const size_t nl = text.find('\n', pos);
+    if (nl == std::string::npos) {
+      lines.push_back({pos, text.size() - pos, 0});
+      break;
+    }
+    const bool cr = nl > pos && text[nl - 1] == '\r';
+    lines.push_back({pos, nl - pos - (cr ? 1 : 0), cr ? 2u : 1u});
+    pos = nl + 1;
+  }
+  return lines;
+}
+
+// The section name of a "[name]" line, or false.
+bool SectionName(std::string_view line, std::string_view& name) {
+  line = Trim(line);
+  if (line.empty() || line.front() != '[') return false;
+  const size_t close = line.find(']');
+  if (close == std::string_view::npos) return false;
+  name = Trim(line.substr(1, close - 1));
+  return true;
+}
+
+bool ReadWhole(const std::string& path, std::string& out, bool& exists) {
+  const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) {
+    if (errno == ENOENT) {
+      exists = false;
+      return true;
+    }
+    return Fail(errno);
+  }
+  exists = true;
+  char buf[8192];
+  for (;;) {
+    const ssize_t n = read(fd, buf, sizeof buf);
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      const int e = errno;
+      close(fd);
+      return Fail(e);
+    }
+    if (n == 0) break;
+    out.append(buf, static_cast<size_t>(n));
+  }
+  close(fd);
+  return true;
+}
+
+// Writes text to a fresh file beside path and renames it over path.
+bool ReplaceFile(const std::string& path, const std::string& text, const struct stat* old) {
+  static std::atomic<unsigned> counter{0};
+  std::string temp;
+  int fd = -1;
+  for (int attempt = 0; attempt < 100 && fd < 0; ++attempt) {
+    temp = path + ".zan" + std::to_string(getpid()) + "." + std::to_string(counter++) + ".tmp";
+    fd = open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+    if (fd < 0 && errno != EEXIST) return Fail(errno);
+  }
+  if (fd < 0) return Fail(EEXIST);
+  int error = 0;
+  if (old && fchmod(fd, old->st_mode & 07777) != 0) error = errno;
+  for (size_t done = 0; error == 0 && done < text.size();) {
+    const ssize_t n = write(fd, text.data() + done, text.size() - done);
+    if (n < 0) {
+      if (errno != EINTR) error = errno;
+      continue;
+    }
+    done += static_cast<size_t>(n);
+  }
+  if (error == 0 && fsync(fd) != 0) error = errno;
+  if (close(fd) != 0 && error == 0) error = errno;
+  if (error == 0 && rename(temp.c_str(), path.c_str()) != 0) error = errno;
+  if (error != 0) {
+    unlink(temp.c_str());
+    return Fail(error);
+  }
+  return true;
+}
+
+bool Valid(std::string_view s) { return s.find_first_of("\r\n") == std::string_view::npos && !s.empty(); }
+
+}  // namespace
+
+bool WritePrivateProfileString(std::string_view section, std::string_view key, std::string_view value,
+                               std::string_view fileName) {
+  section = Trim(section);
+  key = Trim(key);
+  // A name or value holding a line break would write lines of its own.
+  if (!Valid(section) || !Valid(key) || section.find(']') != std::string_view::npos ||
+      key.find('=') != std::string_view::npos || value.find_first_of("\r\n") != std::string_view::npos ||
+      fileName.empty() || fileName.find('\0') != std::string_view::npos) {
+    return Fail(EINVAL);
+  }
+  std::string path = ToNativePath(fileName);
+  // Replacing a symbolic link would cut it off its file: write the file it names.
+  struct stat st;
+  if (lstat(path.c_str(), &st) == 0 && S_ISLNK(st.st_mode)) {
+    std::unique_ptr<char, decltype(&free)> real(realpath(path.c_str(), nullptr), &free);
+    if (!real) return Fail(errno);
+    path = real.get();
+  }
+
+  std::lock_guard<std::mutex> lock(g_profileMutex);
+  std::string text;
+  bool exists = false;
+  if (!ReadWhole(path, text, exists)) return false;
+  struct stat old;
+  const bool haveOld = exists && stat(path.c_str(), &old) == 0;
+
+  const size_t firstNl = text.find('\n');
+  const std::string eol = firstNl == std::string::npos || (firstNl > 0 && text[firstNl - 1] == '\r') ? "\r\n" : "\n";
+  const std::vector<Line> lines = SplitLines(text);
+  const auto lineText = [&](const Line& l) { return std::string_view(text).substr(l.begin, l.size); };
+
+  size_t header = lines.size();
+  for (size_t i = 0; i < lines.size(); ++i) {
+    std::string_view name;
+    if (SectionName(lineText(lines[i]), name) && SameName(name, section)) {
+      header = i;
+      break;
+    }
+  }
+
+  std::string result;
+  if (header == lines.size()) {
+    result = text;
+    if (!result.empty() && result.back() != '\n') result += eol;
+    result.append("[").append(section).append("]").append(eol);
+    result.append(key).append("=").append(value).append(eol);
+  } else {
+    size_t lastFilled = header;  // the section's last non-blank line
+    size_t end = header + 1;     // first line after the section
+    for (; end < lines.size(); ++end) {
+      std::string_view name;
+      const std::string_view line = lineText(lines[end]);
+      if (SectionName(line, name)) break;
+      if (!Trim(line).empty()) lastFilled = end;
+      const std::string_view trimmed = Trim(line);
+      const size_t eq = trimmed.find('=');
+      if (trimmed.empty() || trimmed.front() == ';' || eq == std::string_view::npos) continue;
+      if (!SameName(Trim(trimmed.substr(0, eq)), key)) continue;
+      // Keep the key text, '=' and the blanks after it; replace the rest of the line.
+      size_t valueBegin = line.find('=') + 1;
+      while (valueBegin < line.size() && IsBlank(line[valueBegin])) ++valueBegin;
+      if (line.substr(valueBegin) == value) return true;
+      const Line& l = lines[end];
+      result = text.substr(0, l.begin + valueBegin);
+      result.append(value);
+      result.append(text, l.begin + l.size, std::string::npos);
+      return ReplaceFile(path, result, haveOld ? &old : nullptr);
+    }
+    const Line& after = lines[lastFilled];
+    const size_t cut = after.begin + after.size + after.eol;
+    result = text.substr(0, cut);
+    if (after.eol == 0) result += eol;
+    result.append(key).append("=").append(value).append(eol);
+    result.append(text, cut, std::string::npos);
+  }
+  return ReplaceFile(path, result, haveOld ? &old : nullptr);
+}
+
+}  // namespace zan::os
