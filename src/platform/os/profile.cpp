@@ -148,10 +148,11 @@ bool Valid(std::string_view s) { return s.find_first_of("\r\n") == std::string_v
 
 bool WritePrivateProfileString(std::string_view section, std::string_view key, std::string_view value,
                                std::string_view fileName) {
+  // A name or value holding a line break would write lines of its own.
+  if (!Valid(section) || !Valid(key)) return Fail(EINVAL);
   section = Trim(section);
   key = Trim(key);
-  // A name or value holding a line break would write lines of its own.
-  if (!Valid(section) || !Valid(key) || section.find(']') != std::string_view::npos ||
+  if (section.empty() || key.empty() || section.find(']') != std::string_view::npos ||
       key.find('=') != std::string_view::npos || value.find_first_of("\r\n") != std::string_view::npos ||
       fileName.empty() || fileName.find('\0') != std::string_view::npos) {
     return Fail(EINVAL);
