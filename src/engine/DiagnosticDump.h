@@ -1,0 +1,31 @@
+// Diagnostic dumps of documents into a fixed directory, switched on at build time by the
+// compile definition ZAN_DIAGNOSTIC_DUMPS (off by default). Off, callers skip them under
+// `if constexpr`, so nothing is written and the server is not touched. On, a dump that
+// cannot be written is dropped: a dump never changes an operation's outcome.
+#ifndef ZAN_ENGINE_DIAGNOSTICDUMP_H_
+#define ZAN_ENGINE_DIAGNOSTICDUMP_H_
+
+#include <string>
+
+#include "xml/XMLSet.h"
+#include "xml/ZANDataEntity.h"
+
+namespace zan::engine {
+
+#ifdef ZAN_DIAGNOSTIC_DUMPS
+inline constexpr bool kDiagnosticDumps = true;
+#else
+inline constexpr bool kDiagnosticDumps = false;
+#endif
+
+// The fixed directory; it must exist for dumps to be written.
+inline constexpr char kDumpDirectory[] = "/tmp/zanclient-dumps/";
+
+// Writes the entity's document to kDumpDirectory + baseName + ".xml".
+void DumpDocument(CZANDataEntity& entity, const std::string& baseName) noexcept;
+// Writes the set's document to kDumpDirectory + baseName + ".xml".
+void DumpSet(XMLSet& set, const std::string& baseName) noexcept;
+
+}  // namespace zan::engine
+
+#endif

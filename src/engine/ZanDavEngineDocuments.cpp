@@ -1,0 +1,124 @@
+// CZanDavEngine: reading the MBP and project-information documents, and updating them by
+// merging a client's marked changes into the stored document under a lock.
+#include "base/FileUtils.h"
+#include "base/GenException.h"
+#include "engine/DiagnosticDump.h"
+#include "engine/DocumentUpdate.h"
+#include "engine/RepositoryNames.h"
+#include "engine/ZanDavEngine.h"
+#include "xml/ZANDataEntity.h"
+
+namespace {
+constexpr char kClass[] = "CZanDavEngine";
+
+// Merge arguments: the client marks changed elements with dirty="1"; MERGE_ADD alone.
+constexpr char kMarkerAttribute[] = "dirty";
+constexpr char kMarkerValue[] = "1";
+constexpr long kMergeFlags = 2;
+
+struct DumpNames {
+  const char* changed;
+  const char* stored;
+  const char* merged;
+  const char* afterChange;
+};
+constexpr DumpNames kMbpDumps{"SetBusinessProcessMBP_new", "SetBusinessProcessMBP_old",
+                              "SetBusinessProcessMBP_Merged", "SetBusinessProcessMBP_afterChange"};
+constexpr DumpNames kMprDumps{"SetBusinessProcessMPR_new", "SetBusinessProcessMPR_old",
+                              "SetBusinessProcessMPR_Merged", "SetBusinessProcessMPR_afterChange"};
+
+// Reads the stored document at url, merges changed into it, stamps lastmodified, writes the
+// result and loads it into response. The document is locked from the read to the write, so a
+// concurrent update of another client is never lost; without locking the write is made
+// conditional on the strong ETag of the read and repeated on a fresh read while another
+// writer changes the document. False when the write step returns false (response untouched).
+template <class Entity>
+bool UpdateDocument(CDavADOManager& dav, const std::string& url, const Entity& changed, XMLSet& response,
+                    const zan::engine::UpdatePolicy& policy, const DumpNames& dumps) {
+  std::string merged;
+  {
+    zan::engine::DocumentLock lock(dav, url, policy);
+    for (int attempt = 1;; ++attempt) {
+      std::string etag;
+      const std::string stored = dav.GetFileStream(url, etag);
+      Entity current;
+      Entity changedCopy(changed);  // shares the client's document, which gains merge keys
+      current.loadXml(stored);
+      if constexpr (zan::engine::kDiagnosticDumps) {
+        zan::engine::DumpDocument(changedCopy, dumps.changed);
+        zan::engine::DumpDocument(current, dumps.stored);
+      }
+      current.mergeChanges(changedCopy, kMarkerAttribute, kMarkerValue, kMergeFlags);
+      current.setLastModified(GetTimeStamp());
+      merged = current.getXml();
+      CDavADOManager::WriteCondition condition;
+      condition.lockToken = lock.token();
+      if (condition.lockToken.empty()) condition.ifMatch = etag;
+      try {
+        if (!dav.SetFileStream(url, merged, condition)) return false;
+      } catch (CGenException& e) {
+        if (e.GetErrorCode() != zan::err::kPreconditionFailed || !condition.lockToken.empty()) throw;
+        if (attempt < policy.writeAttempts) continue;  // changed since the read: merge again
+        e.Rethrow("The document kept changing during the update: " + url, e.GetErrorCode(), kClass,
+                  "UpdateDocument");
+      }
+      if constexpr (zan::engine::kDiagnosticDumps) zan::engine::DumpDocument(current, dumps.merged);
+      break;
+    }
+  }
+  response.loadXml(merged);
+  if constexpr (zan::engine::kDiagnosticDumps) {
+    XMLSet afterChange;
+    afterChange.loadXml(dav.GetFileStream(url));
+    zan::engine::DumpSet(afterChange, dumps.afterChange);
+  }
+  return true;
+}
+}  // namespace
+
+bool CZanDavEngine::GetBusinessProcessMBP(const std::string& businessProcessId, CMBPEntity& entity) {
+  const std::string url = CFileUtils::ToForwardSlashes(GetItemUrl(businessProcessId) + "/" + zan::repo::kMbpFile);
+  try {
+    verifyConnection();
+    entity.loadXml(m_davManager.GetFileStream(url));
+    entity.setBPId(businessProcessId);
+    if constexpr (zan::engine::kDiagnosticDumps) zan::engine::DumpDocument(entity, "GetBusinessProcessMBP");
+    return true;
+  } catch (CGenException& e) {
+    e.Rethrow(e.GetErrorDescription(), e.GetErrorCode(), kClass, "GetBusinessProcessMBP");
+  }
+}
+
+bool CZanDavEngine::GetProjectInfo(const std::string& projectId, CProjectInfoEntity& entity) {
+  const std::string url = GetItemUrl(projectId) + "/" + zan::repo::kMprFile;
+  try {
+    verifyConnection();
+    entity.loadXml(m_davManager.GetFileStream(url));
+    entity.setProjectName(projectId);
+    return true;
+  } catch (CGenException& e) {
+    e.Rethrow(e.GetErrorDescription(), e.GetErrorCode(), kClass, "GetProjectInfo");
+  }
+}
+
+bool CZanDavEngine::SetBusinessProcessMBP(const std::string& businessProcessId, const CMBPEntity& changed,
+                                          XMLSet& response) {
+  const std::string url = GetItemUrl(businessProcessId) + "/" + zan::repo::kMbpFile;
+  try {
+    verifyConnection();
+    return UpdateDocument(m_davManager, url, changed, response, m_updatePolicy, kMbpDumps);
+  } catch (CGenException& e) {
+    e.Rethrow(e.GetErrorDescription(), e.GetErrorCode(), kClass, "SetBusinessProcessMBP");
+  }
+}
+
+bool CZanDavEngine::SetProjectInfo(const std::string& projectId, const CProjectInfoEntity& changed,
+                                   XMLSet& response) {
+  const std::string url = GetItemUrl(projectId) + "/" + zan::repo::kMprFile;
+  try {
+    verifyConnection();
+    return UpdateDocument(m_davManager, url, changed, response, m_updatePolicy, kMprDumps);
+  } catch (CGenException& e) {
+    e.Rethrow(e.GetErrorDescription(), e.GetErrorCode(), kClass, "SetProjectInfo");
+  }
+}

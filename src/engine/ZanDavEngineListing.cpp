@@ -1,0 +1,31 @@
+// CZanDavEngine: listing the projects and the children of a node.
+#include "base/GenException.h"
+#include "engine/RepositoryNames.h"
+#include "engine/ZanDavEngine.h"
+#include "platform/com/com_error.h"
+
+namespace {
+constexpr char kClass[] = "CZanDavEngine";
+}  // namespace
+
+bool CZanDavEngine::GetChildren(const std::string& parentId, XMLSet& response) {
+  verifyConnection();
+  const std::string url = GetItemUrl(parentId);
+  XMLSet request;
+  request.addItem(zan::repo::kName, "");
+  request.addItem(zan::repo::kNodeType, "");
+  request.addItem(zan::repo::kHasChildren, "");
+  try {
+    if (!m_davManager.FindChildrenProperties(url, request, response)) return false;
+    // No listed children: repair the node's own flag.
+    if (response.getCount() == 0) RefreshHasChildren(url);
+    return true;
+  } catch (const _com_error& e) {
+    throw CGenException(e, kClass, "GetChildren");
+  } catch (CGenException& e) {
+    if (e.GetErrorCode() == zan::err::kDavNotFound) throw CGenException("Item wasn't found.", zan::err::kItemNotFound, "", "");
+    e.Rethrow(e.GetErrorDescription(), e.GetErrorCode(), kClass, "GetChildren");
+  }
+}
+
+bool CZanDavEngine::GetProjects(XMLSet& response) { return GetChildren("", response); }
