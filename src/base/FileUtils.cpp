@@ -1,0 +1,163 @@
+#include "base/FileUtils.h"
+
+#include <cstring>
+
+#include "base/GenException.h"
+#include "platform/os/codepage.h"
+#include "platform/os/file_system.h"
+
+namespace {
+
+bool IsLead(char c) { return zan::os::IsDBCSLeadByte(static_cast<unsigned char>(c)); }
+
+// Index of the last byte c that is not part of a double-byte character, or -1.
+int ReverseFind(std::string_view path, char c) {
+  int last = -1;
+  for (size_t i = 0; i < path.size();) {
+    if (IsLead(path[i])) {
+      i += 2;
+      continue;
+    }
+    if (path[i] == c) last = static_cast<int>(i);
+    ++i;
+  }
+  return last;
+}
+
+std::string Replace(std::string_view path, char from, char to) {
+  std::string out(path);
+  for (size_t i = 0; i < out.size();) {
+    if (IsLead(out[i])) {
+      i += 2;
+      continue;
+    }
+    if (out[i] == from) out[i] = to;
+    ++i;
+  }
+  return out;
+}
+
+[[noreturn]] void Unknown(const char* operation) {
+  throw CGenException(std::string(operation) + " -- Unknown error", zan::err::kLocalFailure, "", "");
+}
+
+}  // namespace
+
+int CFileUtils::FindBackSlash(std::string_view path) {
+  try {
+    for (size_t i = 0; i < path.size();) {
+      if (IsLead(path[i])) {
+        i += 2;
+        continue;
+      }
+      if (path[i] == '\\') return static_cast<int>(i);
+      ++i;
+    }
+    return -1;
+  } catch (...) {
+    Unknown("FindBackSlash");
+  }
+}
+
+const char* CFileUtils::FindBackSlash(const char* path) {
+  try {
+    if (!path) return nullptr;
+    for (const char* p = path; *p;) {
+      if (IsLead(*p)) {
+        if (!*++p) break;  // a lead byte without its trail byte ends the string
+        ++p;
+        continue;
+      }
+      if (*p == '\\') return p;
+      ++p;
+    }
+    return nullptr;
+  } catch (...) {
+    Unknown("FindBackSlash");
+  }
+}
+
+int CFileUtils::ReverseFindBackSlash(std::string_view path) {
+  try {
+    if (path.empty()) return -1;
+    const int last = ReverseFind(path, '\\');
+    if (last <= 0) return last;
+    // Walk forward from backslash to backslash; the last one reached is the answer.
+    const int length = static_cast<int>(path.size());
+    int position = -1;
+    while (position < length - 1) {
+      const int found = FindBackSlash(path.substr(static_cast<size_t>(position + 1)));
+      if (found < 0) break;
+      position = position == -1 ? found : position + found + 1;
+    }
+    return position;
+  } catch (...) {
+    Unknown("ReverseFindBackSlash");
+  }
+}
+
+bool CFileUtils::IsBackSlashRight(std::string_view path) {
+  try {
+    if (path.empty()) return false;
+    return static_cast<int>(path.size()) == ReverseFindBackSlash(path) + 1;
+  } catch (...) {
+    Unknown("IsBackSlashRight");
+  }
+}
+
+bool CFileUtils::FileExists(const std::string& path) {
+  try {
+    std::string name = path;
+    while (IsBackSlashRight(name)) name.pop_back();
+    return zan::os::PathExists(name);
+  } catch (CGenException& e) {
+    e.Rethrow("FileExists", zan::err::kLocalFailure, "", "");
+  } catch (...) {
+    Unknown("FileExists");
+  }
+}
+
+bool CFileUtils::FileExists(const char* path) { return path ? FileExists(std::string(path)) : false; }
+
+std::string CFileUtils::RemoveTrailingSlash(std::string_view path) {
+  if (path.empty()) return std::string();
+  const int last = static_cast<int>(path.size()) - 1;
+  if (ReverseFind(path, '\\') == last || ReverseFind(path, '/') == last) {
+    return std::string(path.substr(0, path.size() - 1));
+  }
+  return std::string(path);
+}
+
+std::string CFileUtils::ToForwardSlashes(std::string_view path) { return Replace(path, '\\', '/'); }
+
+std::string CFileUtils::ToBackSlashes(std::string_view path) { return Replace(path, '/', '\\'); }
+
+bool CFileUtils::DeleteDirectory(const char* path) {
+  try {
+    if (!path || !*path || !FileExists(path)) return true;
+    std::string prefix = path;
+    if (!IsBackSlashRight(prefix)) prefix += '\\';
+    {
+      zan::os::DirectorySearch search(prefix + "*");
+      if (!search.ok()) {
+        zan::os::RemoveDirectory(path);
+        return true;
+      }
+      zan::os::FindData entry;
+      while (search.Next(entry)) {
+        const std::string full = prefix + entry.name;
+        if (entry.isLink) {
+          zan::os::DeleteFile(full);  // the link itself, never what it points to
+        } else if (entry.isDirectory) {
+          if (entry.name != "." && entry.name != "..") DeleteDirectory(full.c_str());
+        } else {
+          zan::os::DeleteFile(full);
+        }
+      }
+    }
+    zan::os::RemoveDirectory(path);
+    return true;
+  } catch (...) {
+    return false;
+  }
+}
