@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <filesystem>
 
 #include "platform/os/codepage.h"
 #include "platform/os/lasterror.h"
@@ -115,6 +116,12 @@ TEST_F(ProfileTest, Failures) {
   ASSERT_EQ(mkdir((dir_ / "adir").c_str(), 0777), 0);
   EXPECT_FALSE(WritePrivateProfileString("General", "K", "v", dir_ / "adir"));
   EXPECT_EQ(zan::os::GetLastError(), static_cast<uint32_t>(EISDIR));
+  size_t entries = 0;
+  for (const auto& e : std::filesystem::directory_iterator(dir_.path())) {
+    (void)e;
+    ++entries;
+  }
+  EXPECT_EQ(entries, 1u);
 }
 
 }  // namespace

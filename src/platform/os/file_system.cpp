@@ -6,7 +6,6 @@
 #include <unistd.h>
 
 #include <cerrno>
-#include <climits>
 #include <filesystem>
 
 #include "platform/os/codepage.h"
@@ -174,9 +173,8 @@ struct DirCloser {
 
 struct DirectorySearch::Impl {
   std::unique_ptr<DIR, DirCloser> dir;
-  std::string directory;  // native directory path, ending in '/'
-  std::string name;       // the wildcard name
-  int dots = 0;           // how many of ".", ".." have been offered
+  std::string name;  // the wildcard name
+  int dots = 0;      // how many of ".", ".." have been offered
 };
 
 DirectorySearch::DirectorySearch(std::string_view pattern) : impl_(std::make_unique<Impl>()) {
@@ -187,11 +185,7 @@ DirectorySearch::DirectorySearch(std::string_view pattern) : impl_(std::make_uni
   std::string native;
   if (!Native(dir, native)) return;
   impl_->dir.reset(opendir(native.c_str()));
-  if (!impl_->dir) {
-    Failed();
-    return;
-  }
-  impl_->directory = native.back() == '/' ? native : native + "/";
+  if (!impl_->dir) Failed();
 }
 
 DirectorySearch::~DirectorySearch() = default;
