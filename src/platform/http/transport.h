@@ -1,0 +1,82 @@
+// The HTTP transport under the platform's request objects: one synchronous request at a
+// time per thread, over libcurl, on a connection that stays open for the next request of
+// the same thread. URLs are raw text and are percent-encoded here (url_encoding.h).
+#ifndef ZAN_PLATFORM_HTTP_TRANSPORT_H_
+#define ZAN_PLATFORM_HTTP_TRANSPORT_H_
+
+#include <chrono>
+#include <functional>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace zan::http {
+
+struct Header {
+  std::string name;
+  std::string value;
+};
+
+struct Request {
+  // Any method token: GET, HEAD, PUT, DELETE, MKCOL, COPY, PROPFIND, PROPPATCH, LOCK, ...
+  std::string method;
+  // Raw text ("http://host:port/R/My Project#1"); encoded on the wire.
+  std::string url;
+  // Sent in this order. Names and values must not hold CR, LF or NUL.
+  std::vector<Header> headers;
+  // When user is not empty: HTTP authentication with these credentials (scheme negotiated).
+  std::string user;
+  std::string password;
+  // The body: none (nullopt: no Content-Length), bytes in memory (not owned; they must live
+  // until Perform returns; empty gives Content-Length: 0), or, when bodyFd >= 0, an open
+  // regular file streamed from its current offset to its end (not owned, not closed).
+  std::optional<std::string_view> body;
+  int bodyFd = -1;
+  // When set, every chunk of a 2xx reply body goes here instead of Response::body; it may
+  // throw, which stops the transfer and is rethrown by Perform.
+  std::function<void(std::string_view)> sink;
+};
+
+struct Response {
+  long status = 0;
+  std::string statusLine;  // "HTTP/1.1 404 Not Found"
+  std::string statusText;  // "Not Found" (may be empty, as in HTTP/2)
+  std::vector<Header> headers;  // of the final reply, in order
+  // The reply body. With a sink: only the body of a non-2xx reply, cut after 64 KiB.
+  std::string body;
+
+  // The value of the first header of that name (ASCII case-insensitive); "" when none.
+  std::string GetHeader(std::string_view name) const;
+};
+
+// Sends the request on the calling thread's connection (opened on first use, reused while
+// the server keeps it open) and returns once the whole reply has arrived. Any HTTP status is
+// a reply. Throws _com_error when no complete reply arrives: a status of http_errors.h and
+// a description naming what failed, curl's text, the method and the URL; E_INVALIDARG for
+// a bad method token or header; whatever a sink threw.
+Response Perform(const Request& request);
+
+struct Timeouts {
+  std::chrono::milliseconds connect{10000};  // to establish the TCP connection
+  std::chrono::seconds stall{30};            // longest time without a byte moving (>= 1 s)
+};
+// Process-wide; applies to requests started afterwards, on every thread.
+void SetTimeouts(const Timeouts& timeouts);
+Timeouts GetTimeouts();
+
+// One performed request, as seen by a request observer.
+struct RequestRecord {
+  std::string method;
+  std::string url;          // raw text, as given
+  long status = 0;          // 0 when no reply arrived
+  long newConnections = 0;  // connections opened for it (0: an open one was reused)
+};
+using RequestObserver = std::function<void(const RequestRecord&)>;
+// Installs the calling thread's observer, called after every request that thread performs
+// (an empty function removes it). Returns the previous one. For tests and diagnostics.
+RequestObserver SetRequestObserver(RequestObserver observer);
+
+}  // namespace zan::http
+
+#endif
