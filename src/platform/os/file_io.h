@@ -1,0 +1,18 @@
+// Whole-file reads and writes with Windows path rules ('\' and '/' both separate segments).
+// A failing call returns false and records errno as the thread's last error (lasterror.h).
+#ifndef ZAN_PLATFORM_OS_FILE_IO_H_
+#define ZAN_PLATFORM_OS_FILE_IO_H_
+
+#include <string>
+#include <string_view>
+
+namespace zan::os {
+
+// Creates or truncates the file, writes the bytes and closes it (handing them to the system).
+bool WriteWholeFile(std::string_view path, std::string_view bytes);
+// The whole content of a regular file; a directory or missing file gives false.
+bool ReadWholeFile(std::string_view path, std::string& bytes);
+
+}  // namespace zan::os
+
+#endif

@@ -1,0 +1,1 @@
+// XML documents layer (being written).
