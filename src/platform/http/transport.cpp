@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <atomic>
 #include <cerrno>
+#include <chrono>
 #include <cstring>
 #include <exception>
 #include <memory>
@@ -31,7 +32,7 @@ using SlistPtr = std::unique_ptr<curl_slist, SlistDeleter>;
 constexpr size_t kKeptErrorBody = 64 * 1024;
 
 std::atomic<long> g_connectMs{10000};
-std::atomic<long> g_stallSeconds{30};
+std::atomic<long> g_stallMs{30000};
 
 // The calling thread's connection: one easy handle whose connection cache outlives each
 // request. `busy` guards against a request started from inside another (observer, sink).
@@ -82,6 +83,12 @@ struct Transfer {
   size_t memoryOffset = 0;
   off_t fileStart = 0;
   std::exception_ptr error;
+  // Stall watch: when a byte last moved, and whether the transfer was stopped for silence.
+  std::chrono::milliseconds stallLimit{0};
+  std::chrono::steady_clock::time_point lastMove = std::chrono::steady_clock::now();
+  curl_off_t lastDown = 0;
+  curl_off_t lastUp = 0;
+  bool stalled = false;
 
   Transfer(const Request& r, Response& out) : request(r), response(out) {}
 };
@@ -176,6 +183,22 @@ int OnSeek(void* user, curl_off_t offset, int origin) {
                                                                                            : CURL_SEEKFUNC_OK;
 }
 
+// Stops the transfer when no byte has moved for the stall limit. libcurl calls this often
+// while data flows and about once a second while none does.
+int OnProgress(void* user, curl_off_t, curl_off_t down, curl_off_t, curl_off_t up) {
+  auto& t = *static_cast<Transfer*>(user);
+  const auto now = std::chrono::steady_clock::now();
+  if (down != t.lastDown || up != t.lastUp) {
+    t.lastDown = down;
+    t.lastUp = up;
+    t.lastMove = now;
+    return 0;
+  }
+  if (now - t.lastMove < t.stallLimit) return 0;
+  t.stalled = true;
+  return 1;
+}
+
 HRESULT StatusOf(CURLcode code) {
   switch (code) {
     case CURLE_COULDNT_CONNECT:
@@ -241,7 +264,8 @@ SlistPtr BuildHeaders(const Request& request) {
       throw _com_error(E_INVALIDARG, "Invalid request header '" + h.name + "'" + Where(request));
     expect = expect || EqualsNoCase(h.name, "Expect");
     // libcurl sends "Name;" as a header with an empty value ("Name:" would remove it).
-    add(h.value.empty() ? h.name + ";" : h.name + ": " + h.value);
+    const std::string value = EqualsNoCase(h.name, "Destination") ? EncodeUrl(h.value) : h.value;
+    add(value.empty() ? h.name + ";" : h.name + ": " + value);
   }
   if (!expect) add("Expect:");  // no 100-continue round trip
   return list;
@@ -250,15 +274,17 @@ SlistPtr BuildHeaders(const Request& request) {
 void Configure(CURL* h, const Request& request, Transfer& transfer, const std::string& wireUrl, curl_slist* headers,
                char* errorBuffer) {
   const long connectMs = g_connectMs.load();
-  const long stallSeconds = g_stallSeconds.load();
+  transfer.stallLimit = std::chrono::milliseconds(g_stallMs.load());
+  transfer.lastMove = std::chrono::steady_clock::now();
   curl_easy_reset(h);  // keeps the connection cache
   Check(curl_easy_setopt(h, CURLOPT_URL, wireUrl.c_str()));
   Check(curl_easy_setopt(h, CURLOPT_PROTOCOLS_STR, "http,https"));
   Check(curl_easy_setopt(h, CURLOPT_NOSIGNAL, 1L));
   Check(curl_easy_setopt(h, CURLOPT_ERRORBUFFER, errorBuffer));
   Check(curl_easy_setopt(h, CURLOPT_CONNECTTIMEOUT_MS, connectMs));
-  Check(curl_easy_setopt(h, CURLOPT_LOW_SPEED_LIMIT, 1L));
-  Check(curl_easy_setopt(h, CURLOPT_LOW_SPEED_TIME, stallSeconds));
+  Check(curl_easy_setopt(h, CURLOPT_NOPROGRESS, 0L));
+  Check(curl_easy_setopt(h, CURLOPT_XFERINFOFUNCTION, &OnProgress));
+  Check(curl_easy_setopt(h, CURLOPT_XFERINFODATA, &transfer));
   Check(curl_easy_setopt(h, CURLOPT_HEADERFUNCTION, &OnHeader));
   Check(curl_easy_setopt(h, CURLOPT_HEADERDATA, &transfer));
   Check(curl_easy_setopt(h, CURLOPT_WRITEFUNCTION, &OnBody));
@@ -363,6 +389,10 @@ Response Perform(const Request& request) {
     observer(RequestRecord{request.method, request.url, response.status, newConnections});
 
   if (transfer.error) std::rethrow_exception(transfer.error);
+  if (transfer.stalled) {
+    throw _com_error(kErrTimeout, "The operation timed out: no data moved for " +
+                                      std::to_string(transfer.stallLimit.count()) + " ms" + Where(request));
+  }
   if (code != CURLE_OK) {
     const HRESULT status = StatusOf(code);
     const std::string detail = errorBuffer[0] ? errorBuffer : curl_easy_strerror(code);
@@ -373,11 +403,11 @@ Response Perform(const Request& request) {
 
 void SetTimeouts(const Timeouts& timeouts) {
   g_connectMs.store(std::max<long>(1, static_cast<long>(timeouts.connect.count())));
-  g_stallSeconds.store(std::max<long>(1, static_cast<long>(timeouts.stall.count())));
+  g_stallMs.store(std::max<long>(1, static_cast<long>(timeouts.stall.count())));
 }
 
 Timeouts GetTimeouts() {
-  return Timeouts{std::chrono::milliseconds(g_connectMs.load()), std::chrono::seconds(g_stallSeconds.load())};
+  return Timeouts{std::chrono::milliseconds(g_connectMs.load()), std::chrono::milliseconds(g_stallMs.load())};
 }
 
 RequestObserver SetRequestObserver(RequestObserver observer) {

@@ -23,7 +23,8 @@ struct Request {
   std::string method;
   // Raw text ("http://host:port/R/My Project#1"); encoded on the wire.
   std::string url;
-  // Sent in this order. Names and values must not hold CR, LF or NUL.
+  // Sent in this order. Names and values must not hold CR, LF or NUL. The value of a
+  // "Destination" header is a URL like `url` and is encoded the same way.
   std::vector<Header> headers;
   // When user is not empty: HTTP authentication with these credentials (scheme negotiated).
   std::string user;
@@ -59,7 +60,9 @@ Response Perform(const Request& request);
 
 struct Timeouts {
   std::chrono::milliseconds connect{10000};  // to establish the TCP connection
-  std::chrono::seconds stall{30};            // longest time without a byte moving (>= 1 s)
+  // Longest time without a byte moving either way, waiting for the reply included; checked
+  // about once a second while the line is silent.
+  std::chrono::milliseconds stall{30000};
 };
 // Process-wide; applies to requests started afterwards, on every thread.
 void SetTimeouts(const Timeouts& timeouts);

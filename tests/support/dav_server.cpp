@@ -1,0 +1,267 @@
+#include "support/dav_server.h"
+
+#include <unistd.h>
+
+#include <algorithm>
+#include <cctype>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <memory>
+#include <optional>
+#include <regex>
+#include <sstream>
+#include <stdexcept>
+#include <utility>
+#include <vector>
+
+#include "platform/http/transport.h"
+#include "platform/http/url_encoding.h"
+
+namespace zan::test {
+namespace {
+
+struct ServerState {
+  bool started = false;
+  std::string error;  // why the start failed; later calls fail the same way
+  std::string url;
+  std::string dir;
+};
+
+ServerState& State() {
+  static ServerState state;
+  return state;
+}
+
+std::string Script() { return std::string(ZAN_SOURCE_DIR) + "/scripts/davserver"; }
+
+std::string Quote(const std::string& text) {
+  std::string out = "'";
+  for (char c : text) out += c == '\'' ? std::string("'\\''") : std::string(1, c);
+  return out + "'";
+}
+
+struct PipeCloser {
+  void operator()(FILE* f) const { pclose(f); }
+};
+
+void Start(ServerState& s) {
+  const std::string command = Quote(Script()) + " start --watch-pid " + std::to_string(getpid()) + " 2>&1";
+  std::unique_ptr<FILE, PipeCloser> pipe(popen(command.c_str(), "r"));
+  if (!pipe) throw std::runtime_error("cannot run " + command);
+  std::string output;
+  char buffer[512];
+  while (fgets(buffer, sizeof buffer, pipe.get())) output += buffer;
+  const int status = pclose(pipe.release());
+  std::istringstream lines(output);
+  for (std::string line; std::getline(lines, line);) {
+    if (line.starts_with("ZAN_SERVER=")) s.url = line.substr(11);
+    if (line.starts_with("ZAN_SERVER_DIR=")) s.dir = line.substr(15);
+  }
+  if (status != 0 || s.url.empty() || s.dir.empty())
+    throw std::runtime_error("scripts/davserver start failed:\n" + output);
+}
+
+class StopEnvironment : public ::testing::Environment {
+ public:
+  void TearDown() override { DavServer::Stop(); }
+};
+
+// The files of tests/data/Templates (relative path, content), read once.
+const std::vector<std::pair<std::string, std::string>>& TemplateFiles() {
+  static const auto files = [] {
+    std::vector<std::pair<std::string, std::string>> out;
+    const std::filesystem::path dir = std::filesystem::path(ZAN_SOURCE_DIR) / "tests/data/Templates";
+    std::error_code ec;
+    if (!std::filesystem::is_directory(dir, ec)) return out;
+    for (const auto& entry : std::filesystem::recursive_directory_iterator(dir)) {
+      const std::string relative = std::filesystem::relative(entry.path(), dir).generic_string();
+      if (entry.is_directory()) {
+        out.emplace_back(relative + "/", "");
+      } else {
+        std::ifstream in(entry.path(), std::ios::binary);
+        std::ostringstream content;
+        content << in.rdbuf();
+        out.emplace_back(relative, content.str());
+      }
+    }
+    std::sort(out.begin(), out.end());  // parents before their members
+    return out;
+  }();
+  return files;
+}
+
+std::string UniqueCollection() {
+  static int counter = 0;
+  const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
+  std::string name = info ? std::string(info->test_suite_name()) + "." + info->name() : "test";
+  for (char& c : name)
+    if (!std::isalnum(static_cast<unsigned char>(c)) && c != '.' && c != '-') c = '_';
+  return "t" + std::to_string(++counter) + "-" + name;
+}
+
+// The text of an XML character-data run: the five predefined entities and numeric
+// character references (UTF-8) resolved.
+std::string XmlText(const std::string& raw) {
+  static const std::pair<const char*, const char*> kEntities[] = {
+      {"&amp;", "&"}, {"&lt;", "<"}, {"&gt;", ">"}, {"&quot;", "\""}, {"&apos;", "'"}};
+  std::string out;
+  for (size_t i = 0; i < raw.size();) {
+    bool replaced = false;
+    if (raw[i] == '&') {
+      for (const auto& [entity, text] : kEntities) {
+        if (raw.compare(i, std::strlen(entity), entity) == 0) {
+          out += text;
+          i += std::strlen(entity);
+          replaced = true;
+          break;
+        }
+      }
+      const size_t end = raw.find(';', i);
+      if (!replaced && raw.compare(i, 2, "&#") == 0 && end != std::string::npos) {
+        const bool hex = i + 2 < raw.size() && (raw[i + 2] == 'x' || raw[i + 2] == 'X');
+        const unsigned long cp = std::stoul(raw.substr(i + (hex ? 3 : 2), end - i - (hex ? 3 : 2)), nullptr, hex ? 16 : 10);
+        if (cp < 0x80) {
+          out += static_cast<char>(cp);
+        } else if (cp < 0x800) {
+          out += static_cast<char>(0xC0 | (cp >> 6));
+          out += static_cast<char>(0x80 | (cp & 0x3F));
+        } else if (cp < 0x10000) {
+          out += static_cast<char>(0xE0 | (cp >> 12));
+          out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
+          out += static_cast<char>(0x80 | (cp & 0x3F));
+        } else {
+          out += static_cast<char>(0xF0 | (cp >> 18));
+          out += static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
+          out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
+          out += static_cast<char>(0x80 | (cp & 0x3F));
+        }
+        i = end + 1;
+        replaced = true;
+      }
+    }
+    if (!replaced) out += raw[i++];
+  }
+  return out;
+}
+
+http::Response Send(const std::string& method, const std::string& url, std::vector<http::Header> headers = {},
+                    std::optional<std::string_view> body = std::nullopt) {
+  http::Request request;
+  request.method = method;
+  request.url = url;
+  request.headers = std::move(headers);
+  request.body = body;
+  return http::Perform(request);
+}
+
+}  // namespace
+
+bool DavServer::Register() {
+  static const bool registered = [] {
+    ::testing::AddGlobalTestEnvironment(new StopEnvironment);
+    return true;
+  }();
+  return registered;
+}
+
+const std::string& DavServer::Url() {
+  ServerState& s = State();
+  if (!s.error.empty()) throw std::runtime_error(s.error);
+  if (!s.started) {
+    try {
+      Start(s);
+    } catch (const std::exception& e) {
+      s.error = e.what();
+      throw;
+    }
+    s.started = true;
+  }
+  return s.url;
+}
+
+const std::string& DavServer::Dir() {
+  Url();
+  return State().dir;
+}
+
+void DavServer::Stop() {
+  ServerState& s = State();
+  if (!s.started) return;
+  s.started = false;
+  const std::string command = Quote(Script()) + " stop " + Quote(s.dir);
+  if (std::system(command.c_str()) != 0) std::fprintf(stderr, "dav_server: '%s' failed\n", command.c_str());
+}
+
+void DavTest::SetUp() {
+  try {
+    server_ = DavServer::Url();
+  } catch (const std::exception& e) {
+    GTEST_FAIL() << e.what();
+  }
+  root_ = server_ + "/" + UniqueCollection();
+  ASSERT_EQ(201, Mkcol(root_)) << root_;
+  ASSERT_EQ(201, Mkcol(Url("Templates")));
+  for (const auto& [relative, content] : TemplateFiles()) {
+    if (relative.ends_with("/")) {
+      ASSERT_EQ(201, Mkcol(Url("Templates/" + relative.substr(0, relative.size() - 1))));
+    } else {
+      ASSERT_EQ(201, Put(Url("Templates/" + relative), content)) << relative;
+    }
+  }
+}
+
+void DavTest::TearDown() {
+  if (root_.empty()) return;
+  try {
+    Send("DELETE", root_);
+  } catch (...) {  // the test may have stopped the server on purpose
+  }
+}
+
+int DavTest::Status(const std::string& method, const std::string& url) { return Send(method, url).status; }
+
+std::string DavTest::Get(const std::string& url) {
+  http::Response r = Send("GET", url);
+  return r.status >= 200 && r.status < 300 ? r.body : r.statusLine;
+}
+
+int DavTest::Put(const std::string& url, std::string_view body) { return Send("PUT", url, {}, body).status; }
+
+int DavTest::Mkcol(const std::string& url) { return Send("MKCOL", url).status; }
+
+bool DavTest::Exists(const std::string& url) { return Send("PROPFIND", url, {{"Depth", "0"}}).status == 207; }
+
+std::string DavTest::Propfind(const std::string& url, const std::string& depth) {
+  return Send("PROPFIND", url, {{"Depth", depth}}).body;
+}
+
+std::string DavTest::List(const std::string& collectionUrl) {
+  http::Response r = Send("PROPFIND", collectionUrl, {{"Depth", "1"}});
+  if (r.status != 207) return r.statusLine;
+  static const std::regex href("<(?:[A-Za-z0-9_]+:)?href>([^<]*)</");
+  const size_t authority = collectionUrl.find("://");
+  const size_t pathStart = collectionUrl.find('/', authority == std::string::npos ? 0 : authority + 3);
+  std::string self = pathStart == std::string::npos ? "" : collectionUrl.substr(pathStart);
+  while (self.ends_with("/")) self.pop_back();
+  std::vector<std::string> names;
+  for (auto it = std::sregex_iterator(r.body.begin(), r.body.end(), href); it != std::sregex_iterator(); ++it) {
+    std::string path = http::DecodeUrl(XmlText((*it)[1].str()));
+    if (const size_t scheme = path.find("://"); scheme != std::string::npos) {
+      const size_t slash = path.find('/', scheme + 3);
+      path = slash == std::string::npos ? "" : path.substr(slash);
+    }
+    const bool collection = path.ends_with("/");
+    while (path.ends_with("/")) path.pop_back();
+    if (path == self) continue;
+    names.push_back(path.substr(path.rfind('/') + 1) + (collection ? "/" : ""));
+  }
+  std::sort(names.begin(), names.end());
+  std::string out;
+  for (const auto& n : names) out += (out.empty() ? "" : "\n") + n;
+  return out;
+}
+
+}  // namespace zan::test

@@ -1,0 +1,88 @@
+#include "support/fault_server.h"
+
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <stdexcept>
+#include <vector>
+
+namespace zan::test {
+namespace {
+
+int BoundSocket(int& port) {
+  const int fd = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+  if (fd < 0) throw std::runtime_error("socket failed");
+  sockaddr_in addr{};
+  addr.sin_family = AF_INET;
+  addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  socklen_t len = sizeof addr;
+  if (bind(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr) != 0 ||
+      getsockname(fd, reinterpret_cast<sockaddr*>(&addr), &len) != 0) {
+    close(fd);
+    throw std::runtime_error("bind failed");
+  }
+  port = ntohs(addr.sin_port);
+  return fd;
+}
+
+}  // namespace
+
+FaultServer::FaultServer(std::string reply, After after) : reply_(std::move(reply)), after_(after) {
+  listener_ = BoundSocket(port_);
+  if (listen(listener_, 16) != 0 || pipe(wake_) != 0) {
+    close(listener_);
+    throw std::runtime_error("listen failed");
+  }
+  thread_ = std::thread([this] { Run(); });
+}
+
+FaultServer::~FaultServer() {
+  const char stop = 1;
+  (void)!write(wake_[1], &stop, 1);
+  thread_.join();
+  close(listener_);
+  close(wake_[0]);
+  close(wake_[1]);
+}
+
+std::string FaultServer::Url() const { return "http://127.0.0.1:" + std::to_string(port_); }
+
+void FaultServer::Run() {
+  std::vector<int> silent;  // connections kept open without a word
+  for (;;) {
+    pollfd fds[2] = {{wake_[0], POLLIN, 0}, {listener_, POLLIN, 0}};
+    if (poll(fds, 2, -1) < 0) continue;
+    if (fds[0].revents) break;
+    const int conn = accept4(listener_, nullptr, nullptr, SOCK_CLOEXEC);
+    if (conn < 0) continue;
+    ++accepted_;
+    // Reads the request head (a body, if any, is ignored), then answers.
+    std::string head;
+    char buffer[4096];
+    while (head.find("\r\n\r\n") == std::string::npos) {
+      pollfd in[2] = {{wake_[0], POLLIN, 0}, {conn, POLLIN, 0}};
+      if (poll(in, 2, 5000) <= 0 || in[0].revents) break;
+      const ssize_t n = read(conn, buffer, sizeof buffer);
+      if (n <= 0) break;
+      head.append(buffer, static_cast<size_t>(n));
+    }
+    (void)!write(conn, reply_.data(), reply_.size());
+    if (after_ == After::kClose) {
+      close(conn);
+    } else {
+      silent.push_back(conn);
+    }
+  }
+  for (int fd : silent) close(fd);
+}
+
+int RefusedPort() {
+  int port = 0;
+  close(BoundSocket(port));
+  return port;
+}
+
+}  // namespace zan::test

@@ -1,0 +1,44 @@
+// A fault-injecting stand-in for a server that fails mid-transfer, where a real server
+// cannot be made to: a loopback listener that answers every request with a fixed reply
+// (status line, headers, the start of a body) and then goes silent, keeping the connection
+// open, or closes it.
+#ifndef ZAN_TESTS_SUPPORT_FAULT_SERVER_H_
+#define ZAN_TESTS_SUPPORT_FAULT_SERVER_H_
+
+#include <atomic>
+#include <string>
+#include <thread>
+
+namespace zan::test {
+
+class FaultServer {
+ public:
+  enum class After { kGoSilent, kClose };
+
+  FaultServer(std::string reply, After after);
+  ~FaultServer();  // stops the listener and closes every connection
+  FaultServer(const FaultServer&) = delete;
+  FaultServer& operator=(const FaultServer&) = delete;
+
+  // "http://127.0.0.1:PORT"
+  std::string Url() const;
+  int Accepted() const { return accepted_.load(); }
+
+ private:
+  void Run();
+
+  std::string reply_;
+  After after_;
+  int listener_ = -1;
+  int port_ = 0;
+  int wake_[2] = {-1, -1};
+  std::atomic<int> accepted_{0};
+  std::thread thread_;
+};
+
+// A loopback port on which nothing listens (connections are refused).
+int RefusedPort();
+
+}  // namespace zan::test
+
+#endif
