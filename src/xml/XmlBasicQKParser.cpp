@@ -1,1 +1,344 @@
-// XML documents layer (being written).
+#include "xml/XmlBasicQKParser.h"
+
+#include <exception>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "base/GenException.h"
+#include "platform/com/com_error.h"
+#include "platform/dom/node_list.h"
+#include "platform/dom/variant_text.h"
+#include "platform/os/codepage.h"
+#include "platform/os/file_io.h"
+#include "platform/os/file_system.h"
+#include "platform/os/language.h"
+#include "xml/MergeIndex.h"
+#include "xml/XPathNames.h"
+
+using zan::dom::Element;
+using zan::dom::Node;
+using zan::dom::NodeList;
+
+namespace {
+
+constexpr char kClass[] = "CXmlBasicQKParser";
+constexpr char kMerge[] = "mergeByAttribute";
+constexpr char kSourceTag[] = " Error in source Tag: ";
+// The namespace name the XSLT 1.0 recommendation binds to the xsl prefix.
+constexpr char kXslNamespace[] = "http://www.w3.org/1999/XSL/Transform";
+
+void CheckTag(std::string_view tag) {
+  if (!CXmlBasicQKParser::isValidTag(tag)) throw CGenException(zan::err::kBadTag, "No space allowed in Tag");
+}
+
+// No child nodes, or exactly one that is not an element.
+bool IsLeaf(const Element& e) {
+  const Node first = e.firstChild();
+  if (!first) return true;
+  if (first.nextSibling()) return false;
+  return first.nodeType() != zan::dom::NODE_ELEMENT;
+}
+
+// The merge's catch clauses for one level of source elements with the given tag.
+CGenException DecorateMergeFailure(std::exception_ptr failure, const std::string& tag) {
+  const std::string suffix = kSourceTag + tag;
+  try {
+    std::rethrow_exception(failure);
+  } catch (const _com_error& e) {
+    CGenException error(e, kClass, kMerge);
+    error.AddContext(e.Description() + suffix, e.Error(), kClass, kMerge);
+    return error;
+  } catch (const CGenException& e) {
+    CGenException error(e);
+    error.AddContext(e.GetErrorDescription() + suffix, e.GetErrorCode(), kClass, kMerge);
+    return error;
+  } catch (...) {
+    return CGenException("Unknown Error." + suffix, zan::err::kLocalFailure, kClass, kMerge);
+  }
+}
+
+}  // namespace
+
+bool CXmlBasicQKParser::isValidTag(std::string_view tag) { return !tag.empty() && tag.find(' ') == std::string_view::npos; }
+
+void CXmlBasicQKParser::newDocument(std::string_view tag) {
+  CheckTag(tag);
+  createDocument();
+  createRoot(tag);
+}
+
+bool CXmlBasicQKParser::createDocument() {
+  m_document = zan::dom::Document::Create();
+  auto append = [this](std::string_view target, std::string_view data) {
+    const Node pi = m_document.createProcessingInstruction(target, data);
+    if (pi) m_document.appendChild(pi);
+  };
+  append("xml", "version=\"1.0\"");
+  append("xml:stylesheet", std::string("type=\"text/xsl\" version=\"1.0\" xmlns:xsl=\"") + kXslNamespace + "\"");
+  append("xml:output", "method=\"html\" encoding=\"UTF-16\"");
+  return true;
+}
+
+Element CXmlBasicQKParser::createRoot(std::string_view tag) {
+  if (m_root) return Element();
+  CheckTag(tag);
+  Element root = m_document.createElement(tag);
+  m_root = root;
+  if (root) m_document.appendChild(root);
+  return m_root;
+}
+
+Element CXmlBasicQKParser::createChildElement(const Element& parent, std::string_view name) {
+  CheckTag(name);
+  const Element child = m_document.createElement(name);
+  if (!child) return child;
+  return Element(parent.appendChild(child));
+}
+
+Element CXmlBasicQKParser::appendCopy(const Element& parent, const Node& source) {
+  if (!parent || !source) return Element();
+  if (source.nodeType() != zan::dom::NODE_ELEMENT) return Element();
+  // A node of another document is copied by the append itself (the source stays as it was);
+  // within one document the copy is made first and then moved into place.
+  const Node copy = source.sameTree(parent) ? source.cloneNode(true) : source;
+  return Element(parent.appendChild(copy));
+}
+
+std::string CXmlBasicQKParser::getAttribute(const Element& element, std::string_view name) {
+  CheckTag(name);
+  return element.getAttribute(name).value_or(std::string());
+}
+
+std::u16string CXmlBasicQKParser::getAttributeW(const Element& element, std::string_view name) {
+  return zan::os::MultiByteToWide(getAttribute(element, name));
+}
+
+bool CXmlBasicQKParser::setAttribute(const Element& element, std::string_view name, const VARIANT& value) {
+  CheckTag(name);
+  element.setAttribute(name, zan::dom::VariantToText(value));
+  return true;
+}
+
+bool CXmlBasicQKParser::setAttribute(const Element& element, std::string_view name, std::string_view value) {
+  CheckTag(name);
+  element.setAttribute(name, value);
+  return true;
+}
+
+Element CXmlBasicQKParser::findChildByTag(const Node& node, std::string_view tag) {
+  for (Node c = node.firstChild(); c; c = c.nextSibling()) {
+    const Element e(c);
+    if (e.tagName() == tag) return e;  // a node that is not an element raises E_POINTER here
+  }
+  return Element();
+}
+
+Element CXmlBasicQKParser::selectElement(std::string_view xpath) { return Element(m_root.selectSingleNode(xpath)); }
+
+std::string CXmlBasicQKParser::getXml() const {
+  if (!m_document) return {};
+  try {
+    return m_document.xml();
+  } catch (const _com_error&) {
+    return {};
+  }
+}
+
+std::u16string CXmlBasicQKParser::getXmlW() const { return zan::os::MultiByteToWide(getXml()); }
+
+void CXmlBasicQKParser::takeRootFromDocument() { m_root = Element(m_document.lastChild()); }
+
+void CXmlBasicQKParser::loadXml(std::string_view xml) {
+  m_document.loadXML(xml);
+  takeRootFromDocument();
+}
+
+void CXmlBasicQKParser::loadXml(std::u16string_view xml) {
+  m_document.loadXML(xml);
+  takeRootFromDocument();
+}
+
+void CXmlBasicQKParser::toFile(std::string_view baseName) {
+  const std::string fileName = std::string(baseName) + ".xml";
+  bool written = false;
+  try {
+    written = zan::os::WriteWholeFile(fileName, getXml());
+  } catch (...) {
+  }
+  if (!written) throw CGenException("Could not write to file" + fileName, zan::err::kUnknown, kClass, "toFile");
+}
+
+void CXmlBasicQKParser::fromFile(std::string_view path) {
+  try {
+    const std::string native = zan::os::ToNativePath(path);
+    const size_t sep = native.rfind('/');
+    const std::string dir = sep == std::string::npos ? "." : sep == 0 ? "/" : native.substr(0, sep);
+    // The first file that matches, in name order (directories are not documents).
+    std::optional<std::string> first;
+    zan::os::DirectorySearch search(path);
+    zan::os::FindData found;
+    while (search.Next(found)) {
+      if (!found.isDirectory && (!first || found.name < *first)) first = found.name;
+    }
+    if (!first) return;
+    m_document.load("file://" + zan::os::FullPath(dir + "/" + *first));
+    takeRootFromDocument();
+  } catch (...) {
+    throw CGenException("Could not read file" + std::string(path), zan::err::kUnknown, kClass, "fromFile");
+  }
+}
+
+bool CXmlBasicQKParser::removeAttributeEverywhere(std::string_view name) {
+  if (!m_root) throw _com_error(E_POINTER);
+  // "//*[@name]": the plain names by one walk of the document, any other through the
+  // selection itself (which also rejects the invalid ones).
+  const NodeList elements = zan::xml::IsPlainXPathName(name) ? m_root.selectAllElements()
+                                                            : m_root.selectNodes("//*[@" + std::string(name) + "]");
+  const long count = elements.length();
+  for (long i = 0; i < count; ++i) Element(elements.item(i)).removeAttribute(name);
+  return true;
+}
+
+bool CXmlBasicQKParser::mergeByAttribute(const CXmlBasicQKParser& source, std::string_view markerAttribute,
+                                         std::string_view markerValue, int flags, std::string_view keyAttribute) {
+  try {
+    const std::string marker(markerAttribute);
+    const std::string value(markerValue);
+    const std::string key(keyAttribute);
+    MergeIndex index(key);
+    const NodeList children = source.m_root.childNodes();
+    for (long i = 0; i < children.length(); ++i) {
+      if (!mergeNode(children.item(i), m_root, marker, value, flags, key, index)) return false;
+    }
+    return removeAttributeEverywhere(marker);
+  } catch (const _com_error& e) {
+    throw CGenException(e, kClass, kMerge);
+  } catch (CGenException& e) {
+    e.Rethrow(e.GetErrorDescription(), e.GetErrorCode(), kClass, kMerge);
+  } catch (...) {
+    throw CGenException("Unknown Error.", zan::err::kLocalFailure, kClass, kMerge);
+  }
+}
+
+bool CXmlBasicQKParser::mergeNode(const Node& source, const Element& destParent, const std::string& marker,
+                                  const std::string& markerValue, int flags, const std::string& key,
+                                  MergeIndex& index) {
+  // Depth first without recursion (documents may be deep). Each level is one source element
+  // whose children are being merged into its counterpart; a failure is decorated as if each
+  // level were a call of its own, innermost first.
+  struct Level {
+    NodeList children;
+    long next;
+    long count;
+    Element dest;
+    std::string tag;
+  };
+  std::vector<Level> levels;
+  Node node = source;
+  Element parent = destParent;
+  std::string tag;
+  bool inNode = true;  // the failure belongs to node itself, not to a level's walk
+  try {
+    for (;;) {
+      inNode = true;
+      tag.clear();
+      const Element element(node);
+      tag = element.tagName();
+      const std::string keyValue = getAttribute(element, key);
+      const std::string markerText = getAttribute(element, marker);
+      const MergeIndex::Match match = index.find(parent, keyValue);
+      if (match.count > 1) throw CGenException("Merge found more then one node match", zan::err::kUnknown, kClass, kMerge);
+      if (!match.first) {
+        if ((flags & MERGE_ADD) == MERGE_ADD) {
+          const Element copy = appendCopy(parent, element);
+          if (!copy) return false;
+          index.added(parent, copy);
+        }
+      } else if ((flags & MERGE_REPLACE) == MERGE_REPLACE || markerText == markerValue) {
+        Node inserted;
+        if (element.sameTree(parent)) {
+          const Element copy(element.cloneNode(true));
+          if (!copy) return false;
+          copy.removeAttribute(marker);
+          parent.replaceChild(copy, match.first, &inserted);
+        } else {
+          // The replacement copies the element into this document; the source stays as it was.
+          parent.replaceChild(element, match.first, &inserted);
+          Element(inserted).removeAttribute(marker);
+        }
+        index.replaced(parent, match.first, Element(inserted));
+      } else if (!IsLeaf(element)) {
+        const NodeList children = element.childNodes();
+        levels.push_back(Level{children, 0, children.length(), match.first, tag});
+      }
+
+      inNode = false;
+      node = Node();
+      while (!node && !levels.empty()) {
+        Level& level = levels.back();
+        while (level.next < level.count) {
+          const Node child = level.children.item(level.next++);
+          if (child.nodeType() == zan::dom::NODE_ELEMENT) {
+            node = child;
+            parent = level.dest;
+            break;
+          }
+        }
+        if (!node) levels.pop_back();
+      }
+      if (!node) return true;
+    }
+  } catch (...) {
+    std::vector<const std::string*> tags;  // innermost first
+    if (inNode || levels.empty()) tags.push_back(&tag);
+    for (auto it = levels.rbegin(); it != levels.rend(); ++it) tags.push_back(&it->tag);
+    CGenException error = DecorateMergeFailure(std::current_exception(), *tags.front());
+    for (size_t i = 1; i < tags.size(); ++i)
+      error.AddContext(error.GetErrorDescription() + kSourceTag + *tags[i], error.GetErrorCode(), kClass, kMerge);
+    throw error;
+  }
+}
+
+bool CXmlBasicQKParser::mergeXml(std::string_view xml, std::string_view markerAttribute, std::string_view markerValue,
+                                 int flags, std::string_view keyAttribute) {
+  CXmlBasicQKParser source;
+  source.createDocument();
+  source.createRoot("NEW");
+  source.loadXml(xml);
+  return mergeByAttribute(source, markerAttribute, markerValue, flags, keyAttribute);
+}
+
+std::string CXmlBasicQKParser::getCharsetContentType() {
+  const char* charset;
+  switch (zan::os::GetUserDefaultLangID()) {
+    case 0x0404: charset = "big5"; break;
+    case 0x0407: charset = "x-IA5-German"; break;
+    case 0x040C: charset = "x-ebcdic-france-euro"; break;
+    case 0x040D: charset = "iso-8859-8"; break;
+    case 0x0411: charset = "shift_jis"; break;
+    case 0x0412: charset = "ks_c_5601-1987"; break;
+    case 0x0419: charset = "x-EBCDIC-CyrillicRussian"; break;
+    case 0x041D: charset = "iso-2022-jp"; break;
+    case 0x042A: charset = "windows-1258"; break;
+    case 0x0804: charset = "GB2312"; break;
+    case 0x0812: charset = "Johab"; break;
+    case 0x0C04: charset = "big5"; break;
+    case 0x1004: charset = "EUC-CN"; break;
+    default: charset = "windows-1252"; break;
+  }
+  return std::string("text/html; CHARSET=") + charset;
+}
+
+int CXmlBasicQKParser::toWide(std::string_view text, unsigned codePage, std::u16string& wide) {
+  wide.clear();
+  constexpr unsigned kProcessCodePage = 0;  // CP_ACP
+  if (codePage != kProcessCodePage && codePage != zan::os::kCodePageUtf8 && codePage != zan::os::GetACP()) return -1;
+  try {
+    wide = zan::os::MultiByteToWide(text);
+  } catch (...) {
+    wide.clear();
+    return -1;
+  }
+  return static_cast<int>(wide.size()) + 1;
+}

@@ -1,0 +1,34 @@
+#include "xml/MBPEntity.h"
+
+#include <strings.h>
+
+#include "platform/com/com_error.h"
+
+CMBPEntity::CMBPEntity() { m_parser.newDocument("MPB"); }
+
+CMBPEntity::CMBPEntity(std::string_view xml) : CMBPEntity() { loadXml(xml); }
+
+CMBPEntity::CMBPEntity(std::u16string_view xml) : CMBPEntity() { loadXml(xml); }
+
+void CMBPEntity::setBPId(std::string_view itemId) { getNodeByPath("/mbp/bp").setAttribute("id", itemId); }
+
+void CMBPEntity::setLastModified(std::string_view time) { getNodeByPath("/mbp").setAttribute("lastmodified", time); }
+
+std::string CMBPEntity::fileNameOf(std::string_view defaultsPath, std::string_view environment,
+                                   std::string_view extension) {
+  const std::string path = std::string(defaultsPath) + "/default[@pkid='" + std::string(environment) + "']";
+  const zan::dom::Element element = getNodeByPath(path);
+  const std::optional<std::string> refid = element.getAttribute("refid");
+  if (!refid) throw _com_error(DISP_E_TYPEMISMATCH, "Type mismatch.");  // a missing attribute has no text
+  std::string name = *refid + "." + std::string(extension);
+  if (strcasecmp(name.c_str(), ("0." + std::string(extension)).c_str()) == 0) name.clear();  // refid 0: no file
+  return name;
+}
+
+std::string CMBPEntity::getParameterFileName(std::string_view environment) {
+  return fileNameOf("/mbp/bp/datasets/defaults", environment, "prm");
+}
+
+std::string CMBPEntity::getConfigFileName(std::string_view environment) {
+  return fileNameOf("/mbp/bp/profiles/defaults", environment, "cfg");
+}
