@@ -10,6 +10,7 @@
 
 #include "platform/com/com_error.h"
 #include "platform/http/http_errors.h"
+#include "support/com_failure.h"
 #include "support/dav_server.h"
 #include "support/fault_server.h"
 #include "support/request_log.h"
@@ -45,12 +46,8 @@ Response Send(const std::string& method, const std::string& url, std::vector<Hea
 // The failure status of a call that must throw _com_error, with its description.
 template <typename F>
 std::pair<HRESULT, std::string> Failure(F&& call) {
-  try {
-    call();
-  } catch (const _com_error& e) {
-    return {e.Error(), e.Description()};
-  }
-  return {S_OK, "no error"};
+  const test::ComFailureResult r = test::ComFailure(std::forward<F>(call));
+  return {r.status, r.description};
 }
 
 std::string Pattern(size_t size) {

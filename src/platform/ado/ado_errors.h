@@ -1,0 +1,46 @@
+// The failure statuses of the record and stream objects (ADO's ErrorValueEnum values in
+// the control facility), and how an HTTP reply or a local file failure maps onto them.
+//
+// HTTP reply -> status (description "<summary>: <status line> (<METHOD> <URL>)"):
+//   404, 410                      kAdErrUrlDoesNotExist   "The resource does not exist"
+//   412; 405 to MKCOL             kAdErrResourceExists    "The resource already exists"
+//   423                           kAdErrResourceLocked    "The resource is locked"
+//   401, 403, 407                 kAdErrPermissionDenied  "Permission denied"
+//   anything else not 2xx         E_FAIL                  "Unspecified error" (e.g. 409 for a
+//                                 missing parent collection, 5xx): callers may replace a
+//                                 description that starts with "Unspecified error".
+// No reply at all: the transport's status and text (platform/http/http_errors.h).
+#ifndef ZAN_PLATFORM_ADO_ADO_ERRORS_H_
+#define ZAN_PLATFORM_ADO_ADO_ERRORS_H_
+
+#include <string>
+#include <string_view>
+
+#include "platform/http/transport.h"
+#include "zanclient/com.h"
+
+namespace zan::ado {
+
+constexpr HRESULT kAdErrInvalidArgument = MAKE_HRESULT_U(0x800A0BB9);   // 3001
+constexpr HRESULT kAdErrOpeningFile = MAKE_HRESULT_U(0x800A0BBA);       // 3002
+constexpr HRESULT kAdErrReadFile = MAKE_HRESULT_U(0x800A0BBB);          // 3003
+constexpr HRESULT kAdErrWriteFile = MAKE_HRESULT_U(0x800A0BBC);         // 3004
+constexpr HRESULT kAdErrIllegalOperation = MAKE_HRESULT_U(0x800A0C93);  // 3219
+constexpr HRESULT kAdErrObjectClosed = MAKE_HRESULT_U(0x800A0E78);      // 3704
+constexpr HRESULT kAdErrObjectOpen = MAKE_HRESULT_U(0x800A0E79);        // 3705
+constexpr HRESULT kAdErrPermissionDenied = MAKE_HRESULT_U(0x800A0E88);  // 3720
+constexpr HRESULT kAdErrResourceExists = MAKE_HRESULT_U(0x800A0E8E);    // 3726
+constexpr HRESULT kAdErrResourceLocked = MAKE_HRESULT_U(0x800A0E8F);    // 3727
+constexpr HRESULT kAdErrUrlDoesNotExist = MAKE_HRESULT_U(0x800A0E91);   // 3729
+
+// Throws the _com_error for a reply that is not the expected success.
+[[noreturn]] void ThrowForReply(const http::Response& reply, std::string_view method, std::string_view url);
+
+// Throws the _com_error for a failed local file operation (errno value `error`):
+// ENOENT -> kAdErrUrlDoesNotExist, EEXIST -> kAdErrResourceExists, EACCES/EPERM/EROFS ->
+// kAdErrPermissionDenied, else `otherwise`. Description "<what> <path>: <system text>".
+[[noreturn]] void ThrowForFile(int error, HRESULT otherwise, std::string_view what, std::string_view path);
+
+}  // namespace zan::ado
+
+#endif

@@ -1,0 +1,165 @@
+#include "platform/ado/stream.h"
+
+#include <algorithm>
+#include <optional>
+
+#include "platform/ado/ado_errors.h"
+#include "platform/ado/resource_url.h"
+#include "platform/com/com_error.h"
+#include "platform/http/transport.h"
+
+namespace zan::ado {
+namespace {
+
+http::Response Send(const char* method, const std::string& url, const std::string& user, const std::string& password,
+                    std::optional<std::string_view> body = std::nullopt) {
+  http::Request request;
+  request.method = method;
+  request.url = url;
+  request.user = user;
+  request.password = password;
+  request.body = body;
+  return http::Perform(request);
+}
+
+}  // namespace
+
+HRESULT Stream::Charset(std::string_view charset) {
+  charset_.assign(charset);
+  return S_OK;
+}
+
+HRESULT Stream::Open(std::string_view source, long mode, long, std::string_view user, std::string_view password) {
+  if (open_) throw _com_error(kAdErrObjectOpen, "Operation is not allowed when the object is open.");
+  std::string_view url = source;
+  if (url.starts_with("URL=")) url.remove_prefix(4);
+  if (!url.empty() && internal::KindOf(url) != internal::UrlKind::kHttp)
+    throw _com_error(kAdErrInvalidArgument, "A stream opens an http or https URL, not: " + std::string(source));
+  if (mode != adModeUnknown && mode != adModeRead && mode != adModeWrite && mode != adModeReadWrite)
+    throw _com_error(kAdErrInvalidArgument, "Unsupported stream mode " + std::to_string(mode));
+
+  url_.assign(url);
+  user_.assign(user);
+  password_.assign(password);
+  content_.clear();
+  position_ = 0;
+  dirty_ = false;
+  writable_ = url_.empty() || mode == adModeWrite || mode == adModeReadWrite;
+  loaded_ = url_.empty();
+  if (!url_.empty()) {
+    if (writable_) {
+      const http::Response reply = Send("HEAD", url_, user_, password_);
+      if (reply.status < 200 || reply.status >= 300) ThrowForReply(reply, "HEAD", url_);
+    } else {
+      Load();
+    }
+  }
+  open_ = true;
+  return S_OK;
+}
+
+void Stream::Load() {
+  if (loaded_) return;
+  http::Response reply = Send("GET", url_, user_, password_);
+  if (reply.status < 200 || reply.status >= 300) ThrowForReply(reply, "GET", url_);
+  content_ = std::move(reply.body);
+  loaded_ = true;
+}
+
+int64_t Stream::Size() {
+  RequireOpen("Size");
+  Load();
+  return static_cast<int64_t>(content_.size());
+}
+
+std::string Stream::ReadText(long numChars) {
+  RequireOpen("ReadText");
+  if (numChars < adReadAll) throw _com_error(kAdErrInvalidArgument, "ReadText: negative length");
+  Load();
+  const size_t available = content_.size() - std::min(position_, content_.size());
+  const size_t n = numChars == adReadAll ? available : std::min(available, static_cast<size_t>(numChars));
+  std::string text = content_.substr(position_, n);
+  position_ += n;
+  return text;
+}
+
+int64_t Stream::Position() const {
+  RequireOpen("Position");
+  return static_cast<int64_t>(position_);
+}
+
+HRESULT Stream::Position(int64_t position) {
+  RequireOpen("Position");
+  if (position != 0) Load();
+  if (position < 0 || static_cast<uint64_t>(position) > content_.size())
+    throw _com_error(kAdErrInvalidArgument, "Position " + std::to_string(position) + " is outside the stream");
+  position_ = static_cast<size_t>(position);
+  return S_OK;
+}
+
+HRESULT Stream::SetEOS() {
+  RequireWritable("SetEOS");
+  if (position_ == 0 && !loaded_) {  // every old byte is cut off: no need to fetch them
+    loaded_ = true;
+    content_.clear();
+    dirty_ = true;
+    return S_OK;
+  }
+  Load();
+  if (position_ < content_.size()) {
+    content_.resize(position_);
+    dirty_ = true;
+  }
+  return S_OK;
+}
+
+HRESULT Stream::WriteText(std::string_view text, long options) {
+  RequireWritable("WriteText");
+  if (options != adWriteChar && options != adWriteLine)
+    throw _com_error(kAdErrInvalidArgument, "WriteText: unsupported option " + std::to_string(options));
+  Load();
+  std::string bytes(text);
+  if (options == adWriteLine) bytes += "\r\n";
+  if (position_ + bytes.size() > content_.size()) content_.resize(position_ + bytes.size());
+  content_.replace(position_, bytes.size(), bytes);
+  position_ += bytes.size();
+  dirty_ = true;
+  return S_OK;
+}
+
+HRESULT Stream::Flush() {
+  RequireOpen("Flush");
+  if (!dirty_ || url_.empty()) return S_OK;
+  const http::Response reply = Send("PUT", url_, user_, password_, std::string_view(content_));
+  if (reply.status < 200 || reply.status >= 300) ThrowForReply(reply, "PUT", url_);
+  dirty_ = false;
+  return S_OK;
+}
+
+HRESULT Stream::Close() {
+  RequireOpen("Close");
+  struct Closer {
+    Stream& s;
+    ~Closer() {
+      s.open_ = false;
+      s.dirty_ = false;
+      s.content_.clear();
+      s.content_.shrink_to_fit();
+    }
+  } closer{*this};
+  return Flush();
+}
+
+void Stream::RequireOpen(const char* operation) const {
+  if (!open_)
+    throw _com_error(kAdErrObjectClosed,
+                     std::string(operation) + ": Operation is not allowed when the object is closed.");
+}
+
+void Stream::RequireWritable(const char* operation) const {
+  RequireOpen(operation);
+  if (!writable_)
+    throw _com_error(kAdErrIllegalOperation, std::string(operation) + ": the stream is open for reading only");
+}
+
+}  // namespace zan::ado
