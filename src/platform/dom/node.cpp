@@ -184,6 +184,7 @@ void Node::setText(std::string_view text) const {
       pugi::xml_node orphans = tree_->orphans();
       while (pugi::xml_node c = n.first_child()) {
         if (!orphans.append_move(c)) Fail(E_FAIL, "The content cannot be replaced");
+        detail::FixNamespaces(*tree_, c);
       }
       if (!value.empty()) {
         pugi::xml_node t = detail::Checked(n.append_child(pugi::node_pcdata));
@@ -270,6 +271,7 @@ Node Node::replaceChild(const Node& newChild, const Node& oldChild, Node* insert
   pugi::xml_node placed = Place(*tree_, parent, newChild, old);
   if (!tree_->orphans().append_move(old)) Fail(E_FAIL, "The old node cannot be removed");
   tree_->touch();
+  detail::FixNamespaces(*tree_, old);
   if (inserted) *inserted = Access::make(tree_, placed);
   return oldChild;
 }
@@ -279,6 +281,7 @@ Node Node::removeChild(const Node& oldChild) const {
   pugi::xml_node old = ChildOf(*tree_, pugi::xml_node(node_), oldChild);
   if (!tree_->orphans().append_move(old)) Fail(E_FAIL, "The node cannot be removed");
   tree_->touch();
+  detail::FixNamespaces(*tree_, old);
   return oldChild;
 }
 
@@ -301,6 +304,7 @@ Node Node::cloneNode(bool deep) const {
     auto it = tree_->generated.find(node_);
     if (it != tree_->generated.end()) tree_->generated[copy.internal_object()] = it->second;
   }
+  detail::FixNamespaces(*tree_, copy);
   return Access::make(tree_, copy);
 }
 

@@ -1,0 +1,51 @@
+// Helpers for the DOM tests: documents from text, and failures as "status: description"
+// strings so that each check is one line.
+#ifndef ZAN_TESTS_PLATFORM_DOM_DOM_FIXTURE_H_
+#define ZAN_TESTS_PLATFORM_DOM_DOM_FIXTURE_H_
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <functional>
+#include <string>
+
+#include "platform/com/com_error.h"
+#include "platform/dom/document.h"
+
+namespace zan::dom::test {
+
+inline Document Parse(const std::string& text) {
+  Document d = Document::Create();
+  EXPECT_TRUE(d.loadXML(text)) << text << ": " << d.parseErrorReason();
+  return d;
+}
+
+inline std::string Hex(HRESULT hr) {
+  char buf[16];
+  std::snprintf(buf, sizeof buf, "%08X", static_cast<unsigned>(hr));
+  return buf;
+}
+
+// "ok", or the raised status in hex with its description.
+inline std::string Outcome(const std::function<void()>& call) {
+  try {
+    call();
+    return "ok";
+  } catch (const _com_error& e) {
+    return Hex(e.Error()) + (e.Description().empty() ? "" : ": " + e.Description());
+  }
+}
+
+// Only the status of a failure ("ok" on success).
+inline std::string Status(const std::function<void()>& call) {
+  try {
+    call();
+    return "ok";
+  } catch (const _com_error& e) {
+    return Hex(e.Error());
+  }
+}
+
+}  // namespace zan::dom::test
+
+#endif

@@ -1,0 +1,54 @@
+#include "platform/os/file_io.h"
+
+#include <gtest/gtest.h>
+
+#include <cerrno>
+#include <string>
+
+#include "platform/os/lasterror.h"
+#include "support/temp_dir.h"
+
+namespace {
+
+using namespace zan::os;
+
+TEST(FileIo, WritesReplacesAndReadsWholeFiles) {
+  zan::test::TempDir dir;
+  const std::string bytes("line\r\n\0binary\xff", 14);
+  ASSERT_TRUE(WriteWholeFile(dir / "a.txt", bytes));
+  std::string read;
+  ASSERT_TRUE(ReadWholeFile(dir / "a.txt", read));
+  EXPECT_EQ(read, bytes);
+  ASSERT_TRUE(WriteWholeFile(dir / "a.txt", "short"));
+  ASSERT_TRUE(ReadWholeFile(dir / "a.txt", read));
+  EXPECT_EQ(read, "short");
+  ASSERT_TRUE(WriteWholeFile(dir / "empty", ""));
+  ASSERT_TRUE(ReadWholeFile(dir / "empty", read));
+  EXPECT_EQ(read, "");
+}
+
+TEST(FileIo, BackslashesSeparateSegments) {
+  zan::test::TempDir dir;
+  dir.Write("sub/x.xml", "");
+  ASSERT_TRUE(WriteWholeFile(dir.path() + "\\sub\\x.xml", "<x/>"));
+  EXPECT_EQ(dir.Read("sub/x.xml"), "<x/>");
+  std::string read;
+  ASSERT_TRUE(ReadWholeFile(dir.path() + "\\sub/x.xml", read));
+  EXPECT_EQ(read, "<x/>");
+}
+
+TEST(FileIo, FailuresSetTheLastError) {
+  zan::test::TempDir dir;
+  std::string read = "unchanged";
+  EXPECT_FALSE(WriteWholeFile(dir / "missing/x.xml", "x"));
+  EXPECT_EQ(GetLastError(), static_cast<uint32_t>(ENOENT));
+  EXPECT_FALSE(ReadWholeFile(dir / "missing.xml", read));
+  EXPECT_EQ(GetLastError(), static_cast<uint32_t>(ENOENT));
+  EXPECT_FALSE(ReadWholeFile(dir.path(), read));
+  EXPECT_EQ(GetLastError(), static_cast<uint32_t>(EISDIR));
+  EXPECT_FALSE(WriteWholeFile(std::string("a\0b", 3), "x"));
+  EXPECT_EQ(GetLastError(), static_cast<uint32_t>(EINVAL));
+  EXPECT_EQ(read, "unchanged");
+}
+
+}  // namespace
