@@ -4,12 +4,13 @@
 // releases it after the merged document is written, on every path out. A second updater
 // that finds the lock taken waits with a bounded backoff and then merges into the document
 // as the first one left it. A server that offers no locking gets a write conditional on the
-// document's strong ETag instead (repeated, bounded, while another writer changes it), or a
-// plain write when the server reports no strong ETag.
+// document's strong ETag instead (read, merged and tried again, bounded, while another
+// writer changes it), or a plain write when the server reports no strong ETag.
 #ifndef ZAN_ENGINE_DOCUMENTUPDATE_H_
 #define ZAN_ENGINE_DOCUMENTUPDATE_H_
 
 #include <chrono>
+#include <functional>
 #include <string>
 
 #include "dav/DavADOManager.h"
@@ -26,27 +27,72 @@ struct UpdatePolicy {
   int writeAttempts = 5;
 };
 
+// What an update needs of the server. DavDocumentStore in production; a test may stand in.
+class DocumentStore {
+ public:
+  virtual ~DocumentStore() = default;
+  // A lock token, or "" when the server offers no locking; raises code 423 when another
+  // client holds a lock.
+  virtual std::string Lock(const std::string& url, int timeoutSeconds) = 0;
+  virtual void Unlock(const std::string& url, const std::string& token) noexcept = 0;
+  // The content, and the strong ETag ("" when the server reports none or a weak one).
+  virtual std::string Read(const std::string& url, std::string& strongEtag) = 0;
+  // Raises code 412 when condition.ifMatch no longer matches.
+  virtual bool Write(const std::string& url, const std::string& text,
+                     const CDavADOManager::WriteCondition& condition) = 0;
+};
+
+// DocumentStore over the record/stream manager (LockItem, UnlockItem, GetFileStream,
+// SetFileStream). Does not own the manager.
+class DavDocumentStore : public DocumentStore {
+ public:
+  explicit DavDocumentStore(CDavADOManager& dav) : m_dav(dav) {}
+  std::string Lock(const std::string& url, int timeoutSeconds) override { return m_dav.LockItem(url, timeoutSeconds); }
+  void Unlock(const std::string& url, const std::string& token) noexcept override { m_dav.UnlockItem(url, token); }
+  std::string Read(const std::string& url, std::string& strongEtag) override {
+    return m_dav.GetFileStream(url, strongEtag);
+  }
+  bool Write(const std::string& url, const std::string& text, const CDavADOManager::WriteCondition& condition) override {
+    return m_dav.SetFileStream(url, text, condition);
+  }
+
+ private:
+  CDavADOManager& m_dav;
+};
+
 // An exclusive write lock on one resource, released on destruction. Non-copyable.
 class DocumentLock {
  public:
-  // Locks url, retrying while another client holds it (423) until policy.lockWait has
-  // passed; then raises code 423 "The document is locked by another client: " + url (class
-  // "CZanDavEngine", method "LockDocument"). Other failures of the lock request pass on.
-  DocumentLock(CDavADOManager& dav, std::string url, const UpdatePolicy& policy);
+  // Locks url, trying again with a growing pause while another client holds it (423) until
+  // policy.lockWait has passed; then raises code 423 "The document is locked by another
+  // client: " + url (class "CZanDavEngine", method "LockDocument"). Other failures pass on.
+  DocumentLock(DocumentStore& store, std::string url, const UpdatePolicy& policy);
   ~DocumentLock() { Release(); }
   DocumentLock(const DocumentLock&) = delete;
   DocumentLock& operator=(const DocumentLock&) = delete;
 
-  // The lock token; empty when the server does not offer locking.
+  // The lock token; empty when the server does not offer locking (or after Release).
   const std::string& token() const { return m_token; }
   // Releases the lock now (at most once); never throws.
   void Release() noexcept;
 
  private:
-  CDavADOManager& m_dav;
+  DocumentStore& m_store;
   std::string m_url;
   std::string m_token;
 };
+
+// Produces the document to store from the stored text; may throw (the update then fails and
+// nothing is written).
+using MergeStep = std::function<std::string(const std::string& stored)>;
+
+// Locks url, reads it, merges, writes the result and unlocks (on every path). Without a lock
+// the write is conditional on the read's strong ETag; a 412 runs read and merge again, up to
+// policy.writeAttempts writes, then raises 412 "The document kept changing during the
+// update: " + url (class "CZanDavEngine", method "UpdateDocument"). merged receives the
+// stored text. False when the write returns false.
+bool UpdateDocument(DocumentStore& store, const std::string& url, const UpdatePolicy& policy, const MergeStep& merge,
+                    std::string& merged);
 
 }  // namespace zan::engine
 

@@ -27,45 +27,28 @@ constexpr DumpNames kMbpDumps{"SetBusinessProcessMBP_new", "SetBusinessProcessMB
 constexpr DumpNames kMprDumps{"SetBusinessProcessMPR_new", "SetBusinessProcessMPR_old",
                               "SetBusinessProcessMPR_Merged", "SetBusinessProcessMPR_afterChange"};
 
-// Reads the stored document at url, merges changed into it, stamps lastmodified, writes the
-// result and loads it into response. The document is locked from the read to the write, so a
-// concurrent update of another client is never lost; without locking the write is made
-// conditional on the strong ETag of the read and repeated on a fresh read while another
-// writer changes the document. False when the write step returns false (response untouched).
+// Merges changed into the document stored at url, stamps lastmodified, stores the result
+// (guarded against other writers, DocumentUpdate.h) and loads it into response. False when
+// the write step returns false (response untouched).
 template <class Entity>
 bool UpdateDocument(CDavADOManager& dav, const std::string& url, const Entity& changed, XMLSet& response,
                     const zan::engine::UpdatePolicy& policy, const DumpNames& dumps) {
-  std::string merged;
-  {
-    zan::engine::DocumentLock lock(dav, url, policy);
-    for (int attempt = 1;; ++attempt) {
-      std::string etag;
-      const std::string stored = dav.GetFileStream(url, etag);
-      Entity current;
-      Entity changedCopy(changed);  // shares the client's document, which gains merge keys
-      current.loadXml(stored);
-      if constexpr (zan::engine::kDiagnosticDumps) {
-        zan::engine::DumpDocument(changedCopy, dumps.changed);
-        zan::engine::DumpDocument(current, dumps.stored);
-      }
-      current.mergeChanges(changedCopy, kMarkerAttribute, kMarkerValue, kMergeFlags);
-      current.setLastModified(GetTimeStamp());
-      merged = current.getXml();
-      CDavADOManager::WriteCondition condition;
-      condition.lockToken = lock.token();
-      if (condition.lockToken.empty()) condition.ifMatch = etag;
-      try {
-        if (!dav.SetFileStream(url, merged, condition)) return false;
-      } catch (CGenException& e) {
-        if (e.GetErrorCode() != zan::err::kPreconditionFailed || !condition.lockToken.empty()) throw;
-        if (attempt < policy.writeAttempts) continue;  // changed since the read: merge again
-        e.Rethrow("The document kept changing during the update: " + url, e.GetErrorCode(), kClass,
-                  "UpdateDocument");
-      }
-      if constexpr (zan::engine::kDiagnosticDumps) zan::engine::DumpDocument(current, dumps.merged);
-      break;
+  const zan::engine::MergeStep merge = [&](const std::string& stored) {
+    Entity current;
+    Entity changedCopy(changed);  // shares the client's document, which gains merge keys
+    current.loadXml(stored);
+    if constexpr (zan::engine::kDiagnosticDumps) {
+      zan::engine::DumpDocument(changedCopy, dumps.changed);
+      zan::engine::DumpDocument(current, dumps.stored);
     }
-  }
+    current.mergeChanges(changedCopy, kMarkerAttribute, kMarkerValue, kMergeFlags);
+    current.setLastModified(GetTimeStamp());
+    if constexpr (zan::engine::kDiagnosticDumps) zan::engine::DumpDocument(current, dumps.merged);
+    return current.getXml();
+  };
+  zan::engine::DavDocumentStore store(dav);
+  std::string merged;
+  if (!zan::engine::UpdateDocument(store, url, policy, merge, merged)) return false;
   response.loadXml(merged);
   if constexpr (zan::engine::kDiagnosticDumps) {
     XMLSet afterChange;
