@@ -39,15 +39,24 @@ class CDavHTTPManager {
   bool Copy(const std::string& sourceUrl, const std::string& destinationUrl);
 
  protected:
-  // One member of a collection listing: its href (decoded path) and its found properties.
+  // One member of a collection listing: its href as the server wrote it, whether its
+  // resourcetype holds a collection, and its found properties (named without prefix).
   struct Member {
     std::string href;
-    bool collection = false;  // resourcetype holds a collection
+    bool found = false;  // the response had a propstat with status 200
+    bool collection = false;
     XMLSet props;
   };
   // PROPFIND Depth "1,noroot" for url's members (the collection itself left out), asking for
-  // the items of requestXml plus resourcetype.
+  // the items of requestXml and resourcetype; failures as findResourceProperties.
   std::vector<Member> listMembers(const std::string& url, const std::string& requestXml);
+
+ private:
+  // Sends the PROPFIND and returns the canonical reply (DAV: elements under prefix "a")
+  // with the response naming url itself dropped for a "1,noroot" depth. Raises the
+  // failures of findResourceProperties without their context.
+  XMLSet propfind(const std::string& url, const std::string& requestXml, const std::string& depth,
+                  bool askResourceType);
 };
 
 #endif

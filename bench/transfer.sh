@@ -1,0 +1,84 @@
+#!/usr/bin/env bash
+# Tree-transfer benchmark against a local Apache mod_dav server, all in one run:
+#   - 2,000 files of 4 KiB in 10 directories, both directions:
+#       DirUploadDownload (dav_transfer_tool), one sequential keep-alive `curl -K`, `rclone copy`
+#   - one file of 256 MiB, both directions: the same three, with peak memory (max RSS)
+# Usage: bench/transfer.sh [BUILD_DIR]   (default build/normal; the tool is built if missing)
+set -euo pipefail
+cd "$(dirname "$0")/.."
+build=${1:-build/normal}
+[ -x "$build/bench/dav_transfer_tool" ] || {
+  cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+  cmake --build "$build" -j "$(nproc)" --target dav_transfer_tool >/dev/null
+}
+tool="$PWD/$build/bench/dav_transfer_tool"
+command -v /usr/bin/time >/dev/null || { echo "needs /usr/bin/time (package time)" >&2; exit 1; }
+
+work=$(mktemp -d /tmp/zan-bench.XXXXXX)
+eval "$(scripts/davserver start)"
+trap 'scripts/davserver stop "$ZAN_SERVER_DIR" >/dev/null 2>&1 || true; rm -rf "$work"' EXIT
+server=$ZAN_SERVER
+
+# The data: small tree and one big file.
+small="$work/small"
+for d in $(seq 0 9); do
+  mkdir -p "$small/dir$d"
+  for f in $(seq 0 199); do head -c 4096 /dev/urandom >"$small/dir$d/file$f.bin"; done
+done
+big="$work/big"
+mkdir -p "$big"
+head -c $((256 * 1024 * 1024)) /dev/urandom >"$big/huge.bin"
+
+export RCLONE_CONFIG_ZAN_TYPE=webdav RCLONE_CONFIG_ZAN_URL="$server" RCLONE_CONFIG_ZAN_VENDOR=other
+
+# seconds and max RSS (KiB) of a command: prints "SECONDS RSS"
+measure() {
+  local out="$work/time.$$"
+  local start end
+  start=$(date +%s.%N)
+  /usr/bin/time -f "%M" -o "$out" "$@" >/dev/null 2>"$work/err" || { cat "$work/err" >&2; return 1; }
+  end=$(date +%s.%N)
+  echo "$(awk -v a="$start" -v b="$end" 'BEGIN { printf "%.3f", b - a }') $(cat "$out")"
+}
+
+# curl config files: one sequential keep-alive client for every request of a transfer.
+curl_upload_config() {  # local_dir remote_url
+  local src=$1 dst=$2
+  echo "request = \"MKCOL\""
+  echo "url = \"$dst\""
+  (cd "$src" && find . -mindepth 1 -type d | sort) | while read -r d; do
+    echo "next"; echo "request = \"MKCOL\""; echo "url = \"$dst/${d#./}\""
+  done
+  (cd "$src" && find . -type f | sort) | while read -r f; do
+    echo "next"; echo "upload-file = \"$src/${f#./}\""; echo "url = \"$dst/${f#./}\""
+  done
+}
+curl_download_config() {  # remote_url local_dir source_dir_for_names
+  local src=$1 dst=$2 names=$3
+  (cd "$names" && find . -type f | sort) | while read -r f; do
+    echo "url = \"$src/${f#./}\""; echo "output = \"$dst/${f#./}\""; echo "create-dirs"; echo "next"
+  done
+}
+
+report() { printf '%-34s %8s s   %8s KiB max RSS\n' "$1" "$2" "$3"; }
+
+run_case() {  # name local_dir
+  local name=$1 local=$2
+  local r
+  echo "== $name"
+  curl -s -X MKCOL "$server/$name-dav" >/dev/null
+  r=$(measure "$tool" "$server" "$local" "$server/$name-dav/up"); report "upload   DirUploadDownload" $r
+  curl_upload_config "$local" "$server/$name-curl" >"$work/up.cfg"
+  r=$(measure curl -s -o /dev/null -K "$work/up.cfg"); report "upload   curl -K (sequential)" $r
+  r=$(measure rclone copy "$local" "zan:$name-rclone"); report "upload   rclone copy" $r
+  rm -rf "$work/down"; mkdir -p "$work/down"
+  r=$(measure "$tool" "$server" "$server/$name-dav/up" "$work/down/dav"); report "download DirUploadDownload" $r
+  cmp -s <(cd "$local" && find . -type f -exec md5sum {} + | sort) \
+         <(cd "$work/down/dav" && find . -type f -exec md5sum {} + | sort) || echo "!! download differs"
+  curl_download_config "$server/$name-curl" "$work/down/curl" "$local" >"$work/down.cfg"
+  r=$(measure curl -s -K "$work/down.cfg"); report "download curl -K (sequential)" $r
+  r=$(measure rclone copy "zan:$name-rclone" "$work/down/rclone"); report "download rclone copy" $r
+}
+
+run_case small "$small"
+run_case big "$big"
