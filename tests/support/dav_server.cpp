@@ -11,7 +11,6 @@
 #include <fstream>
 #include <memory>
 #include <optional>
-#include <regex>
 #include <sstream>
 #include <stdexcept>
 #include <utility>
@@ -147,6 +146,21 @@ std::string XmlText(const std::string& raw) {
   return out;
 }
 
+// The texts of the DAV href elements (<href>, <D:href>, ...) of a multistatus body, in order.
+std::vector<std::string> HrefTexts(const std::string& body) {
+  std::vector<std::string> out;
+  for (size_t at = body.find("href>"); at != std::string::npos; at = body.find("href>", at + 5)) {
+    const size_t open = body.rfind('<', at);
+    if (open == std::string::npos || body[open + 1] == '/') continue;
+    const std::string prefix = body.substr(open + 1, at - open - 1);  // "" or "D:"
+    if (!prefix.empty() && (prefix.back() != ':' || prefix.find_first_of(" /<>") != std::string::npos)) continue;
+    const size_t end = body.find('<', at + 5);
+    if (end == std::string::npos) break;
+    out.push_back(body.substr(at + 5, end - at - 5));
+  }
+  return out;
+}
+
 http::Response Send(const std::string& method, const std::string& url, std::vector<http::Header> headers = {},
                     std::optional<std::string_view> body = std::nullopt) {
   http::Request request;
@@ -241,14 +255,13 @@ std::string DavTest::Propfind(const std::string& url, const std::string& depth) 
 std::string DavTest::List(const std::string& collectionUrl) {
   http::Response r = Send("PROPFIND", collectionUrl, {{"Depth", "1"}});
   if (r.status != 207) return r.statusLine;
-  static const std::regex href("<(?:[A-Za-z0-9_]+:)?href>([^<]*)</");
   const size_t authority = collectionUrl.find("://");
   const size_t pathStart = collectionUrl.find('/', authority == std::string::npos ? 0 : authority + 3);
   std::string self = pathStart == std::string::npos ? "" : collectionUrl.substr(pathStart);
   while (self.ends_with("/")) self.pop_back();
   std::vector<std::string> names;
-  for (auto it = std::sregex_iterator(r.body.begin(), r.body.end(), href); it != std::sregex_iterator(); ++it) {
-    std::string path = http::DecodeUrl(XmlText((*it)[1].str()));
+  for (const std::string& href : HrefTexts(r.body)) {
+    std::string path = http::DecodeUrl(XmlText(href));
     if (const size_t scheme = path.find("://"); scheme != std::string::npos) {
       const size_t slash = path.find('/', scheme + 3);
       path = slash == std::string::npos ? "" : path.substr(slash);
