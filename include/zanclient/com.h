@@ -223,6 +223,7 @@ typedef void* PVOID;
 constexpr MEMBERID MEMBERID_NIL = DISPID_UNKNOWN;
 
 constexpr HRESULT TYPE_E_REGISTRYACCESS = MAKE_HRESULT_U(0x8002801C);
+constexpr HRESULT DISP_E_BADINDEX = MAKE_HRESULT_U(0x8002000B);
 constexpr HRESULT CO_E_CLASSSTRING = MAKE_HRESULT_U(0x800401F3);
 
 // The system kinds a type library is registered for; SYS_LINUX64 is this platform's,
