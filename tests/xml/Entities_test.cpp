@@ -1,0 +1,174 @@
+// The MBP and project-information entities: their places in the documents and the merge.
+#include <fstream>
+#include <regex>
+#include <sstream>
+#include <string>
+
+#include "xml/MBPEntity.h"
+#include "xml/ProjectInfoEntity.h"
+#include "xml_fixture.h"
+
+namespace zan::xml::test {
+namespace {
+
+std::string Template(const std::string& name) {
+  std::ifstream in(std::string(ZAN_SOURCE_DIR) + "/tests/data/Templates/" + name);
+  std::ostringstream text;
+  text << in.rdbuf();
+  EXPECT_FALSE(text.str().empty()) << name;
+  return text.str();
+}
+
+const char kMbp[] =
+    "<mbp lastmodified=\"\"><bp id=\"\" name=\"Billing\"><datasets><defaults>"
+    "<default pkid=\"DEV\" refid=\"3\"/><default pkid=\"TEST\" refid=\"17\"/><default pkid=\"PROD\" refid=\"0\"/>"
+    "<default pkid=\"ONLYDATA\" refid=\"5\"/><default pkid=\"NOREF\"/>"
+    "</defaults></datasets><profiles><defaults>"
+    "<default pkid=\"DEV\" refid=\"dev_local\"/><default pkid=\"TEST\" refid=\"0\"/>"
+    "</defaults></profiles></bp></mbp>";
+
+TEST(EntitiesTest, FreshEntities) {
+  EXPECT_EQ(CMBPEntity().getXml(), kPrologue) << "the processing instructions alone";
+  EXPECT_EQ(CProjectInfoEntity().getXml(), kPrologue + "<ZANDataEntity/>");
+  EXPECT_EQ(CZANDataEntity().getXml(), kPrologue + "<ZANDataEntity/>");
+  EXPECT_EQ(CZANDataEntity("<x/>").getXml(), "<x/>");
+  EXPECT_EQ(CMBPEntity(std::u16string_view(u"<mbp/>")).getXml(), "<mbp/>");
+  CMBPEntity fresh;
+  EXPECT_EQ(Outcome([&] { fresh.setBPId("A"); }), "0: Xml path not found /mbp/bp");
+}
+
+TEST(EntitiesTest, ParameterAndConfigurationFiles) {
+  CMBPEntity mbp(kMbp);
+  struct Case {
+    const char* environment;
+    const char* parameterFile;
+    const char* configFile;
+  } cases[] = {
+      {"DEV", "3.prm", "dev_local.cfg"},
+      {"TEST", "17.prm", ""},
+      {"PROD", "", "0: Xml path not found /mbp/bp/profiles/defaults/default[@pkid='PROD']"},
+      {"ONLYDATA", "5.prm", "0: Xml path not found /mbp/bp/profiles/defaults/default[@pkid='ONLYDATA']"},
+      {"QA", "0: Xml path not found /mbp/bp/datasets/defaults/default[@pkid='QA']",
+       "0: Xml path not found /mbp/bp/profiles/defaults/default[@pkid='QA']"},
+      {"NOREF", "com 80020005: Type mismatch.", "0: Xml path not found /mbp/bp/profiles/defaults/default[@pkid='NOREF']"},
+  };
+  for (const Case& c : cases) {
+    std::string name;
+    std::string outcome = Outcome([&] { name = mbp.getParameterFileName(c.environment); });
+    EXPECT_EQ(outcome == "ok" ? name : outcome, c.parameterFile) << c.environment;
+    outcome = Outcome([&] { name = mbp.getConfigFileName(c.environment); });
+    EXPECT_EQ(outcome == "ok" ? name : outcome, c.configFile) << c.environment;
+  }
+  CGenException e = Raised([&] { mbp.getParameterFileName("QA"); });
+  EXPECT_EQ(e.GetClassName(), "CZANDataEntity");
+  EXPECT_EQ(e.GetMethodName(), "getNodeByPath");
+  EXPECT_EQ(Outcome([&] { mbp.getParameterFileName("O'Neil"); }).substr(0, 12), "com " + Hex(E_FAIL));
+}
+
+TEST(EntitiesTest, IdAndTimeStamps) {
+  CMBPEntity mbp(kMbp);
+  mbp.setBPId("Alpha/Designs/Billing");
+  mbp.setLastModified("2004-03-01 17:05:09");
+  EXPECT_EQ(mbp.getNodeByPath("/mbp/bp").getAttribute("id"), "Alpha/Designs/Billing");
+  EXPECT_EQ(mbp.getNodeByPath("/mbp").getAttribute("lastmodified"), "2004-03-01 17:05:09");
+  EXPECT_TRUE(std::regex_match(GetTimeStamp(), std::regex(R"(\d{4}-\d\d-\d\d \d\d:\d\d:\d\d)"))) << GetTimeStamp();
+  CProjectInfoEntity mpr;
+  mpr.loadXml("<projectinfo><projectName>old<b>child</b></projectName></projectinfo>");
+  mpr.setProjectName("Alpha & Beta");
+  mpr.setLastModified("2004-03-01 17:05:09");
+  EXPECT_EQ(mpr.getXml(),
+            "<projectinfo lastmodified=\"2004-03-01 17:05:09\"><projectName>Alpha &amp; Beta</projectName></projectinfo>");
+  CProjectInfoEntity none;
+  EXPECT_EQ(Outcome([&] { none.setProjectName("x"); }), "0: Xml path not found /projectinfo/projectName");
+}
+
+TEST(EntitiesTest, CopiesShareTheDocument) {
+  CMBPEntity a(kMbp);
+  CMBPEntity b(a);
+  b.setBPId("shared");
+  EXPECT_EQ(a.getNodeByPath("/mbp/bp").getAttribute("id"), "shared");
+}
+
+TEST(EntitiesTest, MergeKeysArePkidElseTheTag) {
+  CMBPEntity mbp("<mbp><bp pkid=\"\"><x pkid=\"5\"/><y/></bp></mbp>");
+  mbp.stampMergeKeys("_k");
+  EXPECT_EQ(mbp.getXml(), "<mbp _k=\"mbp\"><bp pkid=\"\" _k=\"bp\"><x pkid=\"5\" _k=\"5\"/><y _k=\"y\"/></bp></mbp>");
+  mbp.stampMergeKeys("_k");
+  EXPECT_EQ(mbp.getXml(), "<mbp _k=\"mbp\"><bp pkid=\"\" _k=\"bp\"><x pkid=\"5\" _k=\"5\"/><y _k=\"y\"/></bp></mbp>")
+      << "overwritten, not repeated";
+}
+
+// The stored document after merging changed into stored as the engine does.
+std::string MergeMbp(const std::string& stored, const std::string& changed) {
+  CMBPEntity current(stored);
+  const CMBPEntity client(changed);
+  std::string outcome = Outcome([&] { current.mergeChanges(client, "dirty", "1", CXmlBasicQKParser::MERGE_ADD); });
+  return outcome == "ok" ? current.getXml() : outcome;
+}
+
+const char kStored[] =
+    "<mbp lastmodified=\"t0\"><bp id=\"\"><datasets><defaults>"
+    "<default pkid=\"5\" refid=\"1\">A</default><default pkid=\"6\" refid=\"2\"/>"
+    "</defaults></datasets><notes>kept</notes></bp></mbp>";
+
+TEST(EntitiesTest, MergeOfAClientsChanges) {
+  // An unmarked edit of a leaf does not reach the stored document; a marked one does.
+  EXPECT_EQ(MergeMbp(kStored, "<mbp><bp><datasets><defaults><default pkid=\"5\" refid=\"9\">B</default>"
+                              "</defaults></datasets></bp></mbp>"),
+            kStored);
+  EXPECT_EQ(MergeMbp(kStored, "<mbp><bp><datasets><defaults><default pkid=\"5\" refid=\"9\" dirty=\"1\">B</default>"
+                              "</defaults></datasets></bp></mbp>"),
+            "<mbp lastmodified=\"t0\"><bp id=\"\"><datasets><defaults>"
+            "<default pkid=\"5\" refid=\"9\">B</default><default pkid=\"6\" refid=\"2\"/>"
+            "</defaults></datasets><notes>kept</notes></bp></mbp>");
+  // A new default comes after the existing ones of its parent; what the client lacks stays.
+  EXPECT_EQ(MergeMbp(kStored, "<mbp><bp><datasets><defaults><default pkid=\"9\" refid=\"3\"/>"
+                              "</defaults></datasets></bp></mbp>"),
+            "<mbp lastmodified=\"t0\"><bp id=\"\"><datasets><defaults>"
+            "<default pkid=\"5\" refid=\"1\">A</default><default pkid=\"6\" refid=\"2\"/><default pkid=\"9\" refid=\"3\"/>"
+            "</defaults></datasets><notes>kept</notes></bp></mbp>");
+  // A marked bp replaces the whole process, its id included; the document elements are never compared.
+  EXPECT_EQ(MergeMbp(kStored, "<mbp lastmodified=\"client\"><bp id=\"X\" dirty=\"1\"><notes>new</notes></bp></mbp>"),
+            "<mbp lastmodified=\"t0\"><bp id=\"X\"><notes>new</notes></bp></mbp>");
+  // Two pkid-less siblings with one tag cannot be told apart.
+  EXPECT_EQ(MergeMbp("<mbp><bp><step/><step/></bp></mbp>", "<mbp><bp><step dirty=\"1\"/></bp></mbp>"),
+            "1: Merge found more then one node match Error in source Tag: step Error in source Tag: bp");
+}
+
+TEST(EntitiesTest, NoMergeKeyOrMarkerSurvives) {
+  CMBPEntity current(Template("MBP.xml"));
+  CMBPEntity client(Template("MBP.xml"));
+  client.getNodeByPath("/mbp/bp/datasets/defaults/default[@pkid='TEST']").setAttribute("dirty", "1");
+  client.getNodeByPath("/mbp/bp/datasets/defaults/default[@pkid='TEST']").setAttribute("refid", "18");
+  client.getNodeByPath("/mbp/bp/steps").setAttribute("dirty", "0");
+  EXPECT_TRUE(current.mergeChanges(client, "dirty", "1", CXmlBasicQKParser::MERGE_ADD));
+  const std::string merged = current.getXml();
+  EXPECT_EQ(merged.find("_pkid"), std::string::npos);
+  EXPECT_EQ(merged.find("dirty"), std::string::npos);
+  EXPECT_EQ(current.getParameterFileName("TEST"), "18.prm");
+  EXPECT_NE(client.getXml().find("_pkid=\"TEST\""), std::string::npos) << "the client's document keeps its stamps";
+}
+
+TEST(EntitiesTest, TemplatesServeTheEntities) {
+  CMBPEntity mbp(Template("MBP.xml"));
+  EXPECT_EQ(mbp.getParameterFileName("DEV"), "3.prm");
+  EXPECT_EQ(mbp.getConfigFileName("PROD"), "prod_cluster.cfg");
+  EXPECT_EQ(mbp.getParameterFileName("PROD"), "");
+  EXPECT_EQ(mbp.getConfigFileName("TEST"), "");
+  mbp.setBPId("Alpha/Billing");
+  mbp.setLastModified(GetTimeStamp());
+  CProjectInfoEntity mpr;
+  mpr.loadXml(Template("MPR.xml"));
+  mpr.setProjectName("Alpha");
+  EXPECT_EQ(mpr.getNodeByPath("/projectinfo/projectName").text(), "Alpha");
+  CProjectInfoEntity client;
+  client.loadXml("<projectinfo><contacts><contact pkid=\"ops\" mail=\"new@example.com\" dirty=\"1\"/>"
+                 "<contact pkid=\"qa\" name=\"QA\"/></contacts></projectinfo>");
+  EXPECT_TRUE(mpr.mergeChanges(client, "dirty", "1", CXmlBasicQKParser::MERGE_ADD));
+  EXPECT_NE(mpr.getXml().find("<contact pkid=\"ops\" mail=\"new@example.com\"/><contact pkid=\"qa\" name=\"QA\"/>"),
+            std::string::npos)
+      << mpr.getXml();
+}
+
+}  // namespace
+}  // namespace zan::xml::test
