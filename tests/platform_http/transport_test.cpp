@@ -10,6 +10,7 @@
 
 #include "platform/com/com_error.h"
 #include "platform/http/http_errors.h"
+#include "platform/http/url_encoding.h"
 #include "support/com_failure.h"
 #include "support/dav_server.h"
 #include "support/fault_server.h"
@@ -186,7 +187,7 @@ TEST_F(TransportTest, NamesRoundTripThroughPercentEncoding) {
     EXPECT_EQ(201, Send("PUT", Url(name + "/" + name + ".txt"), {}, name).status);
     EXPECT_EQ(name, Get(Url(name + "/" + name + ".txt")));
     EXPECT_EQ(name + ".txt", List(Url(name)));
-    EXPECT_EQ(201, Send("COPY", Url(name + "/" + name + ".txt"), {{"Destination", Url(name + "/copy " + name)}}).status);
+    EXPECT_EQ(201, Send("COPY", Url(name + "/" + name + ".txt"), {{"Destination", EncodeUrl(Url(name + "/copy " + name))}}).status);
     EXPECT_EQ(name, Get(Url(name + "/copy " + name)));
     EXPECT_EQ(204, Send("DELETE", Url(name)).status);
   }

@@ -3,6 +3,7 @@
 #include "platform/http/xml_http_request.h"
 
 #include "platform/http/http_errors.h"
+#include "platform/http/url_encoding.h"
 #include "support/com_failure.h"
 #include "support/dav_server.h"
 #include "support/fault_server.h"
@@ -62,7 +63,7 @@ TEST_F(XmlHttpRequestTest, CopiesWithARawDestinationAndReadsResponseHeaders) {
   ASSERT_EQ(201, Put(Url("a b.txt"), "text"));
   XmlHttpRequest request;
   request.open("COPY", Url("a b.txt"));
-  request.setRequestHeader("Destination", Url("c #d%.txt"));
+  request.setRequestHeader("Destination", EncodeUrl(Url("c #d%.txt")));
   EXPECT_EQ(S_OK, request.send());
   EXPECT_EQ(201, request.status());
   EXPECT_EQ("Created", request.statusText());

@@ -14,6 +14,7 @@
 #include "platform/ado/resource_url.h"
 #include "platform/com/com_error.h"
 #include "platform/http/transport.h"
+#include "platform/http/url_encoding.h"
 #include "platform/os/file_system.h"
 
 namespace zan::ado {
@@ -190,7 +191,8 @@ HRESULT Record::CopyRecord(std::string_view source, std::string_view destination
     throw _com_error(kAdErrInvalidArgument, "Cannot copy from '" + std::string(from) + "' to '" +
                                                 std::string(destination) + "': not http, https or file URLs");
   if (fromKind == UrlKind::kHttp && toKind == UrlKind::kHttp) {
-    std::vector<http::Header> headers = {{"Destination", std::string(destination)}, {"Overwrite", overwrite ? "T" : "F"}};
+    std::vector<http::Header> headers = {{"Destination", http::EncodeUrl(destination)},
+                                         {"Overwrite", overwrite ? "T" : "F"}};
     if (nonRecursive) headers.push_back({"Depth", "0"});
     const http::Response reply = Send("COPY", from, who, std::move(headers));
     if (!Is(reply, {201, 204})) ThrowForReply(reply, "COPY", std::string(from) + " to " + std::string(destination));

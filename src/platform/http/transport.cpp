@@ -264,8 +264,7 @@ SlistPtr BuildHeaders(const Request& request) {
       throw _com_error(E_INVALIDARG, "Invalid request header '" + h.name + "'" + Where(request));
     expect = expect || EqualsNoCase(h.name, "Expect");
     // libcurl sends "Name;" as a header with an empty value ("Name:" would remove it).
-    const std::string value = EqualsNoCase(h.name, "Destination") ? EncodeUrl(h.value) : h.value;
-    add(value.empty() ? h.name + ";" : h.name + ": " + value);
+    add(h.value.empty() ? h.name + ";" : h.name + ": " + h.value);
   }
   if (!expect) add("Expect:");  // no 100-continue round trip
   return list;

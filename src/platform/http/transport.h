@@ -23,8 +23,8 @@ struct Request {
   std::string method;
   // Raw text ("http://host:port/R/My Project#1"); encoded on the wire.
   std::string url;
-  // Sent in this order. Names and values must not hold CR, LF or NUL. The value of a
-  // "Destination" header is a URL like `url` and is encoded the same way.
+  // Sent in this order and verbatim: a URL in a header (Destination) is encoded by the
+  // caller (EncodeUrl). Names and values must not hold CR, LF or NUL.
   std::vector<Header> headers;
   // When user is not empty: HTTP authentication with these credentials (scheme negotiated).
   std::string user;

@@ -16,7 +16,7 @@ namespace zan::http {
 std::string EncodeUrl(std::string_view url);
 
 // The text with every %XX (either case of hex) replaced by its byte; a '%' not followed by
-// two hex digits stays as it is. '+' is not a space. For hrefs and Destination values.
+// two hex digits stays as it is. '+' is not a space. For hrefs.
 std::string DecodeUrl(std::string_view text);
 
 }  // namespace zan::http

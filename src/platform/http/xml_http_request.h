@@ -37,8 +37,8 @@ class XmlHttpRequest {
   // E_INVALIDARG for a bad method or URL.
   HRESULT open(std::string_view method, std::string_view url, bool async = false, std::string_view user = {},
                std::string_view password = {});
-  // Adds a request header; headers are sent in call order. A "Destination" value is a raw
-  // URL and is percent-encoded like the request URL. E_UNEXPECTED before open(),
+  // Adds a request header; headers are sent in call order and verbatim (encode a URL value
+  // such as Destination with EncodeUrl). E_UNEXPECTED before open(),
   // E_INVALIDARG for a name that is not a token or a value holding CR, LF or NUL.
   HRESULT setRequestHeader(std::string_view name, std::string_view value);
   // Sends the request without a body, or with the given body bytes (an empty body is sent
