@@ -1,5 +1,7 @@
 // The type description of IZANApi against the interface itself: every method, called late-bound
 // by its DISPID, lands in the vtable slot of the method of the same name with its arguments.
+#include "api/ZANApiTypeInfo.h"
+
 #include <gtest/gtest.h>
 
 #include <string>
@@ -10,10 +12,6 @@
 #include "platform/com/guid.h"
 #include "platform/com/typeinfo.h"
 #include "zanclient/ZANClient.h"
-
-// The description is the api layer's; it is compiled here so that it is checked before that
-// layer has a library of its own.
-#include "../../src/api/ZANApiTypeInfo.cpp"  // NOLINT
 
 namespace zan::test {
 namespace {
