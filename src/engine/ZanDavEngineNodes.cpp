@@ -79,7 +79,8 @@ bool CZanDavEngine::CreateBusinessProcessFromMBP(const std::string& connectionUr
     const std::string mbpTemplate = GetServerUrl() + "/" + zan::repo::kMbpTemplates + "/" + zan::repo::kMbpFile;
     if (!m_davManager.Copy(connectionUrl, mbpTemplate, mbpUrl, "", "", kCopyOverwrite)) return false;
     stamped.setLastModified(GetTimeStamp());
-    if (!m_davManager.SetFileStream(mbpUrl, stamped.getXml())) return false;
+    // One PUT of the copied document (an empty condition: the document must exist).
+    if (!m_davManager.SetFileStream(mbpUrl, stamped.getXml(), CDavADOManager::WriteCondition{})) return false;
     XMLSet set;
     BuildNodeProperties(name, zan::repo::kBusinessProcessCode, set);
     if (!m_davManager.setResourceProperties(processUrl, set.getXml())) return false;

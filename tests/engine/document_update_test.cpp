@@ -1,0 +1,152 @@
+// The guarded read-merge-write of a document, driven through a stand-in store that can give
+// what Apache cannot be made to: no locking, a document that changes between read and write.
+#include "engine/DocumentUpdate.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "base/GenException.h"
+#include "engine_fixture.h"
+
+namespace zan::test {
+namespace {
+
+using zan::engine::DocumentStore;
+using zan::engine::UpdatePolicy;
+
+class StandInStore : public DocumentStore {
+ public:
+  bool locking = true;        // false: Lock returns "" (no locking offered)
+  bool strongEtags = true;    // false: Read reports no strong ETag
+  int lockedTries = 0;        // Lock calls that find another client's lock (423)
+  int concurrentChanges = 0;  // conditional writes that find the document changed (412)
+  std::string content = "v";
+  int version = 0;
+  std::string calls;
+
+  std::string Lock(const std::string&, int) override {
+    Log("LOCK");
+    if (lockedTries > 0) {
+      --lockedTries;
+      throw CGenException("Locked", zan::err::kLocked, "CDavADOManager", "LockItem");
+    }
+    return locking ? "t1" : "";
+  }
+  void Unlock(const std::string&, const std::string& token) noexcept override { Log("UNLOCK(" + token + ")"); }
+  std::string Read(const std::string&, std::string& strongEtag) override {
+    Log("GET");
+    strongEtag = strongEtags ? "e" + std::to_string(version) : "";
+    return content;
+  }
+  bool Write(const std::string&, const std::string& text, const CDavADOManager::WriteCondition& c) override {
+    Log("PUT(" + c.lockToken + "|" + c.ifMatch + ")");
+    if (!c.ifMatch.empty() && concurrentChanges > 0) {
+      --concurrentChanges;
+      content += "+other";
+      ++version;
+      throw CGenException("Precondition Failed", zan::err::kPreconditionFailed, "CDavADOManager", "SetFileStream");
+    }
+    if (text == "refused") return false;
+    content = text;
+    ++version;
+    return true;
+  }
+
+ private:
+  void Log(const std::string& call) { calls += (calls.empty() ? "" : " ") + call; }
+};
+
+class DocumentUpdateTest : public ::testing::Test {
+ protected:
+  // Runs an update that appends "+mine" to what it reads; returns the calls made.
+  std::string Update(const std::string& suffix = "+mine") {
+    merged_.clear();
+    result_ = zan::engine::UpdateDocument(store_, "http://h/doc", policy_, [&](const std::string& stored) {
+      ++merges_;
+      return suffix == "refused" ? suffix : stored + suffix;
+    }, merged_);
+    return store_.calls;
+  }
+
+  StandInStore store_;
+  UpdatePolicy policy_;
+  std::string merged_;
+  bool result_ = false;
+  int merges_ = 0;
+};
+
+TEST_F(DocumentUpdateTest, LockedUpdateWritesUnderTheLockAndReleasesIt) {
+  EXPECT_EQ("LOCK GET PUT(t1|) UNLOCK(t1)", Update());
+  EXPECT_TRUE(result_);
+  EXPECT_EQ("v+mine", store_.content);
+  EXPECT_EQ("v+mine", merged_);
+}
+
+TEST_F(DocumentUpdateTest, FailingMergeReleasesTheLockAndWritesNothing) {
+  const std::string error = ErrorOf([&] {
+    zan::engine::UpdateDocument(store_, "http://h/doc", policy_, [](const std::string&) -> std::string {
+      throw CGenException("Merge found more then one node match", 1, "CXmlBasicQKParser", "mergeByAttribute");
+    }, merged_);
+  });
+  EXPECT_EQ("1 Merge found more then one node match [CXmlBasicQKParser::mergeByAttribute]", error);
+  EXPECT_EQ("LOCK GET UNLOCK(t1)", store_.calls);
+  EXPECT_EQ("v", store_.content);
+}
+
+TEST_F(DocumentUpdateTest, RefusedWriteReturnsFalseAndReleases) {
+  EXPECT_EQ("LOCK GET PUT(t1|) UNLOCK(t1)", Update("refused"));
+  EXPECT_FALSE(result_);
+  EXPECT_EQ("", merged_);
+  EXPECT_EQ("v", store_.content);
+}
+
+TEST_F(DocumentUpdateTest, WaitsForAnotherClientsLock) {
+  store_.lockedTries = 2;
+  EXPECT_EQ("LOCK LOCK LOCK GET PUT(t1|) UNLOCK(t1)", Update());
+  EXPECT_TRUE(result_);
+}
+
+TEST_F(DocumentUpdateTest, GivesUpOnALockThatStays) {
+  store_.lockedTries = 1000000;
+  policy_.lockWait = std::chrono::milliseconds(60);
+  const std::string error = ErrorOf([&] { Update(); });
+  EXPECT_EQ("423 The document is locked by another client: http://h/doc [CZanDavEngine::LockDocument]", error);
+  EXPECT_EQ(std::string::npos, store_.calls.find("GET")) << store_.calls;
+  EXPECT_EQ("v", store_.content);
+}
+
+TEST_F(DocumentUpdateTest, WithoutLockingWritesOnTheStrongEtag) {
+  store_.locking = false;
+  EXPECT_EQ("LOCK GET PUT(|e0)", Update());
+  EXPECT_EQ("v+mine", store_.content);
+}
+
+TEST_F(DocumentUpdateTest, WithoutLockingMergesAgainIntoAConcurrentChange) {
+  store_.locking = false;
+  store_.concurrentChanges = 2;
+  EXPECT_EQ("LOCK GET PUT(|e0) GET PUT(|e1) GET PUT(|e2)", Update());
+  EXPECT_TRUE(result_);
+  EXPECT_EQ(3, merges_);
+  EXPECT_EQ("v+other+other+mine", store_.content);  // nothing of the other writer lost
+}
+
+TEST_F(DocumentUpdateTest, WithoutLockingGivesUpOnADocumentThatKeepsChanging) {
+  store_.locking = false;
+  store_.concurrentChanges = 1000;
+  policy_.writeAttempts = 3;
+  const std::string error = ErrorOf([&] { Update(); });
+  EXPECT_EQ("412 The document kept changing during the update: http://h/doc [CZanDavEngine::UpdateDocument]", error);
+  EXPECT_EQ(3, merges_);
+}
+
+TEST_F(DocumentUpdateTest, WithoutLockingOrStrongEtagWritesPlainly) {
+  store_.locking = false;
+  store_.strongEtags = false;
+  store_.concurrentChanges = 1;  // cannot be detected without an ETag
+  EXPECT_EQ("LOCK GET PUT(|)", Update());
+  EXPECT_EQ("v+mine", store_.content);
+}
+
+}  // namespace
+}  // namespace zan::test
