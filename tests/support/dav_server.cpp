@@ -185,11 +185,16 @@ const std::string& DavServer::Url() {
   ServerState& s = State();
   if (!s.error.empty()) throw std::runtime_error(s.error);
   if (!s.started) {
-    try {
-      Start(s);
-    } catch (const std::exception& e) {
-      s.error = e.what();
-      throw;
+    // Executables started side by side may race for a free port: a failed start is retried.
+    for (int attempt = 1;; ++attempt) {
+      try {
+        Start(s);
+        break;
+      } catch (const std::exception& e) {
+        if (attempt < 3) continue;
+        s.error = e.what();
+        throw;
+      }
     }
     s.started = true;
   }
