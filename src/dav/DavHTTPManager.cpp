@@ -65,7 +65,8 @@ XMLSet CDavHTTPManager::propfind(const std::string& url, const std::string& requ
   std::string name, value;
   wanted.getItem(0, name, value);
   if (name == "ALL_PROPERTIES") {
-    propfind.appendChild(doc.createNode(zan::dom::NODE_ELEMENT, "allprop", ""));
+    // allprop belongs to the DAV: namespace; a server rejects it in none (Apache: 400).
+    propfind.appendChild(doc.createNode(zan::dom::NODE_ELEMENT, "d:allprop", kDav));
   } else {
     const zan::dom::Node prop = propfind.appendChild(doc.createNode(zan::dom::NODE_ELEMENT, "d:prop", kDav));
     for (wanted.moveFirst(); !wanted.isEOF(); wanted.moveNext()) {

@@ -154,11 +154,17 @@ HRESULT Record::Open(std::string_view source, Missing, long mode, long createOpt
       throw _com_error(kAdErrInvalidArgument, "Unsupported record create options " + std::to_string(createOptions));
     const bool present = openIfExists && (internal::IsKnownToExist(source) || ServerHas(source, who));
     if (!present) {
-      if (overwrite) DeleteIfPresent(source, who);
       if (createOptions & adCreateCollection) {
-        const http::Response reply = Send("MKCOL", source, who);
+        // With overwrite, MKCOL first: only a resource already there (405) is deleted and
+        // made again, so a new collection costs one request.
+        http::Response reply = Send("MKCOL", source, who);
+        if (overwrite && reply.status == 405) {
+          DeleteIfPresent(source, who);
+          reply = Send("MKCOL", source, who);
+        }
         if (reply.status != 201) ThrowForReply(reply, "MKCOL", source);
       } else {
+        if (overwrite) DeleteIfPresent(source, who);
         const http::Response reply = Send("PUT", source, who, {{"If-None-Match", "*"}}, std::string_view());
         // A server may refuse a PUT onto a collection with 409, as for a missing parent.
         if (reply.status == 409 && ServerHas(source, who))

@@ -1,7 +1,7 @@
 // Record: the platform's ADO record object opened on a URL, over WebDAV methods.
 //
 //   Open, create collection                  MKCOL (an existing resource fails)
-//   Open, create collection with overwrite   DELETE (a missing resource is fine), then MKCOL
+//   Open, create collection with overwrite   MKCOL; when the URL is taken (405), DELETE, then MKCOL
 //   Open, create non-collection              PUT of an empty body with If-None-Match: *
 //     (with overwrite: DELETE, then the PUT)
 //   Open, adFailIfNotExists                  PROPFIND Depth 0, once per URL and thread (later

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <optional>
+#include <vector>
 
 #include "platform/ado/ado_errors.h"
 #include "platform/ado/resource_url.h"
@@ -12,13 +13,14 @@ namespace zan::ado {
 namespace {
 
 http::Response Send(const char* method, const std::string& url, const std::string& user, const std::string& password,
-                    std::optional<std::string_view> body = std::nullopt) {
+                    std::optional<std::string_view> body = std::nullopt, std::vector<http::Header> headers = {}) {
   http::Request request;
   request.method = method;
   request.url = url;
   request.user = user;
   request.password = password;
   request.body = body;
+  request.headers = std::move(headers);
   return http::Perform(request);
 }
 
@@ -46,14 +48,9 @@ HRESULT Stream::Open(std::string_view source, long mode, long, std::string_view 
   dirty_ = false;
   writable_ = url_.empty() || mode == adModeWrite || mode == adModeReadWrite;
   loaded_ = url_.empty();
-  if (!url_.empty()) {
-    if (writable_) {
-      const http::Response reply = Send("HEAD", url_, user_, password_);
-      if (reply.status < 200 || reply.status >= 300) ThrowForReply(reply, "HEAD", url_);
-    } else {
-      Load();
-    }
-  }
+  // A stream opened for writing checks that its resource exists when it writes (the PUT
+  // carries If-Match: *), so a write is one request.
+  if (!url_.empty() && !writable_) Load();
   open_ = true;
   return S_OK;
 }
@@ -130,7 +127,9 @@ HRESULT Stream::WriteText(std::string_view text, long options) {
 HRESULT Stream::Flush() {
   RequireOpen("Flush");
   if (!dirty_ || url_.empty()) return S_OK;
-  const http::Response reply = Send("PUT", url_, user_, password_, std::string_view(content_));
+  const http::Response reply = Send("PUT", url_, user_, password_, std::string_view(content_), {{"If-Match", "*"}});
+  if (reply.status == 412)
+    throw _com_error(kAdErrUrlDoesNotExist, "The resource does not exist: " + reply.statusLine + " (PUT " + url_ + ")");
   if (reply.status < 200 || reply.status >= 300) ThrowForReply(reply, "PUT", url_);
   dirty_ = false;
   return S_OK;

@@ -2,10 +2,12 @@
 // followed by the URL) or on nothing (an in-memory stream).
 //
 //   Open for reading (adModeRead, adModeUnknown)   GET; the body is held in memory
-//   Open for writing (adModeWrite, adModeReadWrite) HEAD (the resource must exist); the
-//                                                   content is fetched (GET) only if a
-//                                                   read or a write needs the old bytes
-//   Flush, Close after a change                     PUT of the whole new content
+//   Open for writing (adModeWrite, adModeReadWrite) nothing; the content is fetched (GET)
+//                                                   only if a read or a write needs the
+//                                                   old bytes
+//   Flush, Close after a change                     PUT of the whole new content with
+//                                                   If-Match: * (the resource must exist:
+//                                                   kAdErrUrlDoesNotExist otherwise)
 //
 // Text is 8-bit and passes byte for byte in both directions: the character set (Charset,
 // e.g. "ascii") is kept as a name and converts nothing, so no byte is narrowed or replaced.

@@ -1,0 +1,154 @@
+#include <algorithm>
+#include <vector>
+
+#include "dav/Multistatus.h"
+#include "dav_fixture.h"
+#include "platform/os/alert.h"
+#include "platform/os/codepage.h"
+#include "support/fault_server.h"
+#include "support/request_log.h"
+
+namespace zan::test {
+namespace {
+
+static const bool kServer = DavServer::Register();
+
+class PropertiesTest : public DavManagerTest {
+ protected:
+  // findResourceProperties into a fresh set, flattened.
+  std::string Find(const std::string& url, XMLSet request, const char16_t* depth) {
+    XMLSet result;
+    m.findResourceProperties(os::MultiByteToWide(url), request.getXmlW(), depth, result);
+    return Flatten(result);
+  }
+  std::string Set(const std::string& url, std::initializer_list<std::pair<const char*, const char*>> items) {
+    XMLSet set;
+    for (auto& [n, v] : items) set.addItem(n, v);
+    return m.setResourceProperties(url, set.getXml()) ? "true" : "false";
+  }
+};
+
+TEST_F(PropertiesTest, WritesAndReadsBackInRequestOrder) {
+  ASSERT_TRUE(m.CreateItem(R(), "Alpha", true));
+  EXPECT_EQ(Set(Url("Alpha"), {{"ZAN_DESCRIPTION", "Sales & <more>"}, {"ZAN_NAME", "Alpha"}, {"ZAN_EMPTY", ""}}), "true");
+  EXPECT_EQ(Find(Url("Alpha"), Names({"ZAN_NAME", "ZAN_DESCRIPTION", "ZAN_EMPTY"}), u"0"),
+            "ZAN_NAME=Alpha,ZAN_DESCRIPTION=Sales & <more>,ZAN_EMPTY=");
+  // Properties the resource lacks are left out; none found gives no inner set.
+  EXPECT_EQ(Find(Url("Alpha"), Names({"ZAN_NODE_TYPE", "ZAN_NAME"}), u"0"), "ZAN_NAME=Alpha");
+  EXPECT_EQ(Find(Url("Alpha"), Names({"ZAN_NODE_TYPE"}), u"0"), "");
+}
+
+TEST_F(PropertiesTest, ListingLeavesOutTheCollectionAndPropertylessMembers) {
+  ASSERT_TRUE(m.CreateItem(R(), "P", true));
+  ASSERT_TRUE(m.CreateItem(Url("P"), "a", true));
+  ASSERT_TRUE(m.CreateItem(Url("P"), "b", true));
+  ASSERT_TRUE(m.CreateItem(Url("P"), "plain.xml", false));
+  Set(Url("P"), {{"ZAN_NAME", "P"}});
+  Set(Url("P/a"), {{"ZAN_NAME", "a"}});
+  Set(Url("P/b"), {{"ZAN_NAME", "b"}});
+  std::string listing = Find(Url("P"), Names({"ZAN_NAME"}), u"1,noroot");
+  std::vector<std::string> parts;
+  for (size_t start = 0; start <= listing.size();) {
+    size_t end = std::min(listing.find(';', start), listing.size());
+    parts.push_back(listing.substr(start, end - start));
+    start = end + 1;
+  }
+  std::sort(parts.begin(), parts.end());
+  EXPECT_EQ(parts, (std::vector<std::string>{"ZAN_NAME=a", "ZAN_NAME=b"}));
+  // The same listing through the record manager appends after what the result holds.
+  XMLSet request = Names({"ZAN_NAME"}), result;
+  result.addItem("before", "x");
+  EXPECT_TRUE(m.FindChildrenProperties(Url("P"), request, result));
+  EXPECT_EQ(result.getCount(), 3);
+}
+
+TEST_F(PropertiesTest, RefusedNoRootDepthIsRememberedSoAListingIsOneRequest) {
+  ASSERT_TRUE(m.CreateItem(R(), "P", true));
+  XMLSet result;
+  m.findResourceProperties(os::MultiByteToWide(Url("P")), Names({"ZAN_NAME"}).getXmlW(), u"1,noroot", result);
+  RequestLog log;
+  m.findResourceProperties(os::MultiByteToWide(Url("P")), Names({"ZAN_NAME"}).getXmlW(), u"1,noroot", result);
+  EXPECT_EQ(log.Methods(), "PROPFIND");
+  EXPECT_EQ(log.NewConnections(), 0);
+}
+
+TEST_F(PropertiesTest, Failures) {
+  const std::string missing = Url("missing");
+  EXPECT_EQ(Failure([&] { Find(missing, Names({"ZAN_NAME"}), u"0"); }),
+            "404|The item you requested was not found. " + missing);
+  EXPECT_EQ(Failure([&] { Set(missing, {{"ZAN_NAME", "x"}}); }), "1|Dav Unknown Error. " + missing);
+  EXPECT_EQ(Failure([&] { Find(R(), XMLSet(), u"0"); }), "1002|XMLSet Child Count Error");
+  // A 404 keeps its code through the manager's context, which the listing relies on.
+  try {
+    Find(missing, Names({"ZAN_NAME"}), u"1,noroot");
+    FAIL();
+  } catch (const CGenException& e) {
+    EXPECT_EQ(e.GetClassName(), "CDavHTTPManager");
+    EXPECT_EQ(e.GetMethodName(), "findResourceProperties");
+    EXPECT_EQ(e.GetErrorCode(), 404);
+  }
+}
+
+TEST_F(PropertiesTest, AllPropertiesAsksForEverything) {
+  ASSERT_TRUE(m.CreateItem(R(), "P", true));
+  Set(Url("P"), {{"ZAN_NAME", "P"}});
+  const std::string all = Find(Url("P"), Names({"ALL_PROPERTIES", "ZAN_NAME"}), u"0");
+  EXPECT_NE(all.find("ZAN_NAME=P"), std::string::npos) << all;
+  EXPECT_NE(all.find("resourcetype="), std::string::npos) << all;
+}
+
+TEST_F(PropertiesTest, ComErrorOfAPropertyWriteIsAlertedAndPassedOn) {
+  std::vector<std::string> alerts;
+  const auto previous = os::SetAlertSink([&](std::string_view, std::string_view text) { alerts.emplace_back(text); });
+  const std::string nowhere = "http://127.0.0.1:" + std::to_string(RefusedPort()) + "/R";
+  const std::string failure = Failure([&] { Set(nowhere, {{"ZAN_NAME", "x"}}); });
+  os::SetAlertSink(previous);
+  EXPECT_EQ(failure.rfind("com ", 0), 0u) << failure;
+  EXPECT_EQ(alerts.size(), 1u);
+}
+
+TEST(Multistatus, ReadByNamespaceWhateverThePrefix) {
+  const char* replies[] = {
+      "<D:multistatus xmlns:D='DAV:'><D:response><D:href>/x</D:href><D:propstat><D:prop><ns0:N xmlns:ns0='DAV:'>v</ns0:N>"
+      "</D:prop><D:status>HTTP/1.1 200 OK</D:status></D:propstat></D:response></D:multistatus>",
+      "<multistatus xmlns='DAV:'>\n <response><href>/x</href><propstat><prop><N>v</N></prop>"
+      "<status>HTTP/1.1 200 OK</status></propstat></response></multistatus>",
+      "<a:multistatus xmlns:a='DAV:'><a:response><a:href>/x</a:href><a:propstat><a:prop><a:N>v</a:N></a:prop>"
+      "<a:status>HTTP/1.1 200 OK</a:status></a:propstat></a:response></a:multistatus>",
+  };
+  for (const char* reply : replies) {
+    EXPECT_EQ(dav::CanonicalMultistatus(reply),
+              "<a:multistatus xmlns:a=\"DAV:\"><a:response><a:href>/x</a:href><a:propstat><a:prop><a:N>v</a:N></a:prop>"
+              "<a:status>HTTP/1.1 200 OK</a:status></a:propstat></a:response></a:multistatus>")
+        << reply;
+  }
+  EXPECT_EQ(dav::CanonicalMultistatus("not xml"), "");
+}
+
+TEST(Multistatus, FoundPropertiesWhereverTheirBlockStands) {
+  CDavADOManager m;
+  XMLSet response, props;
+  response.loadXml(
+      "<QKXItem xmlns:a='DAV:'><a:href>/x</a:href>"
+      "<a:propstat><a:prop><a:M/></a:prop><a:status>HTTP/1.1 404 Not Found</a:status></a:propstat>"
+      "<a:propstat><a:prop><a:N>v</a:N><lp:E xmlns:lp='urn:x'>e</lp:E></a:prop><a:status>HTTP/1.1 200 OK</a:status>"
+      "</a:propstat></QKXItem>");
+  EXPECT_TRUE(m.readResponseProperties(response, props));
+  std::string value;
+  EXPECT_TRUE(props.findItem("N", value));
+  EXPECT_EQ(value, "v");
+  EXPECT_TRUE(props.findItem("E", value));
+  EXPECT_FALSE(props.hasItem("M"));
+}
+
+TEST(Multistatus, PathsCompareDecodedAndFolded) {
+  EXPECT_EQ(dav::ComparablePath("http://h:1/R/My%20Dir/"), "/R/My Dir");
+  EXPECT_EQ(dav::ComparablePath("http://h:1/R//a"), dav::ComparablePath("/R/a/"));
+  EXPECT_EQ(dav::LastSegment("/R/My%20Dir/"), "My Dir");
+  EXPECT_EQ(dav::LastSegment("/R/..%2F..%2Fx"), "../../x");
+  EXPECT_EQ(CDavHTTPManager::removeNamespacePrefix("a:b:c"), "c");
+  EXPECT_EQ(CDavHTTPManager::removeNamespacePrefix("plain"), "plain");
+}
+
+}  // namespace
+}  // namespace zan::test

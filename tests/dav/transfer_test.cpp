@@ -1,0 +1,195 @@
+#include <sys/stat.h>
+
+#include <filesystem>
+#include <fstream>
+
+#include "dav_fixture.h"
+#include "support/fault_server.h"
+#include "platform/http/transport.h"
+#include "support/request_log.h"
+
+namespace zan::test {
+namespace {
+
+static const bool kServer = DavServer::Register();
+
+namespace fs = std::filesystem;
+
+class TransferTest : public DavManagerTest {
+ protected:
+  // The files below a local directory, relative, sorted, "name=content" joined by "\n".
+  static std::string Tree(const std::string& dir) {
+    std::vector<std::string> files;
+    for (const auto& e : fs::recursive_directory_iterator(dir)) {
+      const std::string rel = fs::relative(e.path(), dir).generic_string();
+      if (e.is_directory()) {
+        files.push_back(rel + "/");
+      } else {
+        std::ifstream in(e.path(), std::ios::binary);
+        std::string content((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+        files.push_back(rel + "=" + content);
+      }
+    }
+    std::sort(files.begin(), files.end());
+    std::string out;
+    for (const auto& f : files) out += (out.empty() ? "" : "\n") + f;
+    return out;
+  }
+  bool Transfer(const std::string& from, const std::string& to, const std::string& prm = "",
+                const std::string& cfg = "") {
+    return m.DirUploadDownload(Server(), from, to, prm, cfg, 1);
+  }
+  // A small tree uploaded to R/AppFiles: a.txt, b.usr, sub/c.txt.
+  void UploadSample() {
+    local.Write("src/a.txt", "A");
+    local.Write("src/b.usr", "[General]\r\nUser=me\r\n");
+    local.Write("src/sub/c.txt", "C");
+    ASSERT_TRUE(Transfer(local / "src", Url("AppFiles")));
+  }
+};
+
+TEST_F(TransferTest, UploadReplacesTheServerTreeExactly) {
+  Mkcol(Url("AppFiles"));
+  Put(Url("AppFiles/old.txt"), "old");
+  UploadSample();
+  EXPECT_EQ(List(Url("AppFiles")), "a.txt\nb.usr\nsub/");
+  EXPECT_EQ(List(Url("AppFiles/sub")), "c.txt");
+  EXPECT_EQ(Get(Url("AppFiles/sub/c.txt")), "C");
+}
+
+TEST_F(TransferTest, DownloadKeepsLocalExtrasReplacesSameNamesAndWritesIniKeysIntoUserFiles) {
+  UploadSample();
+  Put(Url("AppFiles/UPPER.USR"), "[Other]\r\nx=1\r\n");
+  Put(Url("AppFiles/not.usr.txt"), "plain");
+  local.Write("dst/extra.txt", "mine");
+  local.Write("dst/a.txt", "stale");
+  ASSERT_TRUE(Transfer(Url("AppFiles"), local / "dst", "3.prm", "8.cfg"));
+  EXPECT_EQ(Tree(local / "dst"),
+            "UPPER.USR=[Other]\r\nx=1\r\n[General]\r\nDefaultCfg=8.cfg\r\nParameterFile=3.prm\r\n\n"
+            "a.txt=A\n"
+            "b.usr=[General]\r\nUser=me\r\nDefaultCfg=8.cfg\r\nParameterFile=3.prm\r\n\n"
+            "extra.txt=mine\nnot.usr.txt=plain\nsub/\nsub/c.txt=C");
+}
+
+TEST_F(TransferTest, IniKeysOnlyWhenBothNamesAreGiven) {
+  UploadSample();
+  ASSERT_TRUE(Transfer(Url("AppFiles"), local / "one", "3.prm", ""));
+  EXPECT_EQ(local.Read("one/b.usr"), "[General]\r\nUser=me\r\n");
+}
+
+TEST_F(TransferTest, DotEntriesAreListedButNeverCopied) {
+  local.Write("src/f.txt", "f");
+  XMLSet listing;
+  ASSERT_TRUE(m.FindFilesLocal(local / "src", listing));
+  std::string names;
+  for (long i = 0; i < listing.getCount(); ++i) {
+    XMLSet entry;
+    listing.getInnerSet(i, entry);
+    std::string name, dir, dots;
+    entry.getItemValue("FileName", name);
+    entry.getItemValue("IsDir", dir);
+    entry.getItemValue("IsDirDots", dots);
+    names += name + ":" + dir + dots + " ";
+  }
+  EXPECT_EQ(names, ".:TT ..:TT f.txt:FF ");
+  ASSERT_TRUE(Transfer(local / "src", Url("AppFiles")));
+  EXPECT_EQ(List(Url("AppFiles")), "f.txt");
+}
+
+TEST_F(TransferTest, OneRequestPerFileAndPerDirectory) {
+  for (int i = 0; i < 5; ++i) local.Write("src/d/f" + std::to_string(i), "x");
+  local.Write("src/g", "y");
+  ASSERT_TRUE(Transfer(local / "src", Url("up")));  // warms the server's depth memory too
+  RequestLog log;
+  ASSERT_TRUE(Transfer(local / "src", Url("up2")));
+  EXPECT_EQ(log.Count("PUT"), 6);
+  EXPECT_EQ(log.Count("MKCOL"), 2);
+  EXPECT_EQ(log.records().size(), 8u) << log.Methods();
+  log.Clear();
+  ASSERT_TRUE(Transfer(Url("up2"), local / "down"));
+  EXPECT_EQ(log.Count("GET"), 6);
+  EXPECT_EQ(log.Count("PROPFIND"), 2);
+  EXPECT_EQ(log.records().size(), 8u) << log.Methods();
+  EXPECT_EQ(log.NewConnections(), 0);
+}
+
+TEST_F(TransferTest, AFailedCopyStopsTheWalkAndKeepsWhatWasCopied) {
+  for (int i = 0; i < 5; ++i) Put(Url("AppFiles/f" + std::to_string(i)), "x");
+  Mkcol(Url("AppFiles"));
+  for (int i = 0; i < 5; ++i) Put(Url("AppFiles/f" + std::to_string(i)), std::to_string(i));
+  // The server's order decides which file is third: block exactly that one locally.
+  XMLSet listing;
+  ASSERT_TRUE(m.FindFilesDav(Url("AppFiles"), listing));
+  std::vector<std::string> order;
+  for (long i = 0; i < listing.getCount(); ++i) {
+    XMLSet entry;
+    listing.getInnerSet(i, entry);
+    std::string name;
+    entry.getItemValue("FileName", name);
+    order.push_back(name);
+  }
+  ASSERT_EQ(order.size(), 5u);
+  fs::create_directories(local / ("dst/" + order[2] + "/blocker"));
+  EXPECT_NE(Failure([&] { Transfer(Url("AppFiles"), local / "dst"); }), "no error");
+  EXPECT_TRUE(fs::is_regular_file(local / ("dst/" + order[0])));
+  EXPECT_TRUE(fs::is_regular_file(local / ("dst/" + order[1])));
+  EXPECT_FALSE(fs::exists(local / ("dst/" + order[3])));
+  EXPECT_FALSE(fs::exists(local / ("dst/" + order[4])));
+}
+
+TEST_F(TransferTest, ServerNamesThatWouldLeaveTheDirectoryAreRefusedBeforeAnythingIsWritten) {
+  for (const std::string evil : {"..", "../escaped", "a/../../x", "."}) {
+    SCOPED_TRACE(evil);
+    Mkcol(Url("AppFiles"));
+    Put(Url("AppFiles/harmless.txt"), "h");
+    Put(Url("AppFiles/victim.txt"), "v");
+    fs::create_directories(local / "in");
+    XMLSet name;
+    name.addItem("displayname", evil);
+    ASSERT_TRUE(m.setResourceProperties(Url("AppFiles/victim.txt"), name.getXml()));
+    const std::string failure = Failure([&] { Transfer(Url("AppFiles"), local / "in/dst"); });
+    EXPECT_NE(failure.find("would leave the local directory"), std::string::npos) << failure;
+    EXPECT_EQ(Tree(local / "in"), "dst/");
+    fs::remove_all(local / "in");
+    m.DeleteItem(Url("AppFiles"));
+  }
+}
+
+TEST_F(TransferTest, EdgesOfTheDirectoryForm) {
+  EXPECT_FALSE(Transfer("", Url("x")));
+  EXPECT_FALSE(Transfer(local / "src", ""));
+  EXPECT_FALSE(Exists(Url("x")));
+  // A missing local source still leaves an empty collection in place of the old one.
+  Mkcol(Url("AppFiles"));
+  Put(Url("AppFiles/old"), "o");
+  EXPECT_TRUE(Transfer(local / "missing", Url("AppFiles")));
+  EXPECT_EQ(List(Url("AppFiles")), "");
+  // A never-uploaded collection: false without an error; the local directory exists by then.
+  EXPECT_FALSE(Transfer(Url("nothing"), local / "made"));
+  EXPECT_TRUE(fs::is_directory(local / "made"));
+  // Capitals are not a server URL: a local path whose parent is missing.
+  const std::string capitals = "HTTP://127.0.0.1:1/x/y";
+  const std::string failure = Failure([&] { Transfer(local / "made", capitals); });
+  EXPECT_NE(failure.find(" " + capitals), std::string::npos) << failure;
+  // One trailing separator is removed from each side.
+  local.Write("src/f.txt", "f");
+  EXPECT_TRUE(Transfer(local / "src\\", Url("AppFiles/")));
+  EXPECT_EQ(List(Url("AppFiles")), "f.txt");
+}
+
+TEST_F(TransferTest, AServerThatStopsAnsweringEndsTheCallWithinTheStallTimeout) {
+  FaultServer silent("HTTP/1.1 200 OK\r\nContent-Length: 1000\r\n\r\npartial", FaultServer::After::kGoSilent);
+  const http::Timeouts saved = http::GetTimeouts();
+  http::SetTimeouts({std::chrono::milliseconds(2000), std::chrono::seconds(1)});
+  const auto start = std::chrono::steady_clock::now();
+  const std::string failure =
+      Failure([&] { m.Copy(silent.Url(), silent.Url() + "/f", "file://" + (local / "f"), "", "", 1); });
+  const auto took = std::chrono::steady_clock::now() - start;
+  http::SetTimeouts(saved);
+  EXPECT_NE(failure, "no error");
+  EXPECT_LT(took, std::chrono::seconds(10));
+  EXPECT_FALSE(fs::exists(local / "f"));
+}
+
+}  // namespace
+}  // namespace zan::test
