@@ -9,7 +9,11 @@
 //   anything else not 2xx         E_FAIL                  "Unspecified error" (e.g. 409 for a
 //                                 missing parent collection, 5xx): callers may replace a
 //                                 description that starts with "Unspecified error".
+// (A record creating a non-collection over an existing collection gets 409 from Apache; it
+// reports kAdErrResourceExists after checking that the URL exists.)
 // No reply at all: the transport's status and text (platform/http/http_errors.h).
+// Local files (file:// copies): see ThrowForFile; kAdErrOpeningFile, kAdErrReadFile,
+// kAdErrWriteFile for other errors, with the system's error text.
 #ifndef ZAN_PLATFORM_ADO_ADO_ERRORS_H_
 #define ZAN_PLATFORM_ADO_ADO_ERRORS_H_
 
