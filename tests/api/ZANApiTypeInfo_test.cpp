@@ -30,30 +30,54 @@ class Recorder final : public IZANApi {
   }
 
 #define ZAN_RECORD(name, out, ...) return Record(#name, {__VA_ARGS__}, out)
-  HRESULT STDMETHODCALLTYPE CreateFolder(BSTR a, BSTR b, BSTR c, BSTR d, BSTR* r) override { ZAN_RECORD(CreateFolder, r, a, b, c, d); }
-  HRESULT STDMETHODCALLTYPE CreateBusinessProcess(BSTR a, BSTR b, BSTR c, BSTR d, BSTR* r) override { ZAN_RECORD(CreateBusinessProcess, r, a, b, c, d); }
+  HRESULT STDMETHODCALLTYPE CreateFolder(BSTR a, BSTR b, BSTR c, BSTR d, BSTR* r) override {
+    ZAN_RECORD(CreateFolder, r, a, b, c, d);
+  }
+  HRESULT STDMETHODCALLTYPE CreateBusinessProcess(BSTR a, BSTR b, BSTR c, BSTR d, BSTR* r) override {
+    ZAN_RECORD(CreateBusinessProcess, r, a, b, c, d);
+  }
   HRESULT STDMETHODCALLTYPE Delete(BSTR a, BSTR b, BSTR* r) override { ZAN_RECORD(Delete, r, a, b); }
   HRESULT STDMETHODCALLTYPE Move(BSTR a, BSTR b, BSTR c, BSTR* r) override { ZAN_RECORD(Move, r, a, b, c); }
   HRESULT STDMETHODCALLTYPE UploadBP(BSTR a, BSTR b, BSTR c, BSTR* r) override { ZAN_RECORD(UploadBP, r, a, b, c); }
-  HRESULT STDMETHODCALLTYPE CreateProject(BSTR a, BSTR b, BSTR c, BSTR* r) override { ZAN_RECORD(CreateProject, r, a, b, c); }
-  HRESULT STDMETHODCALLTYPE GetProjectProperties(BSTR a, BSTR b, BSTR* r) override { ZAN_RECORD(GetProjectProperties, r, a, b); }
-  HRESULT STDMETHODCALLTYPE SetProjectProperties(BSTR a, BSTR b, BSTR c, BSTR* r) override { ZAN_RECORD(SetProjectProperties, r, a, b, c); }
-  HRESULT STDMETHODCALLTYPE SetFolderProperties(BSTR a, BSTR b, BSTR c, BSTR* r) override { ZAN_RECORD(SetFolderProperties, r, a, b, c); }
-  HRESULT STDMETHODCALLTYPE SetBusinessProcessProperties(BSTR a, BSTR b, BSTR c, BSTR* r) override { ZAN_RECORD(SetBusinessProcessProperties, r, a, b, c); }
-  HRESULT STDMETHODCALLTYPE GetFolderProperties(BSTR a, BSTR b, BSTR* r) override { ZAN_RECORD(GetFolderProperties, r, a, b); }
-  HRESULT STDMETHODCALLTYPE GetBusinessProcessProperties(BSTR a, BSTR b, BSTR* r) override { ZAN_RECORD(GetBusinessProcessProperties, r, a, b); }
+  HRESULT STDMETHODCALLTYPE CreateProject(BSTR a, BSTR b, BSTR c, BSTR* r) override {
+    ZAN_RECORD(CreateProject, r, a, b, c);
+  }
+  HRESULT STDMETHODCALLTYPE GetProjectProperties(BSTR a, BSTR b, BSTR* r) override {
+    ZAN_RECORD(GetProjectProperties, r, a, b);
+  }
+  HRESULT STDMETHODCALLTYPE SetProjectProperties(BSTR a, BSTR b, BSTR c, BSTR* r) override {
+    ZAN_RECORD(SetProjectProperties, r, a, b, c);
+  }
+  HRESULT STDMETHODCALLTYPE SetFolderProperties(BSTR a, BSTR b, BSTR c, BSTR* r) override {
+    ZAN_RECORD(SetFolderProperties, r, a, b, c);
+  }
+  HRESULT STDMETHODCALLTYPE SetBusinessProcessProperties(BSTR a, BSTR b, BSTR c, BSTR* r) override {
+    ZAN_RECORD(SetBusinessProcessProperties, r, a, b, c);
+  }
+  HRESULT STDMETHODCALLTYPE GetFolderProperties(BSTR a, BSTR b, BSTR* r) override {
+    ZAN_RECORD(GetFolderProperties, r, a, b);
+  }
+  HRESULT STDMETHODCALLTYPE GetBusinessProcessProperties(BSTR a, BSTR b, BSTR* r) override {
+    ZAN_RECORD(GetBusinessProcessProperties, r, a, b);
+  }
   HRESULT STDMETHODCALLTYPE GetProjects(BSTR a, BSTR* r) override { ZAN_RECORD(GetProjects, r, a); }
   HRESULT STDMETHODCALLTYPE DeleteProject(BSTR a, BSTR b, BSTR* r) override { ZAN_RECORD(DeleteProject, r, a, b); }
   HRESULT STDMETHODCALLTYPE DeleteFolder(BSTR a, BSTR b, BSTR* r) override { ZAN_RECORD(DeleteFolder, r, a, b); }
-  HRESULT STDMETHODCALLTYPE DeleteBusinessProcess(BSTR a, BSTR b, BSTR* r) override { ZAN_RECORD(DeleteBusinessProcess, r, a, b); }
+  HRESULT STDMETHODCALLTYPE DeleteBusinessProcess(BSTR a, BSTR b, BSTR* r) override {
+    ZAN_RECORD(DeleteBusinessProcess, r, a, b);
+  }
   HRESULT STDMETHODCALLTYPE SetMBP(BSTR a, BSTR b, BSTR c, BSTR* r) override { ZAN_RECORD(SetMBP, r, a, b, c); }
   HRESULT STDMETHODCALLTYPE GetMBP(BSTR a, BSTR b, BSTR* r) override { ZAN_RECORD(GetMBP, r, a, b); }
-  HRESULT STDMETHODCALLTYPE SetProjectInfo(BSTR a, BSTR b, BSTR c, BSTR* r) override { ZAN_RECORD(SetProjectInfo, r, a, b, c); }
+  HRESULT STDMETHODCALLTYPE SetProjectInfo(BSTR a, BSTR b, BSTR c, BSTR* r) override {
+    ZAN_RECORD(SetProjectInfo, r, a, b, c);
+  }
   HRESULT STDMETHODCALLTYPE GetProjectInfo(BSTR a, BSTR b, BSTR* r) override { ZAN_RECORD(GetProjectInfo, r, a, b); }
   HRESULT STDMETHODCALLTYPE GetChildren(BSTR a, BSTR b, BSTR* r) override { ZAN_RECORD(GetChildren, r, a, b); }
   HRESULT STDMETHODCALLTYPE SetMBPFile(BSTR a, BSTR b, BSTR c, BSTR* r) override { ZAN_RECORD(SetMBPFile, r, a, b, c); }
   HRESULT STDMETHODCALLTYPE GetMBPFile(BSTR a, BSTR b, BSTR c) override { ZAN_RECORD(GetMBPFile, nullptr, a, b, c); }
-  HRESULT STDMETHODCALLTYPE DownloadBP(BSTR a, BSTR b, BSTR c, BSTR d, BSTR* r) override { ZAN_RECORD(DownloadBP, r, a, b, c, d); }
+  HRESULT STDMETHODCALLTYPE DownloadBP(BSTR a, BSTR b, BSTR c, BSTR d, BSTR* r) override {
+    ZAN_RECORD(DownloadBP, r, a, b, c, d);
+  }
 #undef ZAN_RECORD
 
   std::string last;

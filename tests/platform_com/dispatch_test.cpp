@@ -72,8 +72,8 @@ class Dispatch : public RegistryTest {
   // (named ones last, with their parameter positions). Returns "=result" ("=<empty>" without
   // one), "exception source|description|scode|context", or the status in hex with " @n" for
   // the argument index reported.
-  std::string Call(DISPID id, std::vector<VARIANT> args, std::vector<DISPID> named = {},
-                   WORD flags = DISPATCH_METHOD, bool withResult = true, bool withExcep = true) {
+  std::string Call(DISPID id, std::vector<VARIANT> args, std::vector<DISPID> named = {}, WORD flags = DISPATCH_METHOD,
+                   bool withResult = true, bool withExcep = true) {
     // rgvarg: named arguments first (in the given order), then positional ones reversed.
     const size_t positional = args.size() - named.size();
     std::vector<VARIANT> rgvarg(args.begin() + static_cast<long>(positional), args.end());
@@ -83,8 +83,8 @@ class Dispatch : public RegistryTest {
     result.vt = VT_I4;
     EXCEPINFO ei{};
     UINT argErr = 99;
-    const HRESULT hr = obj_.Invoke(id, GUID_NULL, 0, flags, &dp, withResult ? &result : nullptr,
-                                   withExcep ? &ei : nullptr, &argErr);
+    const HRESULT hr =
+        obj_.Invoke(id, GUID_NULL, 0, flags, &dp, withResult ? &result : nullptr, withExcep ? &ei : nullptr, &argErr);
     if (hr == S_OK) {
       if (!withResult) return "=";
       if (result.vt == VT_EMPTY) return "=<empty>";
@@ -141,9 +141,9 @@ TEST_F(Dispatch, ArgumentKinds) {
 
 TEST_F(Dispatch, ArgumentErrorsNameTheArgument) {
   // Argument indexes count in rgvarg, where the last argument comes first.
-  EXPECT_EQ(Call(1, {S("a"), Of(VT_I4)}), "80020005 @0");         // DISP_E_TYPEMISMATCH
+  EXPECT_EQ(Call(1, {S("a"), Of(VT_I4)}), "80020005 @0");  // DISP_E_TYPEMISMATCH
   EXPECT_EQ(Call(1, {Of(VT_NULL), S("b")}), "80020005 @1");
-  EXPECT_EQ(Call(1, {Missing(), S("b")}), "8002000F @1");         // DISP_E_PARAMNOTOPTIONAL
+  EXPECT_EQ(Call(1, {Missing(), S("b")}), "8002000F @1");  // DISP_E_PARAMNOTOPTIONAL
   EXPECT_EQ(Call(1, {S("a"), VarRef(Missing())}), "8002000F @0");
   EXPECT_EQ(Call(1, {S("a"), VarRef(VarRef(S("x")))}), "80020005 @0");
   EXPECT_EQ(Call(1, {S("a"), Of(VT_BSTR | VT_BYREF)}), "80020005 @0");  // null reference

@@ -23,7 +23,8 @@ std::string ModuleScript() {
 
 class Registrar : public RegistryTest {
  protected:
-  static HRESULT Run(const std::string& script, bool registerMode, const std::string& module = "/opt/zan/ZANClient.so") {
+  static HRESULT Run(const std::string& script, bool registerMode,
+                     const std::string& module = "/opt/zan/ZANClient.so") {
     return reg::RunRegistryScript(script, {{"Module", reg::EscapeScriptText(module)}}, registerMode);
   }
   static HRESULT RegisterModule(const std::string& module = "/opt/zan/ZANClient.so") {
@@ -34,14 +35,21 @@ class Registrar : public RegistryTest {
 
 const char* const kModuleKeys =
     "CLSID\n"
-    "CLSID\\" CLSID_TEXT " @=ZANApi Class\n"
-    "CLSID\\" CLSID_TEXT "\\InprocServer32 @=/opt/zan/ZANClient.so ThreadingModel=Apartment\n"
-    "CLSID\\" CLSID_TEXT "\\ProgID @=ZANClient.ZANApi.1\n"
-    "CLSID\\" CLSID_TEXT "\\Programmable\n"
-    "CLSID\\" CLSID_TEXT "\\TypeLib @=" LIBID_TEXT "\n"
-    "CLSID\\" CLSID_TEXT "\\VersionIndependentProgID @=ZANClient.ZANApi\n"
+    "CLSID\\" CLSID_TEXT
+    " @=ZANApi Class\n"
+    "CLSID\\" CLSID_TEXT
+    "\\InprocServer32 @=/opt/zan/ZANClient.so ThreadingModel=Apartment\n"
+    "CLSID\\" CLSID_TEXT
+    "\\ProgID @=ZANClient.ZANApi.1\n"
+    "CLSID\\" CLSID_TEXT
+    "\\Programmable\n"
+    "CLSID\\" CLSID_TEXT "\\TypeLib @=" LIBID_TEXT
+    "\n"
+    "CLSID\\" CLSID_TEXT
+    "\\VersionIndependentProgID @=ZANClient.ZANApi\n"
     "ZANClient.ZANApi @=ZANApi Class\n"
-    "ZANClient.ZANApi\\CLSID @=" CLSID_TEXT "\n"
+    "ZANClient.ZANApi\\CLSID @=" CLSID_TEXT
+    "\n"
     "ZANClient.ZANApi\\CurVer @=ZANClient.ZANApi.1\n"
     "ZANClient.ZANApi.1 @=ZANApi Class\n"
     "ZANClient.ZANApi.1\\CLSID @=" CLSID_TEXT "\n";
@@ -138,6 +146,30 @@ TEST_F(Registrar, UnregisterRemovesNamedValuesOfKeptKeys) {
   EXPECT_EQ(Dump(), "Keep Other=theirs\n");
 }
 
+TEST_F(Registrar, SystemKeysBelowTheRootAreNeverDeleted) {
+  ASSERT_EQ(reg::SetValue("CLSID\\{00000000-0000-0000-0000-000000000001}", "", "Other Class"), S_OK);
+  ASSERT_EQ(reg::SetValue("Interface\\{00000000-0000-0000-0000-000000000002}", "", "IOther"), S_OK);
+  const std::string script =
+      "HKCR { ForceRemove CLSID { Mine = s 'x' } Delete Interface typelib { Deep { ForceRemove CLSID } } }";
+  ASSERT_EQ(reg::RunRegistryScript(script, {}, true), S_OK);
+  EXPECT_EQ(Dump(),
+            "CLSID\n"
+            "CLSID\\Mine @=x\n"
+            "CLSID\\{00000000-0000-0000-0000-000000000001} @=Other Class\n"
+            "Interface\n"
+            "Interface\\{00000000-0000-0000-0000-000000000002} @=IOther\n"
+            "typelib\n"
+            "typelib\\Deep\n"
+            "typelib\\Deep\\CLSID\n");
+  ASSERT_EQ(reg::RunRegistryScript(script, {}, false), S_OK);
+  EXPECT_EQ(Dump(),
+            "CLSID\n"
+            "CLSID\\{00000000-0000-0000-0000-000000000001} @=Other Class\n"
+            "Interface\n"
+            "Interface\\{00000000-0000-0000-0000-000000000002} @=IOther\n"
+            "typelib\n");
+}
+
 TEST_F(Registrar, DeleteRemovesAKeyOnRegister) {
   ASSERT_EQ(reg::SetValue("Old\\Sub", "", "x"), S_OK);
   ASSERT_EQ(reg::RunRegistryScript("HKCR { Delete Old { Ignored = s 'y' } New }", {}, true), S_OK);
@@ -149,21 +181,21 @@ TEST_F(Registrar, MalformedScriptsChangeNothing) {
   const std::string before = FileText();
   const char* scripts[] = {
       "HKCR { A = s 'unterminated }",
-      "HKCR { A { B }",                       // missing brace
-      "HKCR { A } }",                         // extra brace
-      "HKLM { A }",                           // a root this registry does not hold
-      "HKCR A",                               // no block
-      "HKCR { A = x 'text' }",                // unknown value type
-      "HKCR { A = s }",                       // no value
-      "HKCR { A = d 'twelve' }",              // not a number
-      "HKCR { A = d 4294967296 }",            // too large
-      "HKCR { 'A\\B' }",                      // compound key name
-      "HKCR { val V = s 'x' }",               // value of the root
-      "HKCR { A { val = s 'x' } }",           // value without name
-      "HKCR { A = s '%UNKNOWN%' }",           // no such replacement
-      "HKCR { A = s '%MODULE' }",             // unterminated replacement
-      "HKCR { ForceRemove }",                 // flag without key
-      "HKCR { New = s 'ok' } HKCR { = }",     // an error after good keys
+      "HKCR { A { B }",                    // missing brace
+      "HKCR { A } }",                      // extra brace
+      "HKLM { A }",                        // a root this registry does not hold
+      "HKCR A",                            // no block
+      "HKCR { A = x 'text' }",             // unknown value type
+      "HKCR { A = s }",                    // no value
+      "HKCR { A = d 'twelve' }",           // not a number
+      "HKCR { A = d 4294967296 }",         // too large
+      "HKCR { 'A\\B' }",                   // compound key name
+      "HKCR { val V = s 'x' }",            // value of the root
+      "HKCR { A { val = s 'x' } }",        // value without name
+      "HKCR { A = s '%UNKNOWN%' }",        // no such replacement
+      "HKCR { A = s '%MODULE' }",          // unterminated replacement
+      "HKCR { ForceRemove }",              // flag without key
+      "HKCR { New = s 'ok' } HKCR { = }",  // an error after good keys
   };
   for (const char* script : scripts) {
     EXPECT_EQ(reg::RunRegistryScript(script, {{"MODULE", "/m.so"}}, true), DISP_E_EXCEPTION) << script;

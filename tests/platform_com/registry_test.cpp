@@ -109,9 +109,12 @@ TEST_F(Registry, SpecialCharactersRoundTrip) {
 }
 
 TEST_F(Registry, AFileThatIsNotARegistryIsNeitherReadNorOverwritten) {
-  const char* bad[] = {"hello\n", "ZANCLIENT REGISTRY 1\n@=\"value before any key\"\n",
-                       "ZANCLIENT REGISTRY 1\n[A]\n@=\"unterminated\n", "ZANCLIENT REGISTRY 1\n[A\\]\n",
-                       "ZANCLIENT REGISTRY 1\n[A]\n\"x\"=dword:12\n", "ZANCLIENT REGISTRY 1\n[A]\n@=\"bad \\q escape\"\n"};
+  const char* bad[] = {"hello\n",
+                       "ZANCLIENT REGISTRY 1\n@=\"value before any key\"\n",
+                       "ZANCLIENT REGISTRY 1\n[A]\n@=\"unterminated\n",
+                       "ZANCLIENT REGISTRY 1\n[A\\]\n",
+                       "ZANCLIENT REGISTRY 1\n[A]\n\"x\"=dword:12\n",
+                       "ZANCLIENT REGISTRY 1\n[A]\n@=\"bad \\q escape\"\n"};
   for (const char* text : bad) {
     dir_.Write("registry", text);
     EXPECT_EQ(reg::SetValue("B", "", "x"), REGDB_E_READREGDB) << text;
@@ -176,8 +179,7 @@ TEST_F(Registry, ConcurrentWritersLoseNothing) {
   std::vector<std::thread> threads;
   for (int t = base; t < base + 2; ++t)
     threads.emplace_back([t] {
-      for (int i = 0; i < kWrites; ++i)
-        reg::SetValue("W" + std::to_string(t) + "\\" + std::to_string(i), "", "x");
+      for (int i = 0; i < kWrites; ++i) reg::SetValue("W" + std::to_string(t) + "\\" + std::to_string(i), "", "x");
     });
   for (auto& th : threads) th.join();
   if (child == 0) _exit(0);

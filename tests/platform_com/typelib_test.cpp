@@ -51,16 +51,25 @@ class TypeLib : public RegistryTest {
 
 const char* const kRegisteredKeys =
     "Interface\n"
-    "Interface\\" IFACE " @=ITest\n"
-    "Interface\\" IFACE "\\ProxyStubClsid @={00020424-0000-0000-C000-000000000046}\n"
-    "Interface\\" IFACE "\\ProxyStubClsid32 @={00020424-0000-0000-C000-000000000046}\n"
-    "Interface\\" IFACE "\\TypeLib @=" LIB " Version=1.0\n"
+    "Interface\\" IFACE
+    " @=ITest\n"
+    "Interface\\" IFACE
+    "\\ProxyStubClsid @={00020424-0000-0000-C000-000000000046}\n"
+    "Interface\\" IFACE
+    "\\ProxyStubClsid32 @={00020424-0000-0000-C000-000000000046}\n"
+    "Interface\\" IFACE "\\TypeLib @=" LIB
+    " Version=1.0\n"
     "TypeLib\n"
-    "TypeLib\\" LIB "\n"
-    "TypeLib\\" LIB "\\1.0 @=Test 1.0 Type Library\n"
-    "TypeLib\\" LIB "\\1.0\\0\n"
-    "TypeLib\\" LIB "\\1.0\\0\\linux64 @=/opt/t/test.so\n"
-    "TypeLib\\" LIB "\\1.0\\FLAGS @=0\n"
+    "TypeLib\\" LIB
+    "\n"
+    "TypeLib\\" LIB
+    "\\1.0 @=Test 1.0 Type Library\n"
+    "TypeLib\\" LIB
+    "\\1.0\\0\n"
+    "TypeLib\\" LIB
+    "\\1.0\\0\\linux64 @=/opt/t/test.so\n"
+    "TypeLib\\" LIB
+    "\\1.0\\FLAGS @=0\n"
     "TypeLib\\" LIB "\\1.0\\HELPDIR @=/opt/t\n";
 
 TEST_F(TypeLib, RegisterRecordsLibraryAndInterfaces) {
@@ -73,7 +82,7 @@ TEST_F(TypeLib, LoadNeedsRegistration) {
   ASSERT_EQ(tlb::RegisterTypeLib(desc_, "/opt/t/test.so", "/opt/t"), S_OK);
   EXPECT_EQ(Load(1, 0, 0), "ok TESTLib 1.0");
   EXPECT_EQ(Load(1, 0, 0x0409), "ok TESTLib 1.0");  // falls back to the neutral locale
-  EXPECT_EQ(Load(1, 1, 0), "8002801D");              // no 1.1 or later
+  EXPECT_EQ(Load(1, 1, 0), "8002801D");             // no 1.1 or later
   EXPECT_EQ(Load(2, 0, 0), "8002801D");
   ASSERT_EQ(UnRegisterTypeLib(kTestLibId, 1, 0, 0, SYS_LINUX64), S_OK);
   EXPECT_EQ(Load(1, 0, 0), "8002801D");
@@ -126,7 +135,9 @@ TEST_F(TypeLib, InconsistentDescriptionsAreRefused) {
       broken([](tlb::TypeLibDesc& d) { d.interfaces[0].methods[0].params[0].outRetval = true; }),
       broken([](tlb::TypeLibDesc& d) { d.interfaces[0].methods[0].params[1].name = "first"; }),
       broken([](tlb::TypeLibDesc& d) { d.interfaces[0].methods[0].params[1].name = ""; }),
-      broken([](tlb::TypeLibDesc& d) { d.interfaces[0].methods[3].params.insert(d.interfaces[0].methods[3].params.begin(), tlb::ParamDesc{"z"}); }),
+      broken([](tlb::TypeLibDesc& d) {
+        d.interfaces[0].methods[3].params.insert(d.interfaces[0].methods[3].params.begin(), tlb::ParamDesc{"z"});
+      }),
       broken([](tlb::TypeLibDesc& d) { d.coclasses[0].defaultInterface = GUID_NULL; }),
   };
   for (const auto& d : cases) {

@@ -57,17 +57,23 @@ constexpr auto kCallers = MakeCallers(std::make_index_sequence<kMaxInParams + 1>
 // The string of one argument (not copied: the caller owns it).
 HRESULT ArgumentString(const VARIANT& v, BSTR* out, bool allowVariantRef = true) {
   switch (v.vt) {
-    case VT_BSTR: *out = v.bstrVal; return S_OK;
+    case VT_BSTR:
+      *out = v.bstrVal;
+      return S_OK;
     case VT_BSTR | VT_BYREF:
       if (!v.pbstrVal) return DISP_E_TYPEMISMATCH;
       *out = *v.pbstrVal;
       return S_OK;
-    case VT_EMPTY: *out = nullptr; return S_OK;
-    case VT_ERROR: return v.scode == DISP_E_PARAMNOTFOUND ? DISP_E_PARAMNOTOPTIONAL : DISP_E_TYPEMISMATCH;
+    case VT_EMPTY:
+      *out = nullptr;
+      return S_OK;
+    case VT_ERROR:
+      return v.scode == DISP_E_PARAMNOTFOUND ? DISP_E_PARAMNOTOPTIONAL : DISP_E_TYPEMISMATCH;
     case VT_VARIANT | VT_BYREF:
       if (!allowVariantRef || !v.pvarVal) return DISP_E_TYPEMISMATCH;
       return ArgumentString(*v.pvarVal, out, false);
-    default: return DISP_E_TYPEMISMATCH;
+    default:
+      return DISP_E_TYPEMISMATCH;
   }
 }
 

@@ -204,28 +204,43 @@ class Parser {
   Token tok_;
 };
 
-void Register(Key& parent, const std::vector<ScriptKey>& keys) {
+// Keys directly below the root that no script deletes, whatever its flags say (the platform's
+// registrar keeps the same list), so that a script missing a NoRemove cannot wipe them.
+bool NeverDeleted(const std::string& name, bool atRoot) {
+  static const char* const kNames[] = {"AppID",    "CLSID",     "Component Categories",
+                                       "FileType", "Interface", "Hardware",
+                                       "Mime",     "SAM",       "SECURITY",
+                                       "SYSTEM",   "Software",  "TypeLib"};
+  if (!atRoot) return false;
+  for (const char* n : kNames)
+    if (NameEquals(name, n)) return true;
+  return false;
+}
+
+void Register(Key& parent, const std::vector<ScriptKey>& keys, bool atRoot) {
   for (const ScriptKey& sk : keys) {
-    if (sk.flag == Flag::kDelete || sk.flag == Flag::kForceRemove) parent.RemoveSubkey(sk.name);
+    if ((sk.flag == Flag::kDelete || sk.flag == Flag::kForceRemove) && !NeverDeleted(sk.name, atRoot))
+      parent.RemoveSubkey(sk.name);
     if (sk.flag == Flag::kDelete) continue;
     Key& key = parent.CreateSubkey(sk.name);
     if (sk.defaultValue) key.SetValue("", *sk.defaultValue);
     for (const auto& [name, value] : sk.values) key.SetValue(name, value);
-    Register(key, sk.subkeys);
+    Register(key, sk.subkeys, false);
   }
 }
 
-void Unregister(Key& parent, const std::vector<ScriptKey>& keys) {
+void Unregister(Key& parent, const std::vector<ScriptKey>& keys, bool atRoot) {
   for (const ScriptKey& sk : keys) {
     Key* key = parent.FindSubkey(sk.name);
     if (!key) continue;
-    if (sk.flag == Flag::kForceRemove) {
+    const bool keep = sk.flag == Flag::kNoRemove || NeverDeleted(sk.name, atRoot);
+    if (sk.flag == Flag::kForceRemove && !keep) {
       parent.RemoveSubkey(sk.name);
       continue;
     }
     for (const auto& [name, value] : sk.values) key->RemoveValue(name);
-    Unregister(*key, sk.subkeys);
-    if (sk.flag != Flag::kNoRemove && key->subkeys().empty()) parent.RemoveSubkey(sk.name);
+    Unregister(*key, sk.subkeys, false);
+    if (!keep && key->subkeys().empty()) parent.RemoveSubkey(sk.name);
   }
 }
 
@@ -239,9 +254,9 @@ HRESULT RunRegistryScript(std::string_view script, const std::map<std::string, s
   if (!Preprocess(script, replacements, &text) || !Parser(text).ParseScript(&keys)) return DISP_E_EXCEPTION;
   return Update([&](Key& root) {
     if (registerMode)
-      Register(root, keys);
+      Register(root, keys, true);
     else
-      Unregister(root, keys);
+      Unregister(root, keys, true);
     return S_OK;
   });
 }

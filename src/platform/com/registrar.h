@@ -6,14 +6,17 @@
 // = d number] [{ ... }]`, and named values of the enclosing key: `val name = s 'text'`.
 // Tokens are separated by white space, as the platform's registrar reads them ("{", "}" and
 // "=" stand alone; "{GUID}" is a name). Names and texts are words or single-quoted strings
-// ('' stands for one quote); a quoted word is never a keyword. `%NAME%` is replaced by the text given for NAME (names compare
-// case-insensitively) before the script is read; `%%` stands for one '%'.
+// ('' stands for one quote); a quoted word is never a keyword. `%NAME%` is replaced by the
+// text given for NAME (names compare case-insensitively) before the script is read; `%%`
+// stands for one '%'.
 //
 // Register mode creates keys and sets values; a ForceRemove key is deleted with its tree
 // first, a Delete key is deleted (its body ignored). Unregister mode deletes named values,
 // deletes ForceRemove keys with their trees, never deletes NoRemove keys (their subkeys are
 // processed), and deletes any other key after its subkeys were processed, provided no
-// subkeys remain (others may have added some). Missing keys are skipped.
+// subkeys remain (others may have added some). Missing keys are skipped. The system's own
+// keys directly below the root (CLSID, Interface, TypeLib, AppID, ...) are never deleted, as
+// if marked NoRemove.
 //
 // The whole script is read before the registry is touched, and its changes are applied in
 // one registry update: a malformed script changes nothing (DISP_E_EXCEPTION), and neither

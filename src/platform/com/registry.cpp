@@ -138,8 +138,7 @@ UniqueFd OpenLock(const std::string& path, bool forWriting) {
 }  // namespace
 
 std::string RegistryFilePath() {
-  if (const char* explicitPath = std::getenv("ZANCLIENT_REGISTRY"); explicitPath && *explicitPath)
-    return explicitPath;
+  if (const char* explicitPath = std::getenv("ZANCLIENT_REGISTRY"); explicitPath && *explicitPath) return explicitPath;
   if (const char* xdg = std::getenv("XDG_DATA_HOME"); xdg && xdg[0] == '/')
     return std::string(xdg) + "/zanclient/registry";
   return HomeDirectory() + "/.local/share/zanclient/registry";

@@ -41,7 +41,7 @@ HRESULT Update(const std::function<HRESULT(Key& root)>& fn);
 // key or value gives kNotFound. The value name "" is the default value.
 HRESULT CreateKey(std::string_view path);
 HRESULT SetValue(std::string_view path, std::string_view name, std::string_view text);  // creates the key
-HRESULT SetDwordValue(std::string_view path, std::string_view name, DWORD number);     // creates the key
+HRESULT SetDwordValue(std::string_view path, std::string_view name, DWORD number);      // creates the key
 HRESULT QueryValue(std::string_view path, std::string_view name, Value* value);
 // A string value's text; kUnsupportedType for a DWORD value.
 HRESULT QueryValue(std::string_view path, std::string_view name, std::string* text);

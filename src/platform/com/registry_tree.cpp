@@ -102,7 +102,8 @@ bool SplitPath(std::string_view path, std::vector<std::string_view>* segments) {
   size_t start = 0;
   for (;;) {
     const size_t sep = path.find('\\', start);
-    const std::string_view seg = path.substr(start, sep == std::string_view::npos ? std::string_view::npos : sep - start);
+    const std::string_view seg =
+        path.substr(start, sep == std::string_view::npos ? std::string_view::npos : sep - start);
     if (!IsValidKeyName(seg)) return false;
     segments->push_back(seg);
     if (sep == std::string_view::npos) return true;
@@ -140,11 +141,21 @@ void AppendQuoted(std::string& out, std::string_view s) {
   out += '"';
   for (char c : s) {
     switch (c) {
-      case '\\': out += "\\\\"; break;
-      case '"': out += "\\\""; break;
-      case '\n': out += "\\n"; break;
-      case '\r': out += "\\r"; break;
-      case '\t': out += "\\t"; break;
+      case '\\':
+        out += "\\\\";
+        break;
+      case '"':
+        out += "\\\"";
+        break;
+      case '\n':
+        out += "\\n";
+        break;
+      case '\r':
+        out += "\\r";
+        break;
+      case '\t':
+        out += "\\t";
+        break;
       default:
         if (IsControl(c)) {
           char buf[5];
@@ -209,11 +220,21 @@ bool ReadQuoted(std::string_view s, size_t& pos, std::string* out) {
     }
     if (++pos >= s.size()) return false;
     switch (s[pos]) {
-      case '\\': *out += '\\'; break;
-      case '"': *out += '"'; break;
-      case 'n': *out += '\n'; break;
-      case 'r': *out += '\r'; break;
-      case 't': *out += '\t'; break;
+      case '\\':
+        *out += '\\';
+        break;
+      case '"':
+        *out += '"';
+        break;
+      case 'n':
+        *out += '\n';
+        break;
+      case 'r':
+        *out += '\r';
+        break;
+      case 't':
+        *out += '\t';
+        break;
       case 'x': {
         if (pos + 2 >= s.size()) return false;
         const int hi = HexValue(s[pos + 1]), lo = HexValue(s[pos + 2]);
@@ -222,7 +243,8 @@ bool ReadQuoted(std::string_view s, size_t& pos, std::string* out) {
         pos += 2;
         break;
       }
-      default: return false;
+      default:
+        return false;
     }
   }
   return false;

@@ -80,8 +80,8 @@ class TypeLib final : public RefCounted<ITypeLib> {
   }
   HRESULT STDMETHODCALLTYPE GetLibAttr(TLIBATTR** ppTLibAttr) override {
     if (!ppTLibAttr) return E_INVALIDARG;
-    *ppTLibAttr = new (std::nothrow)
-        TLIBATTR{desc_.libid, desc_.lcid, SYS_LINUX64, desc_.majorVersion, desc_.minorVersion, 0};
+    *ppTLibAttr =
+        new (std::nothrow) TLIBATTR{desc_.libid, desc_.lcid, SYS_LINUX64, desc_.majorVersion, desc_.minorVersion, 0};
     return *ppTLibAttr ? S_OK : E_OUTOFMEMORY;
   }
   HRESULT STDMETHODCALLTYPE GetTypeComp(ITypeComp**) override { return E_NOTIMPL; }

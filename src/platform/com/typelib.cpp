@@ -31,11 +31,16 @@ std::string VersionName(WORD major, WORD minor) { return Hex(major) + "." + Hex(
 
 const char* SysKindName(SYSKIND kind) {
   switch (kind) {
-    case SYS_WIN16: return "win16";
-    case SYS_WIN32: return "win32";
-    case SYS_MAC: return "mac";
-    case SYS_WIN64: return "win64";
-    case SYS_LINUX64: return "linux64";
+    case SYS_WIN16:
+      return "win16";
+    case SYS_WIN32:
+      return "win32";
+    case SYS_MAC:
+      return "mac";
+    case SYS_WIN64:
+      return "win64";
+    case SYS_LINUX64:
+      return "linux64";
   }
   return nullptr;
 }
@@ -95,8 +100,9 @@ HRESULT RegisterTypeLib(const TypeLibDesc& desc, std::string_view modulePath, st
     reg::Key* v = nullptr;
     if (HRESULT hr = root.Create("TypeLib\\" + libid + "\\" + version, &v); FAILED(hr)) return hr;
     v->SetValue("", reg::Value::String(desc.helpString.empty() ? desc.name : desc.helpString));
-    v->CreateSubkey(Hex(desc.lcid)).CreateSubkey(SysKindName(SYS_LINUX64)).SetValue("",
-                                                                                 reg::Value::String(std::string(modulePath)));
+    v->CreateSubkey(Hex(desc.lcid))
+        .CreateSubkey(SysKindName(SYS_LINUX64))
+        .SetValue("", reg::Value::String(std::string(modulePath)));
     v->CreateSubkey("FLAGS").SetValue("", reg::Value::String("0"));
     v->CreateSubkey("HELPDIR").SetValue("", reg::Value::String(std::string(helpDir)));
     for (const InterfaceDesc& itf : desc.interfaces) {
