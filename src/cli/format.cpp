@@ -1,0 +1,76 @@
+#include "cli/format.h"
+
+#include <algorithm>
+#include <cstdio>
+
+namespace zancli {
+
+namespace {
+
+// Characters (code points) of a UTF-8 text.
+size_t Width(const std::string& s) {
+  return static_cast<size_t>(std::count_if(s.begin(), s.end(), [](char c) { return (c & 0xC0) != 0x80; }));
+}
+
+}  // namespace
+
+std::string KindLabel(const std::string& nodeType) {
+  if (nodeType == "ZAN_PROJECT") return "project";
+  if (nodeType == "ZAN_FOLDER") return "folder";
+  if (nodeType == "ZAN_BP") return "bp";
+  return nodeType.empty() ? "?" : nodeType;
+}
+
+std::string Table(const std::vector<std::string>& header, const std::vector<std::vector<std::string>>& rows) {
+  std::vector<size_t> widths;
+  auto measure = [&](const std::vector<std::string>& row) {
+    if (widths.size() < row.size()) widths.resize(row.size(), 0);
+    for (size_t i = 0; i < row.size(); ++i) widths[i] = std::max(widths[i], Width(row[i]));
+  };
+  if (!header.empty()) measure(header);
+  for (const auto& row : rows) measure(row);
+  std::string out;
+  auto emit = [&](const std::vector<std::string>& row) {
+    std::string line;
+    for (size_t i = 0; i < row.size(); ++i) {
+      line += row[i];
+      if (i + 1 < row.size()) line.append(widths[i] - Width(row[i]) + 2, ' ');
+    }
+    while (!line.empty() && line.back() == ' ') line.pop_back();
+    out += line + "\n";
+  };
+  if (!header.empty()) emit(header);
+  for (const auto& row : rows) emit(row);
+  return out;
+}
+
+std::string HumanBytes(uint64_t bytes) {
+  static const char* units[] = {"B", "kB", "MB", "GB", "TB"};
+  if (bytes < 1000) return std::to_string(bytes) + " B";
+  double v = static_cast<double>(bytes);
+  int u = 0;
+  while (v >= 1000 && u < 4) v /= 1000, ++u;
+  char buf[32];
+  std::snprintf(buf, sizeof buf, "%.1f %s", v, units[u]);
+  return buf;
+}
+
+std::string PlainLines(std::string text) {
+  std::string out;
+  out.reserve(text.size());
+  for (size_t i = 0; i < text.size(); ++i) {
+    if (text[i] == '\n' && i + 1 < text.size() && text[i + 1] == '\r') {
+      out += '\n';
+      ++i;
+    } else if (text[i] == '\r' && i + 1 < text.size() && text[i + 1] == '\n') {
+      out += '\n';
+      ++i;
+    } else {
+      out += text[i];
+    }
+  }
+  while (!out.empty() && (out.back() == '\n' || out.back() == '\r')) out.pop_back();
+  return out;
+}
+
+}  // namespace zancli

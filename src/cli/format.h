@@ -1,0 +1,29 @@
+// Text for people: aligned tables, the node kinds, sizes, and error texts with plain line ends.
+#ifndef ZAN_CLI_FORMAT_H_
+#define ZAN_CLI_FORMAT_H_
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace zancli {
+
+// "project", "folder", "bp" for ZAN_PROJECT, ZAN_FOLDER, ZAN_BP; the raw value otherwise
+// ("?" when empty).
+std::string KindLabel(const std::string& nodeType);
+
+// Rows as columns separated by two blanks, each column as wide as its widest cell (in
+// characters, UTF-8 aware); the last column is not padded. header may be empty (no header
+// line). Every line ends with '\n'.
+std::string Table(const std::vector<std::string>& header, const std::vector<std::vector<std::string>>& rows);
+
+// "1.5 MB", "312 B".
+std::string HumanBytes(uint64_t bytes);
+
+// The module's error text for a terminal: its "\n\r" line ends become "\n", a trailing line
+// end is dropped.
+std::string PlainLines(std::string text);
+
+}  // namespace zancli
+
+#endif
