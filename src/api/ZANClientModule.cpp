@@ -44,8 +44,6 @@ void CZANClientModule::Term() {
     if (entry.classObject) entry.classObject->Release();
     entry.classObject = nullptr;
   }
-  ApiTypeInfo().Clear();
-  zan::tlb::UnregisterTypeLibDescription(&zan::api::ZANClientTypeLib());
 }
 
 void CZANClientModule::Lock() { ++g_lockCount; }

@@ -16,7 +16,11 @@ class CZANClientModule {
 
   // At load: makes the module's type library description known to the platform.
   static void Init();
-  // At unload: releases the cached class factory and type description.
+  // At unload: releases the cached class factory. Touches only state without destructors,
+  // since it may run before or after the module's static objects are destroyed (dlclose runs
+  // it first, process exit last). The kept type information is released by its holder's
+  // destructor; the description registry of the platform is part of this module and goes
+  // with it.
   static void Term();
 
   // Live objects and server locks.
@@ -38,7 +42,7 @@ class CZANClientModule {
 
   // The type information of IZANApi that serves IDispatch: loaded from the registered type
   // library (LIBID_ZANCLIENTLib 1.0, the caller's locale) on first success and kept until
-  // unload.
+  // unload (a function-local static).
   static zan::com::TypeInfoHolder& ApiTypeInfo();
 
   // The module's full file name; "" when it cannot be determined.
