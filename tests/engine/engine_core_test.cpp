@@ -5,8 +5,10 @@
 #include <string>
 #include <vector>
 
+#include "engine/DiagnosticDump.h"
 #include "engine/ZanDavEngine.h"
 #include "engine_fixture.h"
+#include "platform/os/alert.h"
 #include "xml/MBPEntity.h"
 
 namespace zan::test {
@@ -21,6 +23,15 @@ TEST(EngineConnection, FreshEngineCountsAsConnectedToTheEmptyUrlOnly) {
   EXPECT_TRUE(engine.IsConnected(""));
   EXPECT_FALSE(engine.IsConnected("http://127.0.0.1:1"));
   EXPECT_EQ("", engine.GetServerUrl());
+}
+
+TEST(EngineConnection, BuildSwitchesAreOffByDefault) {
+  int alerts = 0;
+  zan::os::AlertSink previous = zan::os::SetAlertSink([&](std::string_view, std::string_view) { ++alerts; });
+  { CZanDavEngine engine; }
+  zan::os::SetAlertSink(previous);
+  EXPECT_EQ(0, alerts);  // no development-mode warning
+  EXPECT_FALSE(zan::engine::kDiagnosticDumps);
 }
 
 TEST(EngineConnection, OperationsOfAFreshEngineFailWithNotConnected) {

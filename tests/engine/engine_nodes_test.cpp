@@ -193,5 +193,18 @@ TEST_F(EngineNodesTest, WritersStoreEveryItemUnfiltered) {
   EXPECT_EQ("", Describe(response_));
 }
 
+TEST_F(EngineNodesTest, EmptyPropertyUpdateLeavesTheNode) {
+  ASSERT_TRUE(engine_.CreateProject(Server(), "Alpha", none_, response_));
+  ASSERT_TRUE(engine_.CreateBusinessProcess(Server(), "Alpha", "Billing", none_, response_));
+  XMLSet empty;
+  RequestLog log;
+  bool result = false;
+  EXPECT_EQ("no error", ErrorOf([&] { result = engine_.SetBusinessProcessProperties("Alpha/Billing", empty, response_); }));
+  EXPECT_TRUE(result);
+  EXPECT_EQ("PROPPATCH", log.Methods());
+  EXPECT_EQ("Billing", Prop("Alpha/Billing", "ZAN_NAME"));
+  EXPECT_EQ("", Describe(response_));
+}
+
 }  // namespace
 }  // namespace zan::test
