@@ -51,8 +51,8 @@ bool UpdateDocument(DocumentStore& store, const std::string& url, const UpdatePo
     } catch (CGenException& e) {
       if (e.GetErrorCode() != zan::err::kPreconditionFailed || !condition.lockToken.empty()) throw;
       if (attempt < policy.writeAttempts) continue;  // changed since the read: merge again
-      e.Rethrow("The document kept changing during the update: " + url, zan::err::kPreconditionFailed,
-                "CZanDavEngine", "UpdateDocument");
+      e.Rethrow("The document kept changing during the update: " + url, zan::err::kPreconditionFailed, "CZanDavEngine",
+                "UpdateDocument");
     }
     merged = std::move(text);
     return true;

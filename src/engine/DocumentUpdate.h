@@ -52,7 +52,8 @@ class DavDocumentStore : public DocumentStore {
   std::string Read(const std::string& url, std::string& strongEtag) override {
     return m_dav.GetFileStream(url, strongEtag);
   }
-  bool Write(const std::string& url, const std::string& text, const CDavADOManager::WriteCondition& condition) override {
+  bool Write(const std::string& url, const std::string& text,
+             const CDavADOManager::WriteCondition& condition) override {
     return m_dav.SetFileStream(url, text, condition);
   }
 

@@ -22,10 +22,10 @@ struct DumpNames {
   const char* merged;
   const char* afterChange;
 };
-constexpr DumpNames kMbpDumps{"SetBusinessProcessMBP_new", "SetBusinessProcessMBP_old",
-                              "SetBusinessProcessMBP_Merged", "SetBusinessProcessMBP_afterChange"};
-constexpr DumpNames kMprDumps{"SetBusinessProcessMPR_new", "SetBusinessProcessMPR_old",
-                              "SetBusinessProcessMPR_Merged", "SetBusinessProcessMPR_afterChange"};
+constexpr DumpNames kMbpDumps{"SetBusinessProcessMBP_new", "SetBusinessProcessMBP_old", "SetBusinessProcessMBP_Merged",
+                              "SetBusinessProcessMBP_afterChange"};
+constexpr DumpNames kMprDumps{"SetBusinessProcessMPR_new", "SetBusinessProcessMPR_old", "SetBusinessProcessMPR_Merged",
+                              "SetBusinessProcessMPR_afterChange"};
 
 // Merges changed into the document stored at url, stamps lastmodified, stores the result
 // (guarded against other writers, DocumentUpdate.h) and loads it into response. False when
@@ -95,8 +95,7 @@ bool CZanDavEngine::SetBusinessProcessMBP(const std::string& businessProcessId, 
   }
 }
 
-bool CZanDavEngine::SetProjectInfo(const std::string& projectId, const CProjectInfoEntity& changed,
-                                   XMLSet& response) {
+bool CZanDavEngine::SetProjectInfo(const std::string& projectId, const CProjectInfoEntity& changed, XMLSet& response) {
   const std::string url = GetItemUrl(projectId) + "/" + zan::repo::kMprFile;
   try {
     verifyConnection();

@@ -23,7 +23,8 @@ bool CZanDavEngine::GetChildren(const std::string& parentId, XMLSet& response) {
   } catch (const _com_error& e) {
     throw CGenException(e, kClass, "GetChildren");
   } catch (CGenException& e) {
-    if (e.GetErrorCode() == zan::err::kDavNotFound) throw CGenException("Item wasn't found.", zan::err::kItemNotFound, "", "");
+    if (e.GetErrorCode() == zan::err::kDavNotFound)
+      throw CGenException("Item wasn't found.", zan::err::kItemNotFound, "", "");
     e.Rethrow(e.GetErrorDescription(), e.GetErrorCode(), kClass, "GetChildren");
   }
 }

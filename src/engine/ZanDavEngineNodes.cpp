@@ -104,31 +104,30 @@ bool CZanDavEngine::Delete(const std::string& itemId, XMLSet& /*response*/) {
 namespace {
 // Reads the requested properties of url itself (Depth "0") into response.
 void ReadProperties(CDavADOManager& dav, const std::string& url, XMLSet& request, XMLSet& response) {
-  dav.findResourceProperties(zan::os::MultiByteToWide(url), zan::os::MultiByteToWide(request.getXml()), u"0",
-                             response);
+  dav.findResourceProperties(zan::os::MultiByteToWide(url), zan::os::MultiByteToWide(request.getXml()), u"0", response);
 }
 }  // namespace
 
 bool CZanDavEngine::GetProjectProperties(const std::string& projectId, XMLSet& response) {
   verifyConnection();
-  XMLSet request = PropertyRequest(
-      {zan::repo::kName, zan::repo::kNodeType, zan::repo::kHasChildren, zan::repo::kDescription});
+  XMLSet request =
+      PropertyRequest({zan::repo::kName, zan::repo::kNodeType, zan::repo::kHasChildren, zan::repo::kDescription});
   ReadProperties(m_davManager, GetItemUrl(projectId), request, response);
   return true;
 }
 
 bool CZanDavEngine::GetFolderProperties(const std::string& folderId, XMLSet& response) {
   verifyConnection();
-  XMLSet request = PropertyRequest(
-      {zan::repo::kHasChildren, zan::repo::kNodeType, zan::repo::kName, zan::repo::kDescription});
+  XMLSet request =
+      PropertyRequest({zan::repo::kHasChildren, zan::repo::kNodeType, zan::repo::kName, zan::repo::kDescription});
   ReadProperties(m_davManager, GetItemUrl(folderId), request, response);
   return true;
 }
 
 bool CZanDavEngine::GetBusinessProcessProperties(const std::string& businessProcessId, XMLSet& response) {
   verifyConnection();
-  XMLSet request = PropertyRequest(
-      {zan::repo::kHasChildren, zan::repo::kNodeType, zan::repo::kDescription, zan::repo::kName});
+  XMLSet request =
+      PropertyRequest({zan::repo::kHasChildren, zan::repo::kNodeType, zan::repo::kDescription, zan::repo::kName});
   ReadProperties(m_davManager, GetItemUrl(businessProcessId), request, response);
   return true;
 }

@@ -32,8 +32,7 @@ class CZanEngine {
   // Does nothing and returns true.
   virtual bool Move(const std::string& sourceId, const std::string& destinationParentId, XMLSet& response) = 0;
   virtual bool DownloadBP(const std::string& connectionUrl, const std::string& businessProcessId,
-                          const std::string& localDirectory, const std::string& environment,
-                          XMLSet& response) = 0;
+                          const std::string& localDirectory, const std::string& environment, XMLSet& response) = 0;
   virtual bool UploadBP(const std::string& connectionUrl, const std::string& businessProcessId,
                         const std::string& localDirectory, XMLSet& response) = 0;
   virtual bool GetProjectProperties(const std::string& projectId, XMLSet& response) = 0;
@@ -52,13 +51,11 @@ class CZanEngine {
   virtual bool SetBusinessProcessMBP(const std::string& businessProcessId, const CMBPEntity& changed,
                                      XMLSet& response) = 0;
   virtual bool GetProjectInfo(const std::string& projectId, CProjectInfoEntity& entity) = 0;
-  virtual bool SetProjectInfo(const std::string& projectId, const CProjectInfoEntity& changed,
-                              XMLSet& response) = 0;
+  virtual bool SetProjectInfo(const std::string& projectId, const CProjectInfoEntity& changed, XMLSet& response) = 0;
   // The text of the MBP template read at connection.
   virtual std::string GetMBPTemplate() = 0;
   virtual bool CreateBusinessProcessFromMBP(const std::string& connectionUrl, const std::string& parentId,
-                                            const std::string& name, const CMBPEntity& document,
-                                            XMLSet& response) = 0;
+                                            const std::string& name, const CMBPEntity& document, XMLSet& response) = 0;
   // The current server URL; empty when not connected.
   virtual std::string GetServerUrl() = 0;
 };

@@ -1,12 +1,11 @@
 // The guarded read-merge-write of a document, driven through a stand-in store that can give
 // what Apache cannot be made to: no locking, a document that changes between read and write.
-#include "engine/DocumentUpdate.h"
-
 #include <gtest/gtest.h>
 
 #include <string>
 
 #include "base/GenException.h"
+#include "engine/DocumentUpdate.h"
 #include "engine_fixture.h"
 
 namespace zan::test {
@@ -62,10 +61,13 @@ class DocumentUpdateTest : public ::testing::Test {
   // Runs an update that appends "+mine" to what it reads; returns the calls made.
   std::string Update(const std::string& suffix = "+mine") {
     merged_.clear();
-    result_ = zan::engine::UpdateDocument(store_, "http://h/doc", policy_, [&](const std::string& stored) {
-      ++merges_;
-      return suffix == "refused" ? suffix : stored + suffix;
-    }, merged_);
+    result_ = zan::engine::UpdateDocument(
+        store_, "http://h/doc", policy_,
+        [&](const std::string& stored) {
+          ++merges_;
+          return suffix == "refused" ? suffix : stored + suffix;
+        },
+        merged_);
     return store_.calls;
   }
 
@@ -85,9 +87,12 @@ TEST_F(DocumentUpdateTest, LockedUpdateWritesUnderTheLockAndReleasesIt) {
 
 TEST_F(DocumentUpdateTest, FailingMergeReleasesTheLockAndWritesNothing) {
   const std::string error = ErrorOf([&] {
-    zan::engine::UpdateDocument(store_, "http://h/doc", policy_, [](const std::string&) -> std::string {
-      throw CGenException("Merge found more then one node match", 1, "CXmlBasicQKParser", "mergeByAttribute");
-    }, merged_);
+    zan::engine::UpdateDocument(
+        store_, "http://h/doc", policy_,
+        [](const std::string&) -> std::string {
+          throw CGenException("Merge found more then one node match", 1, "CXmlBasicQKParser", "mergeByAttribute");
+        },
+        merged_);
   });
   EXPECT_EQ("1 Merge found more then one node match [CXmlBasicQKParser::mergeByAttribute]", error);
   EXPECT_EQ("LOCK GET UNLOCK(t1)", store_.calls);

@@ -50,8 +50,7 @@ TEST(EngineConnection, OperationsOfAFreshEngineFailWithNotConnected) {
       {"GetProjects", [&] { engine.GetProjects(response); }, kNotConnected},
       {"CreateProject", [&] { engine.CreateProject("", "Alpha", set, response); }, kNotConnected},
       {"CreateFolder", [&] { engine.CreateFolder("Alpha", "F", set, response); }, kNotConnected},
-      {"CreateBusinessProcess", [&] { engine.CreateBusinessProcess("", "Alpha", "B", set, response); },
-       kNotConnected},
+      {"CreateBusinessProcess", [&] { engine.CreateBusinessProcess("", "Alpha", "B", set, response); }, kNotConnected},
       {"GetFolderProperties", [&] { engine.GetFolderProperties("Alpha", response); }, kNotConnected},
       {"SetProjectProperties", [&] { engine.SetProjectProperties("Alpha", set, response); }, kNotConnected},
       {"GetBusinessProcessMBP", [&] { engine.GetBusinessProcessMBP("Alpha/B", mbp); },
@@ -118,9 +117,12 @@ TEST_F(EngineCoreTest, ItemUrlRemovesOneTrailingSeparator) {
   XMLSet scratch;
   ASSERT_TRUE(engine.InitToZanServer(R(), scratch));
   const std::vector<std::pair<std::string, std::string>> cases = {
-      {"Alpha", R() + "/Alpha"},         {"Alpha/", R() + "/Alpha"},
-      {"Alpha\\", R() + "/Alpha"},       {"Alpha//", R() + "/Alpha/"},
-      {"Alpha/Designs", R() + "/Alpha/Designs"}, {"Alpha\\Designs", R() + "/Alpha\\Designs"},
+      {"Alpha", R() + "/Alpha"},
+      {"Alpha/", R() + "/Alpha"},
+      {"Alpha\\", R() + "/Alpha"},
+      {"Alpha//", R() + "/Alpha/"},
+      {"Alpha/Designs", R() + "/Alpha/Designs"},
+      {"Alpha\\Designs", R() + "/Alpha\\Designs"},
       {"", R() + "/"},
   };
   for (const auto& [id, url] : cases) EXPECT_EQ(url, engine.GetItemUrl(id)) << id;

@@ -94,8 +94,8 @@ std::string EngineTest::Prop(const std::string& id, const std::string& name) {
   CDavADOManager dav;
   XMLSet request = Items({{name.c_str(), ""}});
   XMLSet result;
-  dav.findResourceProperties(zan::os::MultiByteToWide(R() + "/" + id), zan::os::MultiByteToWide(request.getXml()),
-                             u"0", result);
+  dav.findResourceProperties(zan::os::MultiByteToWide(R() + "/" + id), zan::os::MultiByteToWide(request.getXml()), u"0",
+                             result);
   if (result.getCount() == 0) return "<none>";
   XMLSet inner;
   result.getInnerSet(0, inner);

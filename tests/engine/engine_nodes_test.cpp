@@ -168,19 +168,17 @@ TEST_F(EngineNodesTest, ReadersAskInTheirOwnOrder) {
   EXPECT_TRUE(engine_.GetProjectProperties("Alpha", project));
   EXPECT_TRUE(engine_.GetFolderProperties("Alpha/Designs/", folder));
   EXPECT_TRUE(engine_.GetBusinessProcessProperties("Alpha/Billing", process));
-  EXPECT_EQ("[ZAN_NAME=Alpha, ZAN_NODE_TYPE=ZAN_PROJECT, ZAN_HAS_CHILDREN=TRUE, ZAN_DESCRIPTION=D]",
-            Describe(project));
+  EXPECT_EQ("[ZAN_NAME=Alpha, ZAN_NODE_TYPE=ZAN_PROJECT, ZAN_HAS_CHILDREN=TRUE, ZAN_DESCRIPTION=D]", Describe(project));
   EXPECT_EQ("[ZAN_HAS_CHILDREN=FALSE, ZAN_NODE_TYPE=ZAN_FOLDER, ZAN_NAME=Designs, ZAN_DESCRIPTION=D]",
             Describe(folder));
-  EXPECT_EQ("[ZAN_HAS_CHILDREN=FALSE, ZAN_NODE_TYPE=ZAN_BP, ZAN_DESCRIPTION=B, ZAN_NAME=Billing]",
-            Describe(process));
+  EXPECT_EQ("[ZAN_HAS_CHILDREN=FALSE, ZAN_NODE_TYPE=ZAN_BP, ZAN_DESCRIPTION=B, ZAN_NAME=Billing]", Describe(process));
 }
 
 TEST_F(EngineNodesTest, ReadingAMissingNodeFailsWith404) {
   XMLSet response;
-  EXPECT_EQ("404 The item you requested was not found. " + Url("Nowhere") +
-                " [CDavHTTPManager::findResourceProperties]",
-            ErrorOf([&] { engine_.GetFolderProperties("Nowhere", response); }));
+  EXPECT_EQ(
+      "404 The item you requested was not found. " + Url("Nowhere") + " [CDavHTTPManager::findResourceProperties]",
+      ErrorOf([&] { engine_.GetFolderProperties("Nowhere", response); }));
 }
 
 TEST_F(EngineNodesTest, WritersStoreEveryItemUnfiltered) {
@@ -199,7 +197,8 @@ TEST_F(EngineNodesTest, EmptyPropertyUpdateLeavesTheNode) {
   XMLSet empty;
   RequestLog log;
   bool result = false;
-  EXPECT_EQ("no error", ErrorOf([&] { result = engine_.SetBusinessProcessProperties("Alpha/Billing", empty, response_); }));
+  EXPECT_EQ("no error",
+            ErrorOf([&] { result = engine_.SetBusinessProcessProperties("Alpha/Billing", empty, response_); }));
   EXPECT_TRUE(result);
   EXPECT_EQ("PROPPATCH", log.Methods());
   EXPECT_EQ("Billing", Prop("Alpha/Billing", "ZAN_NAME"));
