@@ -6,6 +6,7 @@
 #include "engine/DocumentUpdate.h"
 #include "engine/RepositoryNames.h"
 #include "engine/ZanDavEngine.h"
+#include "xml/XmlBasicQKParser.h"
 #include "xml/ZANDataEntity.h"
 
 namespace {
@@ -14,7 +15,7 @@ constexpr char kClass[] = "CZanDavEngine";
 // Merge arguments: the client marks changed elements with dirty="1"; MERGE_ADD alone.
 constexpr char kMarkerAttribute[] = "dirty";
 constexpr char kMarkerValue[] = "1";
-constexpr long kMergeFlags = 2;
+constexpr int kMergeFlags = CXmlBasicQKParser::MERGE_ADD;
 
 struct DumpNames {
   const char* changed;
@@ -51,9 +52,12 @@ bool UpdateDocument(CDavADOManager& dav, const std::string& url, const Entity& c
   if (!zan::engine::UpdateDocument(store, url, policy, merge, merged)) return false;
   response.loadXml(merged);
   if constexpr (zan::engine::kDiagnosticDumps) {
-    XMLSet afterChange;
-    afterChange.loadXml(dav.GetFileStream(url));
-    zan::engine::DumpSet(afterChange, dumps.afterChange);
+    try {
+      XMLSet afterChange;
+      afterChange.loadXml(dav.GetFileStream(url));
+      zan::engine::DumpSet(afterChange, dumps.afterChange);
+    } catch (...) {  // a dump never changes the outcome
+    }
   }
   return true;
 }
