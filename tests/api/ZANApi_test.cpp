@@ -52,7 +52,7 @@ class ApiTest : public ::testing::Test {
   }
 
   // A BSTR that lives until the test ends.
-  BSTR B(const std::string& text) { return args_.emplace_back(StringToBstr(text)).get(); }
+  BSTR B(const std::string& text) { return args_.emplace_back(Bstr::Attach(StringToBstr(text))).get(); }
   // The out parameter, emptied.
   BSTR* Out() {
     SysFreeString(out_);
