@@ -91,33 +91,37 @@ HRESULT CZANApi::Connect(BSTR serverUrl) {
   }
 }
 
-HRESULT CZANApi::Run(const char* operation, Catch catchKind, BSTR serverUrl, const std::function<void()>& body) {
-  HRESULT status = S_FALSE;
+HRESULT CZANApi::Run(const char* operation, Catch catchKind, BSTR serverUrl, BodyRef body) noexcept {
   try {
-    status = Connect(serverUrl);
-  } catch (...) {
-    // Failures the connection step does not handle itself leave the status at 1; the
-    // operation goes on and meets the engine's own connection check.
-  }
-  if (FAILED(status)) return status;
+    HRESULT status = S_FALSE;
+    try {
+      status = Connect(serverUrl);
+    } catch (...) {
+      // Failures the connection step does not handle itself leave the status at 1; the
+      // operation goes on and meets the engine's own connection check.
+    }
+    if (FAILED(status)) return status;
 
-  const bool named = catchKind != Catch::kPlain;
-  try {
-    body();
-    return S_OK;
-  } catch (const _com_error& e) {
-    return CGenException(e, named ? kClassName : "", named ? operation : "").ReportToCaller(CLSID_ZANApi);
-  } catch (CGenException& e) {
-    if (catchKind == Catch::kDocument)
-      e.AddContext(e.GetErrorDescription(), e.GetErrorCode(), kClassName, operation);
-    return e.ReportToCaller(CLSID_ZANApi);
-  } catch (const std::bad_alloc&) {
-    return CGenException("Out of memory", E_OUTOFMEMORY, kClassName, operation).ReportToCaller(CLSID_ZANApi);
-  } catch (HRESULT bareStatus) {
-    // A platform component that could not be created reports its bare status.
-    return CGenException("Unknown Error.", bareStatus, kClassName, operation).ReportToCaller(CLSID_ZANApi);
+    const bool named = catchKind != Catch::kPlain;
+    try {
+      body();
+      return S_OK;
+    } catch (const _com_error& e) {
+      return CGenException(e, named ? kClassName : "", named ? operation : "").ReportToCaller(CLSID_ZANApi);
+    } catch (CGenException& e) {
+      if (catchKind == Catch::kDocument)
+        e.AddContext(e.GetErrorDescription(), e.GetErrorCode(), kClassName, operation);
+      return e.ReportToCaller(CLSID_ZANApi);
+    } catch (const std::bad_alloc&) {
+      return CGenException("Out of memory", E_OUTOFMEMORY, kClassName, operation).ReportToCaller(CLSID_ZANApi);
+    } catch (HRESULT bareStatus) {
+      // A platform component that could not be created reports its bare status.
+      return CGenException("Unknown Error.", bareStatus, kClassName, operation).ReportToCaller(CLSID_ZANApi);
+    } catch (...) {
+      return CGenException("Unknown Error.", 1, kClassName, operation).ReportToCaller(CLSID_ZANApi);
+    }
   } catch (...) {
-    return CGenException("Unknown Error.", 1, kClassName, operation).ReportToCaller(CLSID_ZANApi);
+    return E_OUTOFMEMORY;  // building the report ran out of memory; nothing may leave the interface
   }
 }
 

@@ -9,9 +9,9 @@
 #ifndef ZAN_API_ZANAPI_H_
 #define ZAN_API_ZANAPI_H_
 
-#include <functional>
 #include <memory>
 #include <string>
+#include <type_traits>
 
 #include "engine/ZanEngine.h"
 #include "zanclient/ZANClient.h"
@@ -113,10 +113,25 @@ class CZANApi final : public IZANApi {
   // unless it is connected to it already. S_OK; E_FAIL when the engine declined without error;
   // or the reported status of an error object or COM error.
   HRESULT Connect(BSTR serverUrl);
+  // A reference to the body of an operation, without allocation; the referenced callable must
+  // outlive the call of Run (a lambda passed to Run does).
+  class BodyRef {
+   public:
+    template <typename F>
+    BodyRef(F&& f)  // NOLINT: implicit on purpose
+        : m_object(const_cast<void*>(static_cast<const void*>(std::addressof(f)))),
+          m_call([](void* o) { (*static_cast<std::remove_reference_t<F>*>(o))(); }) {}
+    void operator()() const { m_call(m_object); }
+
+   private:
+    void* m_object;
+    void (*m_call)(void*);
+  };
+
   // Runs one operation: the connection step (other exceptions swallowed), then body, whose
   // failures are reported as catchKind says under the operation's name. S_OK when body
-  // returns normally.
-  HRESULT Run(const char* operation, Catch catchKind, BSTR serverUrl, const std::function<void()>& body);
+  // returns normally. Throws nothing: should even reporting fail, E_OUTOFMEMORY.
+  HRESULT Run(const char* operation, Catch catchKind, BSTR serverUrl, BodyRef body) noexcept;
   // Writes text as a new BSTR into *out.
   static void SetResult(BSTR* out, const std::string& text);
 

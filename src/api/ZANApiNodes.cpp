@@ -58,7 +58,12 @@ HRESULT CZANApi::UploadBP(BSTR serverUrl, BSTR BusinessProcessId, BSTR LocalDire
     SetResult(Response, response.getXml());
   });
   // Shown after the error is reported, so the alert cannot disturb the error information.
-  if (!alertText.empty()) zan::os::ShowErrorAlert(alertText);
+  if (!alertText.empty()) {
+    try {
+      zan::os::ShowErrorAlert(alertText);
+    } catch (...) {  // a failing alert sink does not change the outcome
+    }
+  }
   return hr;
 }
 
