@@ -1,74 +1,157 @@
 #include "xml/MergeIndex.h"
 
-#include <algorithm>
 #include <utility>
 
 #include "platform/com/com_error.h"
 #include "platform/dom/node_list.h"
 #include "xml/XPathNames.h"
 
-MergeIndex::MergeIndex(std::string keyAttribute) : m_key(std::move(keyAttribute)), m_plainKey(zan::xml::IsPlainXPathName(m_key)) {}
+using zan::dom::NodeView;
 
-void MergeIndex::insert(Table& table, const zan::dom::Element& child) {
-  if (std::optional<std::string> value = child.getAttribute(m_key)) table[*value].push_back(child);
+namespace {
+uint32_t TagOf(std::string_view key) {
+  const size_t h = std::hash<std::string_view>()(key);
+  return static_cast<uint32_t>(h ^ (h >> 32));
+}
+}  // namespace
+
+MergeIndex::Table::Table(size_t expected) {
+  size_t capacity = 16;
+  while (capacity < expected * 2) capacity *= 2;
+  m_slots.assign(capacity, 0);
+  m_items.reserve(expected);
 }
 
-MergeIndex::Table& MergeIndex::tableFor(const zan::dom::Element& parent) {
-  auto [it, created] = m_tables.try_emplace(parent.id());
-  if (created) {
-    for (zan::dom::Node c = parent.firstChild(); c; c = c.nextSibling()) {
-      if (c.nodeType() == zan::dom::NODE_ELEMENT) insert(it->second, zan::dom::Element(c));
+size_t MergeIndex::Table::slotOf(std::string_view key, uint32_t tag) const {
+  const size_t mask = m_slots.size() - 1;
+  for (size_t i = tag & mask;; i = (i + 1) & mask) {
+    const uint64_t slot = m_slots[i];
+    if (slot == 0) return i;
+    if (static_cast<uint32_t>(slot >> 32) == tag && m_items[static_cast<uint32_t>(slot) - 1].key == key) return i;
+  }
+}
+
+void MergeIndex::Table::grow() {
+  m_slots.assign(m_slots.size() * 2, 0);
+  const size_t mask = m_slots.size() - 1;
+  for (size_t n = 0; n < m_items.size(); ++n) {
+    const uint32_t tag = TagOf(m_items[n].key);
+    size_t i = tag & mask;
+    while (m_slots[i] != 0) i = (i + 1) & mask;
+    m_slots[i] = static_cast<uint64_t>(tag) << 32 | (n + 1);
+  }
+}
+
+MergeIndex::Entry& MergeIndex::Table::at(std::string_view key) {
+  if ((m_items.size() + 1) * 2 > m_slots.size()) grow();
+  const uint32_t tag = TagOf(key);
+  const size_t i = slotOf(key, tag);
+  if (m_slots[i] == 0) {
+    m_items.push_back(Item{key, Entry{}});
+    m_slots[i] = static_cast<uint64_t>(tag) << 32 | m_items.size();
+  }
+  return m_items[static_cast<uint32_t>(m_slots[i]) - 1].entry;
+}
+
+const MergeIndex::Entry* MergeIndex::Table::find(std::string_view key) const {
+  const uint64_t slot = m_slots[slotOf(key, TagOf(key))];
+  return slot ? &m_items[static_cast<uint32_t>(slot) - 1].entry : nullptr;
+}
+
+MergeIndex::MergeIndex(std::string keyAttribute, Keys keys)
+    : m_key(std::move(keyAttribute)), m_keys(keys), m_plainKey(zan::xml::IsPlainXPathName(m_key)) {}
+
+std::optional<std::string_view> MergeIndex::keyOf(NodeView child) const {
+  if (m_keys == Keys::kAttribute) return child.attribute(m_key.c_str());
+  const std::optional<std::string_view> pkid = child.attribute("pkid");
+  return pkid && !pkid->empty() ? *pkid : child.name();
+}
+
+MergeIndex::Table& MergeIndex::build(NodeView parent) {
+  size_t children = 0;
+  for (NodeView c = parent.firstChild(); c; c = c.nextSibling()) ++children;
+  Table& table = m_tables.try_emplace(parent.id(), children).first->second;
+  for (NodeView c = parent.firstChild(); c; c = c.nextSibling()) {
+    if (!c.isElement()) continue;
+    if (const std::optional<std::string_view> key = keyOf(c)) {
+      Entry& entry = table.at(*key);
+      if (entry.count++ == 0) entry.first = c;
     }
   }
-  return it->second;
+  return table;
 }
 
-MergeIndex::Match MergeIndex::find(const zan::dom::Element& parent, const std::string& key) {
+MergeIndex::Match MergeIndex::find(NodeView parent, std::string_view key) {
   if (!parent) throw _com_error(E_POINTER);  // as the selection through an empty reference
-  Match m;
-  if (!m_plainKey || key.find('\'') != std::string::npos) {
-    const zan::dom::NodeList found = parent.selectNodes("*[@" + m_key + "='" + key + "']");
-    m.count = found.length();
-    m.first = zan::dom::Element(found.item(0));
-    return m;
+  if (!m_plainKey || key.find('\'') != std::string_view::npos) {
+    const zan::dom::NodeList found = parent.node().selectNodes("*[@" + m_key + "='" + std::string(key) + "']");
+    return Match{found.length(), found.length() ? NodeView(found.item(0)) : NodeView()};
   }
-  const Table& table = tableFor(parent);
-  auto it = table.find(key);
-  if (it == table.end() || it->second.empty()) return m;
-  m.count = static_cast<long>(it->second.size());
-  m.first = it->second.front();
+  if (m_recent.parent != parent.id()) {
+    auto tableAt = m_tables.find(parent.id());
+    if (tableAt != m_tables.end()) {
+      const Entry* entry = tableAt->second.find(key);
+      return entry ? Match{entry->count, entry->first} : Match{};
+    }
+    // A small parent: its children's keys, once; a larger one gets its table.
+    m_recent.parent = 0;
+    m_recent.keys.clear();
+    long elements = 0;
+    for (NodeView c = parent.firstChild(); c; c = c.nextSibling()) {
+      if (!c.isElement()) continue;
+      if (++elements > kScanLimit) {
+        const Entry* entry = build(parent).find(key);
+        return entry ? Match{entry->count, entry->first} : Match{};
+      }
+      if (const std::optional<std::string_view> k = keyOf(c)) m_recent.keys.emplace_back(*k, c);
+    }
+    m_recent.parent = parent.id();
+  }
+  Match m;
+  for (const auto& [k, child] : m_recent.keys) {
+    if (k == key && m.count++ == 0) m.first = child;
+  }
   return m;
 }
 
-void MergeIndex::added(const zan::dom::Element& parent, const zan::dom::Element& child) {
-  auto it = m_tables.find(parent.id());
-  if (it != m_tables.end()) insert(it->second, child);
-}
-
-void MergeIndex::replaced(const zan::dom::Element& parent, const zan::dom::Element& oldChild,
-                          const zan::dom::Element& newChild) {
-  auto it = m_tables.find(parent.id());
-  if (it == m_tables.end()) return;
-  Table& table = it->second;
-  if (std::optional<std::string> value = oldChild.getAttribute(m_key)) {
-    auto entry = table.find(*value);
-    if (entry != table.end()) {
-      std::vector<zan::dom::Element>& list = entry->second;
-      list.erase(std::remove(list.begin(), list.end(), oldChild), list.end());
-    }
-  }
-  // The new child stands where the old one stood: keep document order among equal keys.
-  if (std::optional<std::string> value = newChild.getAttribute(m_key)) {
-    std::vector<zan::dom::Element>& list = table[*value];
-    list.push_back(newChild);
-    if (list.size() > 1) {
-      // Re-establish document order by walking the parent once (rare: duplicate keys).
-      std::vector<zan::dom::Element> ordered;
-      for (zan::dom::Node c = parent.firstChild(); c; c = c.nextSibling()) {
-        if (std::find(list.begin(), list.end(), c) != list.end()) ordered.emplace_back(c);
-      }
-      list = std::move(ordered);
-    }
+void MergeIndex::added(NodeView parent, NodeView child) {
+  if (m_recent.parent == parent.id()) m_recent.parent = 0;
+  auto tableAt = m_tables.find(parent.id());
+  if (tableAt == m_tables.end()) return;
+  if (const std::optional<std::string_view> key = keyOf(child)) {
+    Entry& entry = tableAt->second.at(*key);
+    if (entry.count++ == 0) entry.first = child;  // appended last: an earlier first stays first
   }
 }
 
+void MergeIndex::replaced(NodeView parent, NodeView oldChild, NodeView newChild) {
+  if (m_recent.parent == parent.id()) m_recent.parent = 0;
+  auto tableAt = m_tables.find(parent.id());
+  if (tableAt == m_tables.end()) return;
+  Table& table = tableAt->second;
+  if (const std::optional<std::string_view> key = keyOf(oldChild)) {
+    Entry& entry = table.at(*key);
+    if (entry.count > 0) --entry.count;
+    if (entry.first == oldChild) entry.first = entry.count ? firstWithKey(parent, *key) : NodeView();
+  }
+  if (const std::optional<std::string_view> key = keyOf(newChild)) {
+    Entry& entry = table.at(*key);
+    entry.first = entry.count++ == 0 ? newChild : earlier(parent, entry.first, newChild);
+  }
+}
+
+NodeView MergeIndex::earlier(NodeView parent, NodeView a, NodeView b) {
+  for (NodeView c = parent.firstChild(); c; c = c.nextSibling()) {
+    if (c == a || c == b) return c;
+  }
+  return a;
+}
+
+NodeView MergeIndex::firstWithKey(NodeView parent, std::string_view key) const {
+  for (NodeView c = parent.firstChild(); c; c = c.nextSibling()) {
+    if (!c.isElement()) continue;
+    const std::optional<std::string_view> k = keyOf(c);
+    if (k && *k == key) return c;
+  }
+  return NodeView();
+}

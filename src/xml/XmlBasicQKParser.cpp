@@ -8,6 +8,7 @@
 #include "base/GenException.h"
 #include "platform/com/com_error.h"
 #include "platform/dom/node_list.h"
+#include "platform/dom/node_view.h"
 #include "platform/dom/variant_text.h"
 #include "platform/os/codepage.h"
 #include "platform/os/file_io.h"
@@ -19,6 +20,7 @@
 using zan::dom::Element;
 using zan::dom::Node;
 using zan::dom::NodeList;
+using zan::dom::NodeView;
 
 namespace {
 
@@ -33,11 +35,17 @@ void CheckTag(std::string_view tag) {
 }
 
 // No child nodes, or exactly one that is not an element.
-bool IsLeaf(const Element& e) {
-  const Node first = e.firstChild();
+bool IsLeaf(NodeView e) {
+  const NodeView first = e.firstChild();
   if (!first) return true;
   if (first.nextSibling()) return false;
-  return first.nodeType() != zan::dom::NODE_ELEMENT;
+  return !first.isElement();
+}
+
+// getAttribute on a view: the naming rule (1001), then the value ("" when absent).
+std::string_view AttributeText(NodeView e, const std::string& name) {
+  CheckTag(name);
+  return e.attribute(name.c_str()).value_or(std::string_view());
 }
 
 // The merge's catch clauses for one level of source elements with the given tag.
@@ -191,27 +199,57 @@ void CXmlBasicQKParser::fromFile(std::string_view path) {
 
 bool CXmlBasicQKParser::removeAttributeEverywhere(std::string_view name) {
   if (!m_root) throw _com_error(E_POINTER);
-  // "//*[@name]": the plain names by one walk of the document, any other through the
-  // selection itself (which also rejects the invalid ones).
-  const NodeList elements = zan::xml::IsPlainXPathName(name) ? m_root.selectAllElements()
-                                                            : m_root.selectNodes("//*[@" + std::string(name) + "]");
+  // "//*[@name]": a plain name by one walk of the document, any other through the selection
+  // itself (which also rejects the invalid ones).
+  if (zan::xml::IsPlainXPathName(name)) {
+    const std::string attribute(name);
+    m_root.forEachElement([&](NodeView e) { e.removeAttribute(attribute.c_str()); });
+    return true;
+  }
+  const NodeList elements = m_root.selectNodes("//*[@" + std::string(name) + "]");
   const long count = elements.length();
   for (long i = 0; i < count; ++i) Element(elements.item(i)).removeAttribute(name);
   return true;
 }
 
+bool CXmlBasicQKParser::removeAttributesEverywhere(std::string_view first, std::string_view second) {
+  if (!m_root) throw _com_error(E_POINTER);
+  if (!zan::xml::IsPlainXPathName(first) || !zan::xml::IsPlainXPathName(second)) {
+    return removeAttributeEverywhere(first) && removeAttributeEverywhere(second);
+  }
+  const std::string a(first);
+  const std::string b(second);
+  m_root.forEachElement([&](NodeView e) {
+    e.removeAttribute(a.c_str());
+    e.removeAttribute(b.c_str());
+  });
+  return true;
+}
+
 bool CXmlBasicQKParser::mergeByAttribute(const CXmlBasicQKParser& source, std::string_view markerAttribute,
                                          std::string_view markerValue, int flags, std::string_view keyAttribute) {
+  return mergeWith(source, markerAttribute, markerValue, flags, keyAttribute, MergeIndex::Keys::kAttribute);
+}
+
+bool CXmlBasicQKParser::mergeByMergeKey(const CXmlBasicQKParser& source, std::string_view markerAttribute,
+                                        std::string_view markerValue, int flags, std::string_view keyAttribute) {
+  return mergeWith(source, markerAttribute, markerValue, flags, keyAttribute, MergeIndex::Keys::kPkidOrTag);
+}
+
+bool CXmlBasicQKParser::mergeWith(const CXmlBasicQKParser& source, std::string_view markerAttribute,
+                                  std::string_view markerValue, int flags, std::string_view keyAttribute,
+                                  MergeIndex::Keys keys) {
   try {
     const std::string marker(markerAttribute);
     const std::string value(markerValue);
     const std::string key(keyAttribute);
-    MergeIndex index(key);
+    MergeIndex index(key, keys);
     const NodeList children = source.m_root.childNodes();
     for (long i = 0; i < children.length(); ++i) {
       if (!mergeNode(children.item(i), m_root, marker, value, flags, key, index)) return false;
     }
-    return removeAttributeEverywhere(marker);
+    return keys == MergeIndex::Keys::kAttribute ? removeAttributeEverywhere(marker)
+                                                : removeAttributesEverywhere(marker, key);
   } catch (const _com_error& e) {
     throw CGenException(e, kClass, kMerge);
   } catch (CGenException& e) {
@@ -224,78 +262,98 @@ bool CXmlBasicQKParser::mergeByAttribute(const CXmlBasicQKParser& source, std::s
 bool CXmlBasicQKParser::mergeNode(const Node& source, const Element& destParent, const std::string& marker,
                                   const std::string& markerValue, int flags, const std::string& key,
                                   MergeIndex& index) {
-  // Depth first without recursion (documents may be deep). Each level is one source element
-  // whose children are being merged into its counterpart; a failure is decorated as if each
-  // level were a call of its own, innermost first.
+  // Depth first without recursion (documents may be deep), over borrowed views (the two
+  // parsers keep the documents alive). Each level is one source element whose children are
+  // being merged into its counterpart; a failure is decorated as if each level were a call
+  // of its own, innermost first. A source sharing the destination's document is walked
+  // through live child lists, so that it sees the merge's own changes as it goes.
   struct Level {
-    NodeList children;
-    long next;
-    long count;
-    Element dest;
-    std::string tag;
+    NodeView element;  // the source element (its tag names the level in errors)
+    NodeView dest;     // its counterpart, receiving the children
+    NodeView next;     // the source child to look at next
+    NodeList list;     // or, in a shared document, the live child list and a position in it
+    long at = 0;
+    long count = 0;
   };
+  const bool shared = source && source.sameTree(destParent);
   std::vector<Level> levels;
-  Node node = source;
-  Element parent = destParent;
-  std::string tag;
+  NodeView node(source);
+  NodeView parent(destParent);
   bool inNode = true;  // the failure belongs to node itself, not to a level's walk
   try {
     for (;;) {
       inNode = true;
-      tag.clear();
-      const Element element(node);
-      tag = element.tagName();
-      const std::string keyValue = getAttribute(element, key);
-      const std::string markerText = getAttribute(element, marker);
+      if (!node.isElement()) throw _com_error(E_POINTER);  // the tag read through an empty element
+      const std::string_view keyValue = AttributeText(node, key);
+      const bool marked = AttributeText(node, marker) == markerValue;
       const MergeIndex::Match match = index.find(parent, keyValue);
       if (match.count > 1) throw CGenException("Merge found more then one node match", zan::err::kUnknown, kClass, kMerge);
       if (!match.first) {
         if ((flags & MERGE_ADD) == MERGE_ADD) {
-          const Element copy = appendCopy(parent, element);
+          const Element copy = appendCopy(Element(parent.node()), node.node());
           if (!copy) return false;
-          index.added(parent, copy);
+          index.added(parent, NodeView(copy));
         }
-      } else if ((flags & MERGE_REPLACE) == MERGE_REPLACE || markerText == markerValue) {
+      } else if ((flags & MERGE_REPLACE) == MERGE_REPLACE || marked) {
+        const Element destination(parent.node());
+        const Element element(node.node());
         Node inserted;
-        if (element.sameTree(parent)) {
+        if (shared) {
           const Element copy(element.cloneNode(true));
           if (!copy) return false;
           copy.removeAttribute(marker);
-          parent.replaceChild(copy, match.first, &inserted);
+          destination.replaceChild(copy, match.first.node(), &inserted);
         } else {
           // The replacement copies the element into this document; the source stays as it was.
-          parent.replaceChild(element, match.first, &inserted);
+          destination.replaceChild(element, match.first.node(), &inserted);
           Element(inserted).removeAttribute(marker);
         }
-        index.replaced(parent, match.first, Element(inserted));
-      } else if (!IsLeaf(element)) {
-        const NodeList children = element.childNodes();
-        levels.push_back(Level{children, 0, children.length(), match.first, tag});
+        index.replaced(parent, match.first, NodeView(inserted));
+      } else if (!IsLeaf(node)) {
+        Level level;
+        level.element = node;
+        level.dest = match.first;
+        if (shared) {
+          level.list = node.node().childNodes();
+          level.count = level.list.length();
+        } else {
+          level.next = node.firstChild();
+        }
+        levels.push_back(std::move(level));
       }
 
       inNode = false;
-      node = Node();
+      node = NodeView();
       while (!node && !levels.empty()) {
         Level& level = levels.back();
-        while (level.next < level.count) {
-          const Node child = level.children.item(level.next++);
-          if (child.nodeType() == zan::dom::NODE_ELEMENT) {
-            node = child;
-            parent = level.dest;
-            break;
+        if (shared) {
+          while (!node && level.at < level.count) {
+            const Node child = level.list.item(level.at++);
+            if (child.nodeType() == zan::dom::NODE_ELEMENT) node = NodeView(child);
+          }
+        } else {
+          while (!node && level.next) {
+            const NodeView child = level.next;
+            level.next = child.nextSibling();
+            if (child.isElement()) node = child;
           }
         }
-        if (!node) levels.pop_back();
+        if (node) {
+          parent = level.dest;
+        } else {
+          levels.pop_back();
+        }
       }
       if (!node) return true;
     }
   } catch (...) {
-    std::vector<const std::string*> tags;  // innermost first
-    if (inNode || levels.empty()) tags.push_back(&tag);
-    for (auto it = levels.rbegin(); it != levels.rend(); ++it) tags.push_back(&it->tag);
-    CGenException error = DecorateMergeFailure(std::current_exception(), *tags.front());
+    // The tags, innermost first; a node that is not an element has no tag to tell.
+    std::vector<std::string> tags;
+    if (inNode || levels.empty()) tags.emplace_back(node && node.isElement() ? node.name() : std::string_view());
+    for (auto it = levels.rbegin(); it != levels.rend(); ++it) tags.emplace_back(it->element.name());
+    CGenException error = DecorateMergeFailure(std::current_exception(), tags.front());
     for (size_t i = 1; i < tags.size(); ++i)
-      error.AddContext(error.GetErrorDescription() + kSourceTag + *tags[i], error.GetErrorCode(), kClass, kMerge);
+      error.AddContext(error.GetErrorDescription() + kSourceTag + tags[i], error.GetErrorCode(), kClass, kMerge);
     throw error;
   }
 }

@@ -20,9 +20,9 @@
 #include "platform/dom/document.h"
 #include "platform/dom/element.h"
 #include "platform/dom/node.h"
+#include "xml/MergeIndex.h"
 #include "zanclient/com.h"
 
-class MergeIndex;
 
 class CXmlBasicQKParser {
  public:
@@ -89,6 +89,8 @@ class CXmlBasicQKParser {
 
   // Removes the attribute from every element of the root's document. True when done.
   bool removeAttributeEverywhere(std::string_view name);
+  // The same for two attributes, in one walk where both are plain names.
+  bool removeAttributesEverywhere(std::string_view first, std::string_view second);
 
   // Merges the top-level elements of source's root into this root: source elements
   // correspond to destination children whose key attribute has the same value (the
@@ -103,6 +105,12 @@ class CXmlBasicQKParser {
   // every failure gains " Error in source Tag: " + tag per source element level it passed.
   bool mergeByAttribute(const CXmlBasicQKParser& source, std::string_view markerAttribute,
                         std::string_view markerValue, int flags, std::string_view keyAttribute);
+  // The merge of a source whose elements carry their merge keys in keyAttribute (pkid when
+  // not empty, else the tag name; see CZANDataEntity): as mergeByAttribute with that key
+  // attribute, but the keys of this document's elements are computed by the same rule
+  // instead of read, and at the end keyAttribute is removed everywhere with the marker.
+  bool mergeByMergeKey(const CXmlBasicQKParser& source, std::string_view markerAttribute,
+                       std::string_view markerValue, int flags, std::string_view keyAttribute);
   // mergeByAttribute with a temporary object holding the parsed text as source.
   bool mergeXml(std::string_view xml, std::string_view markerAttribute, std::string_view markerValue, int flags,
                 std::string_view keyAttribute);
@@ -117,6 +125,8 @@ class CXmlBasicQKParser {
  protected:
   // Sets the root from the document after a load: its last top-level node, if an element.
   void takeRootFromDocument();
+  bool mergeWith(const CXmlBasicQKParser& source, std::string_view markerAttribute, std::string_view markerValue,
+                 int flags, std::string_view keyAttribute, MergeIndex::Keys keys);
   // One source element (and, by descending, its subtree) merged under destParent.
   bool mergeNode(const zan::dom::Node& source, const zan::dom::Element& destParent, const std::string& marker,
                  const std::string& markerValue, int flags, const std::string& key, MergeIndex& index);

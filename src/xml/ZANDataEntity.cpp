@@ -2,7 +2,8 @@
 
 #include "base/GenException.h"
 #include "base/QKTime.h"
-#include "platform/dom/node_list.h"
+#include "platform/com/com_error.h"
+#include "platform/dom/node_view.h"
 
 namespace {
 // The attribute that carries the merge keys for the duration of a merge.
@@ -31,24 +32,37 @@ zan::dom::Element CZANDataEntity::getNodeByPath(std::string_view xpath) {
 
 void CZANDataEntity::stampKeys(std::string_view attribute) {
   // Every element of the document ("//*" from the root), by one walk.
-  const zan::dom::NodeList elements = m_parser.getRoot().selectAllElements();
-  const long count = elements.length();
-  for (long i = 0; i < count; ++i) {
-    const zan::dom::Element element(elements.item(i));
-    std::string key = element.getAttribute("pkid").value_or(std::string());
-    if (key.empty()) key = element.tagName();
-    element.setAttribute(attribute, key);
-  }
+  const std::string name(attribute);
+  std::string key;
+  m_parser.getRoot().forEachElement([&](zan::dom::NodeView element) {
+    const std::optional<std::string_view> pkid = element.attribute("pkid");
+    key = pkid && !pkid->empty() ? *pkid : element.name();
+    element.setAttribute(name.c_str(), key);
+  });
 }
 
 bool CZANDataEntity::mergeFrom(const CZANDataEntity& changed, std::string_view markerAttribute,
                                std::string_view markerValue, int flags) {
   CZANDataEntity source(changed);  // shares the changed document, which keeps its stamps
   source.stampKeys(kMergeKey);
-  stampKeys(kMergeKey);
-  const bool merged = m_parser.mergeByAttribute(source.m_parser, markerAttribute, markerValue, flags, kMergeKey);
-  removeAttributeEverywhere(kMergeKey);
-  return merged;
+  if (markerAttribute == "pkid" || markerAttribute == kMergeKey) {
+    // The marker would change keys during the merge: stamp this document too.
+    stampKeys(kMergeKey);
+    const bool merged = m_parser.mergeByAttribute(source.m_parser, markerAttribute, markerValue, flags, kMergeKey);
+    removeAttributeEverywhere(kMergeKey);
+    return merged;
+  }
+  // This document's keys are computed as stamping would write them, so it is not stamped
+  // and unstamped again; a failure leaves it stamped, as the stamping merge would.
+  if (!m_parser.getRoot()) throw _com_error(E_POINTER);
+  try {
+    const bool merged = m_parser.mergeByMergeKey(source.m_parser, markerAttribute, markerValue, flags, kMergeKey);
+    if (!merged) removeAttributeEverywhere(kMergeKey);  // copies from the source carry stamps
+    return merged;
+  } catch (...) {
+    stampKeys(kMergeKey);
+    throw;
+  }
 }
 
 std::string GetTimeStamp() { return QKTime::CurrentTime().Format("%Y-%m-%d %H:%M:%S"); }

@@ -6,6 +6,7 @@
 
 #include "xml/MBPEntity.h"
 #include "xml/ProjectInfoEntity.h"
+#include "merge_reference.h"
 #include "xml_fixture.h"
 
 namespace zan::xml::test {
@@ -168,6 +169,53 @@ TEST(EntitiesTest, TemplatesServeTheEntities) {
   EXPECT_NE(mpr.getXml().find("<contact pkid=\"ops\" mail=\"new@example.com\"/><contact pkid=\"qa\" name=\"QA\"/>"),
             std::string::npos)
       << mpr.getXml();
+}
+
+// mergeChanges as its steps read: both documents stamped, the merge by "_pkid" with one
+// selection per source element, the stamps removed again.
+bool ReferenceMergeChanges(CMBPEntity& current, const CMBPEntity& changed, int flags) {
+  CMBPEntity source(changed);
+  source.stampMergeKeys("_pkid");
+  current.stampMergeKeys("_pkid");
+  const bool merged = ReferenceMerge(current.getParser(), source.getParser(), "dirty", "1", flags, "_pkid");
+  current.removeAttributeEverywhere("_pkid");
+  return merged;
+}
+
+TEST(EntitiesTest, MergeChangesOfLongSiblingListsAnswersAsItsStepsDo) {
+  const std::string d = LongListDestination();
+  for (const char* s : kLongListSources) {
+    for (int flags = 0; flags < 4; ++flags) {
+      CMBPEntity current(d);
+      CMBPEntity reference(d);
+      const CMBPEntity changed(s);
+      const CMBPEntity referenceChanged(s);
+      EXPECT_EQ(Observe(current, [&] { return current.mergeChanges(changed, "dirty", "1", flags); }),
+                Observe(reference, [&] { return ReferenceMergeChanges(reference, referenceChanged, flags); }))
+          << "S=" << s << "\nflags=" << flags;
+    }
+  }
+}
+
+TEST(EntitiesTest, MergeChangesAnswersAsItsStepsDo) {
+  RandomDocument random(7);
+  int failures = 0;
+  for (int round = 0; round < 2000 && !::testing::Test::HasFailure(); ++round) {
+    const std::string d = random.Make(round % 5 == 0);
+    const std::string s = random.Make(round % 5 == 0);
+    const int flags = round % 4;
+    CMBPEntity current(d);
+    CMBPEntity reference(d);
+    const CMBPEntity changed(s);
+    const CMBPEntity referenceChanged(s);
+    const std::string expected =
+        Observe(reference, [&] { return ReferenceMergeChanges(reference, referenceChanged, flags); });
+    EXPECT_EQ(Observe(current, [&] { return current.mergeChanges(changed, "dirty", "1", flags); }), expected)
+        << "D=" << d << "\nS=" << s << "\nflags=" << flags;
+    EXPECT_EQ(changed.getXml(), referenceChanged.getXml()) << "the client's document keeps the same stamps";
+    if (expected.substr(0, 4) == "code") ++failures;
+  }
+  EXPECT_GT(failures, 30);
 }
 
 }  // namespace

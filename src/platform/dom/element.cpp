@@ -15,13 +15,13 @@ Element::Element(const Node& node) {
 
 std::string Element::tagName() const {
   check();
-  return pugi::xml_node(node_).name();
+  return detail::Wrap(node_).name();
 }
 
 std::optional<std::string> Element::getAttribute(std::string_view name) const {
   check();
   const std::string key(name);
-  pugi::xml_attribute a = pugi::xml_node(node_).attribute(key.c_str());
+  pugi::xml_attribute a = detail::FindAttribute(detail::Wrap(node_), key.c_str());
   if (!a) return std::nullopt;
   return std::string(a.value());
 }
@@ -32,7 +32,7 @@ void Element::setAttribute(std::string_view name, std::string_view value) const 
   const std::string key(name);
   const std::string text(value);
   pugi::xml_node n(node_);
-  pugi::xml_attribute a = n.attribute(key.c_str());
+  pugi::xml_attribute a = detail::FindAttribute(n, key.c_str());
   if (!a) a = n.append_attribute(key.c_str());
   if (!a || !a.set_value(text.c_str())) detail::Fail(E_OUTOFMEMORY, "Not enough memory for the XML document");
 }
@@ -40,9 +40,9 @@ void Element::setAttribute(std::string_view name, std::string_view value) const 
 void Element::removeAttribute(std::string_view name) const {
   check();
   const std::string key(name);
-  pugi::xml_node n(node_);
-  while (n.remove_attribute(key.c_str())) {
-  }
+  // Names are unique on an element: parsing rejects repeats and setting never adds one.
+  pugi::xml_node n = detail::Wrap(node_);
+  if (const pugi::xml_attribute a = detail::FindAttribute(n, key.c_str())) n.remove_attribute(a);
 }
 
 }  // namespace zan::dom

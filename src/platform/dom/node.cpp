@@ -5,6 +5,7 @@
 
 #include "platform/dom/element.h"
 #include "platform/dom/node_list.h"
+#include "platform/dom/node_view.h"
 #include "platform/dom/tree.h"
 #include "platform/os/codepage.h"
 
@@ -91,7 +92,7 @@ void Node::check() const {
 
 NodeType Node::nodeType() const {
   check();
-  switch (pugi::xml_node(node_).type()) {
+  switch (detail::Wrap(node_).type()) {
     case pugi::node_document: return NODE_DOCUMENT;
     case pugi::node_element: return NODE_ELEMENT;
     case pugi::node_pcdata: return NODE_TEXT;
@@ -119,7 +120,7 @@ std::string Node::nodeTypeString() const {
 
 std::string Node::nodeName() const {
   check();
-  pugi::xml_node n(node_);
+  pugi::xml_node n = detail::Wrap(node_);
   switch (n.type()) {
     case pugi::node_element:
     case pugi::node_pi:
@@ -152,12 +153,12 @@ std::string Node::prefix() const {
 
 std::string Node::namespaceURI() const {
   if (nodeType() != NODE_ELEMENT) return {};
-  return detail::LookupNamespace(*tree_, pugi::xml_node(node_), prefix());
+  return detail::LookupNamespace(*tree_, detail::Wrap(node_), prefix());
 }
 
 std::string Node::nodeValue() const {
   check();
-  pugi::xml_node n(node_);
+  pugi::xml_node n = detail::Wrap(node_);
   switch (n.type()) {
     case pugi::node_pcdata:
     case pugi::node_cdata:
@@ -170,14 +171,14 @@ std::string Node::nodeValue() const {
 
 std::string Node::text() const {
   check();
-  return detail::TextOf(*tree_, pugi::xml_node(node_));
+  return detail::TextOf(*tree_, detail::Wrap(node_));
 }
 
 std::u16string Node::textW() const { return zan::os::MultiByteToWide(text()); }
 
 void Node::setText(std::string_view text) const {
   check();
-  pugi::xml_node n(node_);
+  pugi::xml_node n = detail::Wrap(node_);
   const std::string value(text);
   switch (n.type()) {
     case pugi::node_element: {
@@ -208,43 +209,43 @@ void Node::setText(std::u16string_view text) const { setText(zan::os::WideToMult
 
 std::string Node::xml() const {
   check();
-  return detail::Serialise(*tree_, pugi::xml_node(node_));
+  return detail::Serialise(*tree_, detail::Wrap(node_));
 }
 
 std::u16string Node::xmlW() const { return zan::os::MultiByteToWide(xml()); }
 
 Node Node::parentNode() const {
   check();
-  return Access::make(tree_, tree_->parentOf(pugi::xml_node(node_)));
+  return Access::make(tree_, tree_->parentOf(detail::Wrap(node_)));
 }
 
 Node Node::firstChild() const {
   check();
-  pugi::xml_node n(node_);
+  pugi::xml_node n = detail::Wrap(node_);
   return Access::make(tree_, n.type() == pugi::node_document ? tree_->firstTop() : n.first_child());
 }
 
 Node Node::lastChild() const {
   check();
-  pugi::xml_node n(node_);
+  pugi::xml_node n = detail::Wrap(node_);
   return Access::make(tree_, n.type() == pugi::node_document ? tree_->lastTop() : n.last_child());
 }
 
 Node Node::nextSibling() const {
   check();
-  return Access::make(tree_, tree_->nextOf(pugi::xml_node(node_)));
+  return Access::make(tree_, tree_->nextOf(detail::Wrap(node_)));
 }
 
 Node Node::previousSibling() const {
   check();
-  return Access::make(tree_, tree_->previousOf(pugi::xml_node(node_)));
+  return Access::make(tree_, tree_->previousOf(detail::Wrap(node_)));
 }
 
 bool Node::hasChildNodes() const { return !firstChild().isNull(); }
 
 NodeList Node::childNodes() const {
   check();
-  return Access::live(tree_, pugi::xml_node(node_));
+  return Access::live(tree_, detail::Wrap(node_));
 }
 
 Node Node::appendChild(const Node& newChild) const { return insertBefore(newChild, Node()); }
@@ -278,7 +279,7 @@ Node Node::replaceChild(const Node& newChild, const Node& oldChild, Node* insert
 
 Node Node::removeChild(const Node& oldChild) const {
   check();
-  pugi::xml_node old = ChildOf(*tree_, pugi::xml_node(node_), oldChild);
+  pugi::xml_node old = ChildOf(*tree_, detail::Wrap(node_), oldChild);
   if (!tree_->orphans().append_move(old)) Fail(E_FAIL, "The node cannot be removed");
   tree_->touch();
   detail::FixNamespaces(*tree_, old);
@@ -287,7 +288,7 @@ Node Node::removeChild(const Node& oldChild) const {
 
 Node Node::cloneNode(bool deep) const {
   check();
-  pugi::xml_node n(node_);
+  pugi::xml_node n = detail::Wrap(node_);
   const pugi::xml_node_type t = n.type();
   if (t == pugi::node_document || t == pugi::node_declaration || t == pugi::node_doctype)
     Fail(E_NOTIMPL, "This node type cannot be cloned");
@@ -302,27 +303,44 @@ Node Node::cloneNode(bool deep) const {
     for (pugi::xml_attribute a : n.attributes()) ok = ok && copy.append_attribute(a.name()).set_value(a.value());
     if (!ok) Fail(E_OUTOFMEMORY, "Not enough memory for the XML document");
     auto it = tree_->generated.find(node_);
-    if (it != tree_->generated.end()) tree_->generated[copy.internal_object()] = it->second;
+    if (it != tree_->generated.end()) tree_->generated[detail::Unwrap(copy)] = it->second;
   }
   detail::FixNamespaces(*tree_, copy);
   return Access::make(tree_, copy);
 }
 
-NodeList Node::selectAllElements() const {
-  check();
-  std::vector<pugi::xml_node_struct*> out;
-  const pugi::xml_node root = tree_->doc;
-  pugi::xml_node cur = tree_->firstTop();
+namespace {
+
+// Calls visit for every element of the tree's document (orphanage left out), in document order.
+template <class Visit>
+void WalkElements(const Tree& tree, Visit visit) {
+  const pugi::xml_node root = tree.doc;
+  pugi::xml_node cur = tree.firstTop();
   while (cur) {
-    if (cur.type() == pugi::node_element) out.push_back(cur.internal_object());
-    if (cur.type() == pugi::node_element && cur.first_child()) {
+    const bool element = cur.type() == pugi::node_element;
+    if (element) visit(cur);
+    if (element && cur.first_child()) {
       cur = cur.first_child();
       continue;
     }
     while (cur.parent() != root && !cur.next_sibling()) cur = cur.parent();
-    cur = cur.parent() == root ? tree_->nextOf(cur) : cur.next_sibling();
+    cur = cur.parent() == root ? tree.nextOf(cur) : cur.next_sibling();
   }
+}
+
+}  // namespace
+
+NodeList Node::selectAllElements() const {
+  check();
+  std::vector<pugi::xml_node_struct*> out;
+  WalkElements(*tree_, [&](pugi::xml_node n) { out.push_back(detail::Unwrap(n)); });
   return Access::snapshot(tree_, std::move(out));
+}
+
+void Node::forEachElement(const std::function<void(NodeView)>& visit) const {
+  check();
+  Tree* tree = tree_.get();
+  WalkElements(*tree_, [&](pugi::xml_node n) { visit(NodeView(tree, detail::Unwrap(n))); });
 }
 
 }  // namespace zan::dom

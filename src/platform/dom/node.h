@@ -12,6 +12,7 @@
 #define ZAN_PLATFORM_DOM_NODE_H_
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -40,6 +41,7 @@ enum NodeType : int {
 };
 
 class NodeList;
+class NodeView;
 
 class Node {
  public:
@@ -118,6 +120,9 @@ class Node {
   // What "//*" selects from this node, without XPath: every element of the node's document
   // (the document element included), in document order.
   NodeList selectAllElements() const;
+  // Visits the same elements in the same order with borrowed views. The visitor may change
+  // attributes but not the tree's structure.
+  void forEachElement(const std::function<void(NodeView)>& visit) const;
 
  protected:
   Node(std::shared_ptr<detail::Tree> tree, pugi::xml_node_struct* node) : tree_(std::move(tree)), node_(node) {}
@@ -130,6 +135,7 @@ class Node {
   friend class Document;
   friend class Element;
   friend class NodeList;
+  friend class NodeView;
   friend struct Access;
 };
 

@@ -8,9 +8,9 @@ void NodeList::refresh() const {
   if (!tree_) detail::FailNull();
   if (snapshot_ || version_ == tree_->version) return;
   nodes_.clear();
-  pugi::xml_node parent(parent_);
+  pugi::xml_node parent = detail::Wrap(parent_);
   for (pugi::xml_node c = parent.first_child(); c; c = c.next_sibling()) {
-    if (!tree_->isOrphanage(c)) nodes_.push_back(c.internal_object());
+    if (!tree_->isOrphanage(c)) nodes_.push_back(detail::Unwrap(c));
   }
   version_ = tree_->version;
 }
@@ -23,7 +23,7 @@ long NodeList::length() const {
 Node NodeList::item(long index) const {
   refresh();
   if (index < 0 || index >= static_cast<long>(nodes_.size())) return Node();
-  return Access::make(tree_, pugi::xml_node(nodes_[static_cast<size_t>(index)]));
+  return Access::make(tree_, detail::Wrap(nodes_[static_cast<size_t>(index)]));
 }
 
 }  // namespace zan::dom

@@ -41,13 +41,15 @@ pugi::xml_node Tree::parentOf(pugi::xml_node n) const {
 }
 
 pugi::xml_node Tree::nextOf(pugi::xml_node n) const {
-  if (isOrphanage(n.parent())) return {};
   pugi::xml_node s = n.next_sibling();
-  return isOrphanage(s) ? pugi::xml_node() : s;
+  if (!orphanage || !s) return s;
+  // The orphanage follows the top-level nodes; detached nodes have no siblings.
+  if (s == orphanage || n.parent() == orphanage) return {};
+  return s;
 }
 
 pugi::xml_node Tree::previousOf(pugi::xml_node n) const {
-  if (isOrphanage(n.parent())) return {};
+  if (orphanage && n.parent() == orphanage) return {};
   return n.previous_sibling();
 }
 

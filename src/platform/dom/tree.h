@@ -9,7 +9,9 @@
 
 #include <pugixml.hpp>
 
+#include <bit>
 #include <cstdint>
+#include <type_traits>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -28,7 +30,25 @@ struct NsBinding {
   std::string uri;
 };
 
-struct Tree {
+// pugixml's node handle is one pointer: these convert without a call into the library.
+static_assert(sizeof(pugi::xml_node) == sizeof(pugi::xml_node_struct*) &&
+              std::is_trivially_copyable_v<pugi::xml_node>);
+inline pugi::xml_node Wrap(pugi::xml_node_struct* p) { return std::bit_cast<pugi::xml_node>(p); }
+inline pugi::xml_node_struct* Unwrap(pugi::xml_node n) { return std::bit_cast<pugi::xml_node_struct*>(n); }
+
+// The attribute of that name (names are unique on an element), compared in place: most names
+// differ early, and a call into the C library per attribute costs more than the comparison.
+inline pugi::xml_attribute FindAttribute(pugi::xml_node n, const char* name) {
+  for (pugi::xml_attribute a = n.first_attribute(); a; a = a.next_attribute()) {
+    const char* p = a.name();
+    const char* q = name;
+    while (*p && *p == *q) ++p, ++q;
+    if (*p == *q) return a;
+  }
+  return {};
+}
+
+struct Tree : std::enable_shared_from_this<Tree> {
   pugi::xml_document doc;
   pugi::xml_node orphanage;  // lazily made; always the document node's last child
   uint64_t version = 0;      // bumped by every change of a child list
@@ -87,9 +107,9 @@ namespace zan::dom {
 // The dom's own access to the insides of its handles.
 struct Access {
   static Node make(const detail::TreePtr& tree, pugi::xml_node n) {
-    return n ? Node(tree, n.internal_object()) : Node();
+    return n ? Node(tree, detail::Unwrap(n)) : Node();
   }
-  static pugi::xml_node raw(const Node& n) { return pugi::xml_node(n.node_); }
+  static pugi::xml_node raw(const Node& n) { return detail::Wrap(n.node_); }
   static const detail::TreePtr& tree(const Node& n) { return n.tree_; }
   static NodeList live(const detail::TreePtr& tree, pugi::xml_node parent) {
     return NodeList(tree, parent.internal_object());
