@@ -53,9 +53,19 @@ MergeIndex::Entry& MergeIndex::Table::at(std::string_view key) {
   return m_items[static_cast<uint32_t>(m_slots[i]) - 1].entry;
 }
 
-const MergeIndex::Entry* MergeIndex::Table::find(std::string_view key) const {
+const MergeIndex::Entry* MergeIndex::Table::find(std::string_view key) {
+  // The next few items first: the client may have dropped one or two in between.
+  constexpr size_t kLookAhead = 3;
+  for (size_t i = m_cursor; i < m_items.size() && i < m_cursor + kLookAhead; ++i) {
+    if (m_items[i].key == key) {
+      m_cursor = i + 1;
+      return &m_items[i].entry;
+    }
+  }
   const uint64_t slot = m_slots[slotOf(key, TagOf(key))];
-  return slot ? &m_items[static_cast<uint32_t>(slot) - 1].entry : nullptr;
+  if (!slot) return nullptr;
+  m_cursor = static_cast<uint32_t>(slot);  // item number + 1: the item after this one
+  return &m_items[m_cursor - 1].entry;
 }
 
 MergeIndex::MergeIndex(std::string keyAttribute, Keys keys)

@@ -55,7 +55,10 @@ class MergeIndex {
     explicit Table(size_t expected);
     // The entry of key; created (empty) when absent.
     Entry& at(std::string_view key);
-    const Entry* find(std::string_view key) const;
+    // The entry of key, or null. Lookups that follow the document order of the keys (a
+    // client's copy lists what it kept in the stored order) are answered from the items
+    // after the previous answer, without probing.
+    const Entry* find(std::string_view key);
 
    private:
     struct Item {
@@ -68,6 +71,7 @@ class MergeIndex {
 
     std::vector<uint64_t> m_slots;  // 0: empty; else hash tag << 32 | item number + 1
     std::vector<Item> m_items;
+    size_t m_cursor = 0;  // the item after the previous answer
   };
 
   std::optional<std::string_view> keyOf(zan::dom::NodeView child) const;

@@ -311,20 +311,22 @@ Node Node::cloneNode(bool deep) const {
 
 namespace {
 
-// Calls visit for every element of the tree's document (orphanage left out), in document order.
+// Calls visit for every element of the tree's document (orphanage left out), in document
+// order, with pugixml's own traversal of each top-level subtree.
 template <class Visit>
 void WalkElements(const Tree& tree, Visit visit) {
-  const pugi::xml_node root = tree.doc;
-  pugi::xml_node cur = tree.firstTop();
-  while (cur) {
-    const bool element = cur.type() == pugi::node_element;
-    if (element) visit(cur);
-    if (element && cur.first_child()) {
-      cur = cur.first_child();
-      continue;
+  struct Walker : pugi::xml_tree_walker {
+    explicit Walker(Visit& v) : visit(v) {}
+    bool for_each(pugi::xml_node& n) override {
+      if (n.type() == pugi::node_element) visit(n);
+      return true;
     }
-    while (cur.parent() != root && !cur.next_sibling()) cur = cur.parent();
-    cur = cur.parent() == root ? tree.nextOf(cur) : cur.next_sibling();
+    Visit& visit;
+  } walker(visit);
+  for (pugi::xml_node top = tree.firstTop(); top; top = tree.nextOf(top)) {
+    if (top.type() != pugi::node_element) continue;
+    visit(top);
+    top.traverse(walker);
   }
 }
 
