@@ -108,7 +108,8 @@ class CXmlBasicQKParser {
   // The merge of a source whose elements carry their merge keys in keyAttribute (pkid when
   // not empty, else the tag name; see CZANDataEntity): as mergeByAttribute with that key
   // attribute, but the keys of this document's elements are computed by the same rule
-  // instead of read, and at the end keyAttribute is removed everywhere with the marker.
+  // instead of read, and at the end keyAttribute is removed everywhere with the marker (when
+  // the merge stops early with false, neither is removed).
   bool mergeByMergeKey(const CXmlBasicQKParser& source, std::string_view markerAttribute,
                        std::string_view markerValue, int flags, std::string_view keyAttribute);
   // mergeByAttribute with a temporary object holding the parsed text as source.
@@ -125,6 +126,7 @@ class CXmlBasicQKParser {
  protected:
   // Sets the root from the document after a load: its last top-level node, if an element.
   void takeRootFromDocument();
+  // The two merges: destination keys read (kAttribute) or computed (kPkidOrTag).
   bool mergeWith(const CXmlBasicQKParser& source, std::string_view markerAttribute, std::string_view markerValue,
                  int flags, std::string_view keyAttribute, MergeIndex::Keys keys);
   // One source element (and, by descending, its subtree) merged under destParent.

@@ -1,0 +1,75 @@
+#include <string>
+#include <vector>
+
+#include "dom_fixture.h"
+#include "platform/dom/document.h"
+#include "platform/dom/node_view.h"
+
+namespace zan::dom::test {
+namespace {
+
+TEST(NodeViewTest, WalksAndReadsWithoutHandles) {
+  Document d = Parse("<r a=\"1\"><x pkid=\"5\">t</x><!--c--><y/></r>");
+  NodeView r(d.documentElement());
+  EXPECT_TRUE(r.isElement());
+  EXPECT_EQ(r.name(), "r");
+  EXPECT_EQ(r.attribute("a"), "1");
+  EXPECT_FALSE(r.attribute("b"));
+  NodeView x = r.firstChild();
+  EXPECT_EQ(x.name(), "x");
+  EXPECT_EQ(x.attribute("pkid"), "5");
+  EXPECT_EQ(x.parentNode(), r);
+  NodeView comment = x.nextSibling();
+  EXPECT_FALSE(comment.isElement());
+  EXPECT_EQ(comment.name(), "");
+  EXPECT_EQ(comment.nextSibling().name(), "y");
+  EXPECT_FALSE(comment.nextSibling().nextSibling());
+  EXPECT_EQ(x.id(), d.documentElement().firstChild().id());
+  EXPECT_EQ(x.node().xml(), "<x pkid=\"5\">t</x>");
+  EXPECT_TRUE(x.inTreeOf(d.documentElement()));
+  EXPECT_FALSE(x.inTreeOf(Parse("<o/>").documentElement()));
+  EXPECT_EQ(NodeView(d.asNode()).firstChild(), r);
+}
+
+TEST(NodeViewTest, ChangesAttributes) {
+  Document d = Parse("<r a=\"1\"/>");
+  NodeView r(d.documentElement());
+  r.setAttribute("a", "2");
+  r.setAttribute("b", std::string_view("3and more", 1));
+  EXPECT_EQ(d.xml(), "<r a=\"2\" b=\"3\"/>");
+  r.removeAttribute("a");
+  r.removeAttribute("absent");
+  EXPECT_EQ(d.xml(), "<r b=\"3\"/>");
+  EXPECT_EQ(Status([&] { r.setAttribute("a b", "x"); }), Hex(E_FAIL));
+  EXPECT_EQ(Status([&] { r.firstChild(); NodeView().name(); }), Hex(E_POINTER));
+  EXPECT_EQ(Status([&] { NodeView().attribute("a"); }), Hex(E_POINTER));
+}
+
+TEST(NodeViewTest, DetachedNodesStayReadable) {
+  Document d = Parse("<r><a k=\"1\"/><b/></r>");
+  NodeView a = NodeView(d.documentElement()).firstChild();
+  d.documentElement().removeChild(a.node());
+  EXPECT_EQ(a.attribute("k"), "1");
+  EXPECT_FALSE(a.parentNode());
+  EXPECT_FALSE(a.nextSibling()) << "a detached node has no siblings";
+}
+
+TEST(NodeViewTest, ForEachElementVisitsWhatSlashSlashStarSelects) {
+  Document d = Parse("<?pi x?><r><a><b/>text<c><d/></c></a><e/></r><!--after-->");
+  d.documentElement().appendChild(d.createElement("f"));
+  d.documentElement().removeChild(d.documentElement().firstChild().nextSibling());  // e, detached
+  std::string visited;
+  d.asNode().forEachElement([&](NodeView e) { visited += std::string(e.name()) + ","; });
+  EXPECT_EQ(visited, "r,a,b,c,d,f,");
+  std::string selected;
+  const NodeList all = d.asNode().selectNodes("//*");
+  for (long i = 0; i < all.length(); ++i) selected += Element(all.item(i)).tagName() + ",";
+  EXPECT_EQ(visited, selected);
+  // The visitor may change attributes as it goes.
+  d.asNode().forEachElement([](NodeView e) { e.setAttribute("seen", e.name()); });
+  EXPECT_EQ(d.documentElement().xml(),
+            "<r seen=\"r\"><a seen=\"a\"><b seen=\"b\"/>text<c seen=\"c\"><d seen=\"d\"/></c></a><f seen=\"f\"/></r>");
+}
+
+}  // namespace
+}  // namespace zan::dom::test
