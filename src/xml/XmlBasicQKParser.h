@@ -106,7 +106,8 @@ class CXmlBasicQKParser {
   bool mergeByAttribute(const CXmlBasicQKParser& source, std::string_view markerAttribute,
                         std::string_view markerValue, int flags, std::string_view keyAttribute);
   // The merge of a source whose elements carry their merge keys in keyAttribute (pkid when
-  // not empty, else the tag name; see CZANDataEntity): as mergeByAttribute with that key
+  // not empty, else the tag name; see CZANDataEntity; the marker may not be pkid or the key
+  // attribute, which would change keys as the merge goes): as mergeByAttribute with that key
   // attribute, but the keys of this document's elements are computed by the same rule
   // instead of read, and at the end keyAttribute is removed everywhere with the marker (when
   // the merge stops early with false, neither is removed).
