@@ -2,9 +2,11 @@
 // exit code, and bad input refused before anything reaches the server.
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <fstream>
 #include <map>
 #include <sstream>
+#include <thread>
 
 #include "cli/zan_process.h"
 #include "support/dav_server.h"
@@ -48,8 +50,19 @@ class CliTest : public DavTest {
     EXPECT_EQ("", r.err) << Describe(r);
     return r.out;
   }
-  // Requests the server has logged for this test's root so far.
+  // Requests the server has logged for this test's root so far. Apache writes a log line
+  // after the response has gone out, so the count is read until it stops changing.
   int ServerRequests() {
+    int last = LoggedRequests();
+    for (int stable = 0, tries = 0; stable < 3 && tries < 40; ++tries) {
+      std::this_thread::sleep_for(std::chrono::milliseconds(50));
+      const int now = LoggedRequests();
+      stable = now == last ? stable + 1 : 0;
+      last = now;
+    }
+    return last;
+  }
+  int LoggedRequests() {
     std::ifstream log(DavServer::Dir() + "/logs/access.log");
     const std::string path = R().substr(Server().size());
     int n = 0;
