@@ -12,9 +12,17 @@ namespace {
 
 std::string Arg(BSTR b) { return zan::BstrToString(b); }
 
-// The caller's properties: the empty default set when the text is empty, else the parsed text.
+// The caller's properties text, parsed. Text that does not parse (empty text included) is
+// refused with 1003 before the server is contacted, so no write runs with a set that has no
+// content and no creation is left half made.
+void LoadProperties(XMLSet& props, BSTR text) {
+  props.loadXml(zan::BstrView(text));
+  if (!props.getRoot()) throw CGenException(zan::err::kXmlNotValid, "XMLSet passed Xml not valid");
+}
+
+// The properties of a creation: the empty default set when the text is empty, else as above.
 void LoadOptionalProperties(XMLSet& props, BSTR text) {
-  if (SysStringLen(text) != 0) props.loadXml(zan::BstrView(text));
+  if (SysStringLen(text) != 0) LoadProperties(props, text);
 }
 
 }  // namespace
@@ -90,7 +98,7 @@ HRESULT CZANApi::SetProjectProperties(BSTR serverUrl, BSTR ProjectName, BSTR Pro
   if (!Response) return E_POINTER;
   return Run("SetProjectProperties", Catch::kPlain, serverUrl, [&] {
     XMLSet props, response;
-    props.loadXml(zan::BstrView(Properties));
+    LoadProperties(props, Properties);
     m_engine->SetProjectProperties(Arg(ProjectName), props, response);
     SetResult(Response, response.getXml());
   });
@@ -100,7 +108,7 @@ HRESULT CZANApi::SetFolderProperties(BSTR serverUrl, BSTR FolderId, BSTR Propert
   if (!Response) return E_POINTER;
   return Run("SetFolderProperties", Catch::kPlain, serverUrl, [&] {
     XMLSet props, response;
-    props.loadXml(zan::BstrView(Properties));
+    LoadProperties(props, Properties);
     m_engine->SetFolderProperties(Arg(FolderId), props, response);
     SetResult(Response, response.getXml());
   });
@@ -111,7 +119,7 @@ HRESULT CZANApi::SetBusinessProcessProperties(BSTR serverUrl, BSTR BusinessProce
   if (!Response) return E_POINTER;
   return Run("SetBusinessProcessProperties", Catch::kPlain, serverUrl, [&] {
     XMLSet props, response;
-    props.loadXml(zan::BstrView(Properties));
+    LoadProperties(props, Properties);
     m_engine->SetBusinessProcessProperties(Arg(BusinessProcessId), props, response);
     SetResult(Response, response.getXml());
   });

@@ -164,13 +164,23 @@ TEST_F(ApiTest, CreationsTakeTheDefaultSetForEmptyPropertiesAndWritersTheParsedT
   const std::string url = "http://a";
   api_->CreateFolder(B(url), B("P"), B("F"), B(""), Out());
   api_->CreateFolder(B(url), B("P"), B("F"), nullptr, Out());
-  api_->SetFolderProperties(B(url), B("F"), B(""), Out());
   api_->SetProjectProperties(B(url), B("P"), B("<QKXItem><a>1</a></QKXItem>"), Out());
-  api_->SetBusinessProcessProperties(B(url), B("B"), nullptr, Out());
   EXPECT_EQ("Init(http://a) CreateFolder(P,F," + DefaultSetText() + ") CreateFolder(P,F," + DefaultSetText() +
-                ") SetFolderProperties(F,) SetProjectProperties(P,<QKXItem><a>1</a></QKXItem>) "
-                "SetBusinessProcessProperties(B,)",
+                ") SetProjectProperties(P,<QKXItem><a>1</a></QKXItem>)",
             script_.Calls());
+}
+
+TEST_F(ApiTest, PropertiesThatDoNotParseNeverReachTheEngine) {
+  const std::string url = "http://a";
+  api_->GetProjects(B(url), Out());  // connects
+  const HRESULT refused = zan::err::StatusOf(zan::err::kXmlNotValid);
+  EXPECT_EQ(refused, api_->SetFolderProperties(B(url), B("F"), B(""), Out()));
+  EXPECT_EQ(refused, api_->SetBusinessProcessProperties(B(url), B("B"), nullptr, Out()));
+  EXPECT_EQ(refused, api_->SetProjectProperties(B(url), B("P"), B("<a>"), Out()));
+  EXPECT_EQ(refused, api_->CreateFolder(B(url), B("P"), B("F"), B("<a>"), Out()));
+  EXPECT_EQ(refused, api_->CreateProject(B(url), B("P"), B("<a><b></a>"), Out()));
+  EXPECT_EQ(refused, api_->CreateBusinessProcess(B(url), B("P"), B("B"), B("x"), Out()));
+  EXPECT_EQ("Init(http://a) GetProjects()", script_.Calls());
 }
 
 TEST_F(ApiTest, EveryOperationReturnsItsResponseText) {

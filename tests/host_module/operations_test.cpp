@@ -195,6 +195,28 @@ TEST_F(OperationsTest, AMissingNodeIsReportedWithItsFullText) {
       << "the context line repeats the error's description and code";
 }
 
+TEST_F(OperationsTest, PropertiesThatDoNotParseAreRefusedBeforeAnyChange) {
+  MakeTree();
+  const std::string before = Result(api_->GetFolderProperties(Root(), B("Alpha/Designs"), Out()));
+  const std::string refused = "0x800403EB XMLSet passed Xml not valid\n\r\n\rError 1003: XMLSet passed Xml not valid  \n\r";
+  for (const char* bad : {"<QKXItem><Owner>x</Owner>", "not xml", "<?xml version=\"1.0\"?>"}) {
+    SCOPED_TRACE(bad);
+    EXPECT_EQ(refused, Result(api_->CreateProject(Root(), B("Beta"), B(bad), Out())));
+    EXPECT_EQ(refused, Result(api_->CreateFolder(Root(), B("Alpha"), B("Notes"), B(bad), Out())));
+    EXPECT_EQ(refused, Result(api_->CreateBusinessProcess(Root(), B("Alpha"), B("Orders"), B(bad), Out())));
+    EXPECT_EQ(refused, Result(api_->SetProjectProperties(Root(), B("Alpha"), B(bad), Out())));
+    EXPECT_EQ(refused, Result(api_->SetFolderProperties(Root(), B("Alpha/Designs"), B(bad), Out())));
+    EXPECT_EQ(refused, Result(api_->SetBusinessProcessProperties(Root(), B("Alpha/Designs/Billing"), B(bad), Out())));
+  }
+  // A writer has nothing to write without a text.
+  EXPECT_EQ(refused, Result(api_->SetFolderProperties(Root(), B("Alpha/Designs"), B(""), Out())));
+
+  EXPECT_FALSE(Exists(Url("Beta")));
+  EXPECT_FALSE(Exists(Url("Alpha/Notes")));
+  EXPECT_FALSE(Exists(Url("Alpha/Orders")));
+  EXPECT_EQ(before, Result(api_->GetFolderProperties(Root(), B("Alpha/Designs"), Out())));
+}
+
 TEST_F(OperationsTest, AnEmptyServerUrlMeetsTheEnginesConnectionCheck) {
   EXPECT_EQ("0x80040067 The ZAN Server is not Connected\n\r\n\rError 103: The ZAN Server is not Connected "
             "(CZanDavEngine::verifyConnection) \n\r",
