@@ -55,8 +55,11 @@ curl_upload_config() {  # local_dir remote_url
 }
 curl_download_config() {  # remote_url local_dir source_dir_for_names
   local src=$1 dst=$2 names=$3
+  local first=1
   (cd "$names" && find . -type f | sort) | while read -r f; do
-    echo "url = \"$src/${f#./}\""; echo "output = \"$dst/${f#./}\""; echo "create-dirs"; echo "next"
+    [ $first = 1 ] || echo "next"
+    first=0
+    echo "url = \"$src/${f#./}\""; echo "output = \"$dst/${f#./}\""; echo "create-dirs"
   done
 }
 
