@@ -74,14 +74,7 @@ std::tm* QKTime::LocalParts(std::tm* ptm) const {
 bool QKTime::ToSystemTime(SYSTEMTIME& st) const {
   std::tm parts;
   if (!zan::os::LocalBreakdown(m_time, parts)) return false;
-  st.wYear = static_cast<uint16_t>(parts.tm_year + 1900);
-  st.wMonth = static_cast<uint16_t>(parts.tm_mon + 1);
-  st.wDayOfWeek = static_cast<uint16_t>(parts.tm_wday);
-  st.wDay = static_cast<uint16_t>(parts.tm_mday);
-  st.wHour = static_cast<uint16_t>(parts.tm_hour);
-  st.wMinute = static_cast<uint16_t>(parts.tm_min);
-  st.wSecond = static_cast<uint16_t>(parts.tm_sec);
-  st.wMilliseconds = 0;
+  st = zan::os::SystemTimeOf(parts, 0);
   return true;
 }
 

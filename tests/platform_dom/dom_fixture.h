@@ -10,6 +10,7 @@
 #include <string>
 
 #include "platform/com/com_error.h"
+#include "support/com_failure.h"
 #include "platform/dom/document.h"
 
 namespace zan::dom::test {
@@ -20,11 +21,7 @@ inline Document Parse(const std::string& text) {
   return d;
 }
 
-inline std::string Hex(HRESULT hr) {
-  char buf[16];
-  std::snprintf(buf, sizeof buf, "%08X", static_cast<unsigned>(hr));
-  return buf;
-}
+using zan::test::Hex;
 
 // "ok", or the raised status in hex with its description.
 inline std::string Outcome(const std::function<void()>& call) {
@@ -32,7 +29,7 @@ inline std::string Outcome(const std::function<void()>& call) {
     call();
     return "ok";
   } catch (const _com_error& e) {
-    return Hex(e.Error()) + (e.Description().empty() ? "" : ": " + e.Description());
+    return zan::test::ComErrorText(e);
   }
 }
 

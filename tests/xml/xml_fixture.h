@@ -12,6 +12,7 @@
 
 #include "base/GenException.h"
 #include "platform/com/com_error.h"
+#include "support/com_failure.h"
 
 namespace zan::xml::test {
 
@@ -21,11 +22,7 @@ inline const std::string kPrologue =
     "<?xml:stylesheet type=\"text/xsl\" version=\"1.0\" xmlns:xsl=\"http://www.w3.org/1999/XSL/Transform\"?>"
     "<?xml:output method=\"html\" encoding=\"UTF-16\"?>";
 
-inline std::string Hex(HRESULT hr) {
-  char buf[16];
-  std::snprintf(buf, sizeof buf, "%08X", static_cast<unsigned>(hr));
-  return buf;
-}
+using zan::test::Hex;
 
 inline std::string Outcome(const std::function<void()>& call) {
   try {
@@ -34,7 +31,7 @@ inline std::string Outcome(const std::function<void()>& call) {
   } catch (const CGenException& e) {
     return std::to_string(e.GetErrorCode()) + ": " + e.GetErrorDescription();
   } catch (const _com_error& e) {
-    return "com " + Hex(e.Error()) + (e.Description().empty() ? "" : ": " + e.Description());
+    return "com " + zan::test::ComErrorText(e);
   }
 }
 

@@ -39,15 +39,21 @@ bool FileTimeToLocalSystemTime(const FILETIME& ft, SYSTEMTIME& out) {
   const int64_t seconds = static_cast<int64_t>(ticks / kTicksPerSecond) - kSecondsFrom1601To1970;
   std::tm tm{};
   if (!LocalBreakdown(seconds, tm)) return false;
-  out.wYear = static_cast<uint16_t>(tm.tm_year + 1900);
-  out.wMonth = static_cast<uint16_t>(tm.tm_mon + 1);
-  out.wDayOfWeek = static_cast<uint16_t>(tm.tm_wday);
-  out.wDay = static_cast<uint16_t>(tm.tm_mday);
-  out.wHour = static_cast<uint16_t>(tm.tm_hour);
-  out.wMinute = static_cast<uint16_t>(tm.tm_min);
-  out.wSecond = static_cast<uint16_t>(tm.tm_sec);
-  out.wMilliseconds = static_cast<uint16_t>((ticks / 10000) % 1000);
+  out = SystemTimeOf(tm, static_cast<uint16_t>((ticks / 10000) % 1000));
   return true;
+}
+
+SYSTEMTIME SystemTimeOf(const std::tm& tm, uint16_t milliseconds) {
+  SYSTEMTIME st;
+  st.wYear = static_cast<uint16_t>(tm.tm_year + 1900);
+  st.wMonth = static_cast<uint16_t>(tm.tm_mon + 1);
+  st.wDayOfWeek = static_cast<uint16_t>(tm.tm_wday);
+  st.wDay = static_cast<uint16_t>(tm.tm_mday);
+  st.wHour = static_cast<uint16_t>(tm.tm_hour);
+  st.wMinute = static_cast<uint16_t>(tm.tm_min);
+  st.wSecond = static_cast<uint16_t>(tm.tm_sec);
+  st.wMilliseconds = milliseconds;
+  return st;
 }
 
 }  // namespace zan::os

@@ -46,6 +46,8 @@ int64_t MakeLocalTime(std::tm& tm);
 // strftime into a buffer of bufferSize bytes: false when the output (with its terminator)
 // does not fit or is empty.
 bool FormatTime(std::string_view format, const std::tm& tm, size_t bufferSize, std::string& out);
+// Broken-down time as calendar fields with the given milliseconds.
+SYSTEMTIME SystemTimeOf(const std::tm& tm, uint16_t milliseconds);
 // A file time as local calendar fields (the zone rules of that date); false for a file time
 // beyond the runtime's range (at or above 2^63, as the Windows conversion).
 bool FileTimeToLocalSystemTime(const FILETIME& ft, SYSTEMTIME& out);
