@@ -144,16 +144,22 @@ std::string RegistryFilePath() {
   return HomeDirectory() + "/.local/share/zanclient/registry";
 }
 
+// The registry file's tree, read under the caller's lock; exists and st describe the file.
+static HRESULT Load(const std::string& path, Key& root, bool& exists, struct stat& st) {
+  std::string text;
+  if (!ReadWholeFile(path, &text, &exists, &st)) return REGDB_E_READREGDB;
+  if (!Parse(text, &root)) return REGDB_E_READREGDB;
+  return S_OK;
+}
+
 HRESULT Read(const std::function<HRESULT(const Key& root)>& fn) {
   const std::string path = RegistryFilePath();
   UniqueFd lock = OpenLock(path, false);
   if (lock.ok() && LockRetrying(lock.get(), LOCK_SH) != 0) return REGDB_E_READREGDB;
-  std::string text;
+  Key root;
   bool exists = false;
   struct stat st;
-  if (!ReadWholeFile(path, &text, &exists, &st)) return REGDB_E_READREGDB;
-  Key root;
-  if (!Parse(text, &root)) return REGDB_E_READREGDB;
+  if (HRESULT hr = Load(path, root, exists, st); FAILED(hr)) return hr;
   return fn(root);
 }
 
@@ -162,12 +168,10 @@ HRESULT Update(const std::function<HRESULT(Key& root)>& fn) {
   if (!MakeDirectories(DirectoryOf(path))) return REGDB_E_WRITEREGDB;
   UniqueFd lock = OpenLock(path, true);
   if (!lock.ok() || LockRetrying(lock.get(), LOCK_EX) != 0) return REGDB_E_WRITEREGDB;
-  std::string text;
+  Key root;
   bool exists = false;
   struct stat st;
-  if (!ReadWholeFile(path, &text, &exists, &st)) return REGDB_E_READREGDB;
-  Key root;
-  if (!Parse(text, &root)) return REGDB_E_READREGDB;
+  if (HRESULT loaded = Load(path, root, exists, st); FAILED(loaded)) return loaded;
   const std::string before = Serialize(root);
   const HRESULT hr = fn(root);
   if (FAILED(hr)) return hr;

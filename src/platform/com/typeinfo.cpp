@@ -16,6 +16,16 @@ void Give(BSTR* out, const std::string& text) {
   if (out) *out = StringToBstr(text);
 }
 
+// The answer of GetDocumentation: name and help string, no help context or file.
+HRESULT GiveDocumentation(const std::string& name, const std::string& help, BSTR* pBstrName, BSTR* pBstrDocString,
+                          DWORD* pdwHelpContext, BSTR* pBstrHelpFile) {
+  Give(pBstrName, name);
+  Give(pBstrDocString, help);
+  if (pdwHelpContext) *pdwHelpContext = 0;
+  if (pBstrHelpFile) *pBstrHelpFile = nullptr;
+  return S_OK;
+}
+
 // Reference counting and QueryInterface for one interface.
 template <typename Interface>
 class RefCounted : public Interface {
@@ -102,11 +112,7 @@ class TypeLib final : public RefCounted<ITypeLib> {
     } else {
       return TYPE_E_ELEMENTNOTFOUND;
     }
-    Give(pBstrName, *name);
-    Give(pBstrDocString, *help);
-    if (pdwHelpContext) *pdwHelpContext = 0;
-    if (pBstrHelpFile) *pBstrHelpFile = nullptr;
-    return S_OK;
+    return GiveDocumentation(*name, *help, pBstrName, pBstrDocString, pdwHelpContext, pBstrHelpFile);
   }
   HRESULT STDMETHODCALLTYPE IsName(LPOLESTR, ULONG, BOOL*) override { return E_NOTIMPL; }
   HRESULT STDMETHODCALLTYPE FindName(LPOLESTR, ULONG, ITypeInfo**, MEMBERID*, USHORT*) override { return E_NOTIMPL; }
@@ -169,11 +175,7 @@ class TypeInfo final : public RefCounted<ITypeInfo> {
     } else {
       return TYPE_E_ELEMENTNOTFOUND;
     }
-    Give(pBstrName, *name);
-    Give(pBstrDocString, *help);
-    if (pdwHelpContext) *pdwHelpContext = 0;
-    if (pBstrHelpFile) *pBstrHelpFile = nullptr;
-    return S_OK;
+    return GiveDocumentation(*name, *help, pBstrName, pBstrDocString, pdwHelpContext, pBstrHelpFile);
   }
   HRESULT STDMETHODCALLTYPE GetDllEntry(MEMBERID, INVOKEKIND, BSTR*, BSTR*, WORD*) override { return E_NOTIMPL; }
   HRESULT STDMETHODCALLTYPE GetRefTypeInfo(HREFTYPE, ITypeInfo**) override { return E_NOTIMPL; }
