@@ -194,7 +194,13 @@ TEST_F(CliTest, WritesPropertiesAndRefusesMalformedOnesWithoutTouchingTheServer)
   EXPECT_NE(std::string::npos, Propfind(Url("Alpha/Designs"), "0").find("kim &lt;k&amp;m&gt;"));
   EXPECT_NE(std::string::npos, Propfind(Url("Alpha/Designs/Billing"), "0").find(">lee<"));
 
-  const std::string before = Propfind(Url("Alpha/Designs"), "0");
+  // Apache marks an ETag weak for the first second after a change; only the mark may differ.
+  const auto stored = [&] {
+    std::string text = Propfind(Url("Alpha/Designs"), "0");
+    if (const size_t weak = text.find("getetag>W/"); weak != std::string::npos) text.erase(weak + 8, 2);
+    return text;
+  };
+  const std::string before = stored();
   const int requests = ServerRequests();
   struct Case {
     std::vector<std::string> args;
@@ -218,7 +224,7 @@ TEST_F(CliTest, WritesPropertiesAndRefusesMalformedOnesWithoutTouchingTheServer)
     EXPECT_NE(std::string::npos, r.err.find(c.message)) << Describe(r);
   }
   EXPECT_EQ(requests, ServerRequests()) << "bad input reached the server";
-  EXPECT_EQ(before, Propfind(Url("Alpha/Designs"), "0"));
+  EXPECT_EQ(before, stored());
   EXPECT_FALSE(Exists(Url("Alpha/Notes")));
 }
 
