@@ -1,6 +1,5 @@
 // call, register, unregister: any operation by its own name through IDispatch, and the
 // module's self-registration that late binding needs.
-#include <cstdio>
 #include <iostream>
 #include <memory>
 
@@ -86,9 +85,8 @@ int Register(Context& ctx, bool on) {
   const Module& m = ctx.module();
   HRESULT hr = on ? m.exports().DllRegisterServer() : m.exports().DllUnregisterServer();
   if (FAILED(hr)) {
-    char status[16];
-    std::snprintf(status, sizeof status, "0x%08X", static_cast<unsigned>(hr));
-    std::cerr << "zan: " << (on ? "DllRegisterServer" : "DllUnregisterServer") << " failed (" << status << ")\n";
+    std::cerr << "zan: " << (on ? "DllRegisterServer" : "DllUnregisterServer") << " failed (" << StatusText(hr)
+              << ")\n";
     return kExitModule;
   }
   std::cout << (on ? "registered" : "unregistered") << " the ZANApi class and the ZANCLIENTLib type library of "

@@ -1,6 +1,5 @@
 #include "cli/context.h"
 
-#include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <iostream>
@@ -40,9 +39,7 @@ bool Context::Call(const char* op, const std::vector<std::string>& args, Outcome
 
 int Context::PrintFailure(const std::string& op, const Outcome& outcome) {
   ExitCode code = ExitCodeFor(outcome.hr, outcome.error);
-  char status[16];
-  std::snprintf(status, sizeof status, "0x%08X", static_cast<unsigned>(outcome.hr));
-  std::cerr << "zan: " << op << " failed: " << ExitCodeName(code) << " (" << status << ")\n";
+  std::cerr << "zan: " << op << " failed: " << ExitCodeName(code) << " (" << StatusText(outcome.hr) << ")\n";
   if (!outcome.error.empty()) std::cerr << PlainLines(outcome.error) << "\n";
   return code;
 }

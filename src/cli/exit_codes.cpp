@@ -1,5 +1,7 @@
 #include "cli/exit_codes.h"
 
+#include <cstdio>
+
 namespace zancli {
 
 namespace {
@@ -7,6 +9,12 @@ namespace {
 bool StartsWith(const std::string& text, const char* prefix) { return text.rfind(prefix, 0) == 0; }
 
 }  // namespace
+
+std::string StatusText(HRESULT hr) {
+  char buf[16];
+  std::snprintf(buf, sizeof buf, "0x%08X", static_cast<unsigned>(hr));
+  return buf;
+}
 
 ExitCode ExitCodeFor(HRESULT hr, const std::string& errorText) {
   if (SUCCEEDED(hr)) return kExitOk;

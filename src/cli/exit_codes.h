@@ -22,6 +22,9 @@ enum ExitCode : int {
 // the failures of code 0 and 1 that come from the caller's local paths and documents.
 ExitCode ExitCodeFor(HRESULT hr, const std::string& errorText);
 
+// The status as zan prints it: "0x" and eight upper-case hex digits.
+std::string StatusText(HRESULT hr);
+
 // A short name of the class ("not found", ...).
 const char* ExitCodeName(ExitCode code);
 

@@ -1,6 +1,6 @@
 #include "cli/session.h"
 
-#include <cstdio>
+#include "cli/exit_codes.h"
 
 namespace zancli {
 
@@ -10,21 +10,15 @@ std::string Text(const Exports& e, BSTR b) {
   return b ? Utf16ToUtf8(std::u16string_view(b, e.SysStringLen(b))) : "";
 }
 
-std::string Hex(HRESULT hr) {
-  char buf[16];
-  std::snprintf(buf, sizeof buf, "0x%08X", static_cast<unsigned>(hr));
-  return buf;
-}
-
 }  // namespace
 
 Session::Session(const Module& module, std::string serverUrl) : module_(module), server_(std::move(serverUrl)) {
   const Exports& e = module_.exports();
   Ref<IClassFactory> factory;
   HRESULT hr = e.DllGetClassObject(zanclient::kClsidZANApi, IID_IClassFactory, factory.out_void());
-  if (FAILED(hr)) throw HostError("the module gives no class object for ZANApi (" + Hex(hr) + ")", hr);
+  if (FAILED(hr)) throw HostError("the module gives no class object for ZANApi (" + StatusText(hr) + ")", hr);
   hr = factory->CreateInstance(nullptr, zanclient::kIidIZANApi, api_.out_void());
-  if (FAILED(hr)) throw HostError("the module cannot create a ZANApi object (" + Hex(hr) + ")", hr);
+  if (FAILED(hr)) throw HostError("the module cannot create a ZANApi object (" + StatusText(hr) + ")", hr);
 }
 
 std::string Session::TakeErrorText() {
