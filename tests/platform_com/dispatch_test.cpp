@@ -2,22 +2,16 @@
 
 #include <gtest/gtest.h>
 
-#include <cstdio>
 #include <deque>
 #include <vector>
 
 #include "platform/com/typelib.h"
 #include "registry_fixture.h"
+#include "support/com_failure.h"
 #include "test_interface.h"
 
 namespace zan::test {
 namespace {
-
-std::string Hex(HRESULT hr) {
-  char buf[16];
-  std::snprintf(buf, sizeof buf, "%08X", static_cast<unsigned>(hr));
-  return buf;
-}
 
 class Dispatch : public RegistryTest {
  protected:

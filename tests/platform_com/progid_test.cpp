@@ -2,7 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include <cstdio>
 #include <fstream>
 #include <iterator>
 
@@ -11,6 +10,7 @@
 #include "platform/com/registrar.h"
 #include "platform/os/codepage.h"
 #include "registry_fixture.h"
+#include "support/com_failure.h"
 
 namespace zan::test {
 namespace {
@@ -23,11 +23,7 @@ class ProgId : public RegistryTest {
   static std::string ProgIdOf(const CLSID& clsid) {
     LPOLESTR text = reinterpret_cast<LPOLESTR>(1);
     const HRESULT hr = ProgIDFromCLSID(clsid, &text);
-    if (FAILED(hr)) {
-      char buf[16];
-      std::snprintf(buf, sizeof buf, "%08X", static_cast<unsigned>(hr));
-      return std::string(buf) + (text ? " (not null)" : "");
-    }
+    if (FAILED(hr)) return Hex(hr) + (text ? " (not null)" : "");
     std::string result = os::WideToMultiByte(std::u16string_view(text));
     CoTaskMemFree(text);
     return result;

@@ -6,6 +6,7 @@
 #include "platform/com/guid.h"
 #include "platform/com/typeinfo.h"
 #include "registry_fixture.h"
+#include "support/com_failure.h"
 #include "test_interface.h"
 
 namespace zan::test {
@@ -39,11 +40,6 @@ class TypeLib : public RegistryTest {
     lib->ReleaseTLibAttr(attr);
     lib->Release();
     return result;
-  }
-  static std::string Hex(HRESULT hr) {
-    char buf[16];
-    std::snprintf(buf, sizeof buf, "%08X", static_cast<unsigned>(hr));
-    return buf;
   }
 
   tlb::TypeLibDesc desc_ = MakeTestLibrary();

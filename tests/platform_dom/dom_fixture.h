@@ -5,13 +5,12 @@
 
 #include <gtest/gtest.h>
 
-#include <cstdio>
 #include <functional>
 #include <string>
 
 #include "platform/com/com_error.h"
-#include "support/com_failure.h"
 #include "platform/dom/document.h"
+#include "support/com_failure.h"
 
 namespace zan::dom::test {
 
