@@ -89,7 +89,6 @@ run_case() {  # name local_dir
   local name=$1 local=$2
   local r
   echo "== $name (DirUploadDownload and curl: best of $rounds)"
-  no_setup() { :; }
   dav_up_setup() { curl -s -X MKCOL "$server/$name-dav$1" >/dev/null; }
   curl_up_setup() { curl_upload_config "$local" "$server/$name-curl$1" >"$work/up.cfg"; }
   down_setup() { rm -rf "$work/down"; mkdir -p "$work/down"; }
