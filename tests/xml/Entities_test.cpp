@@ -1,12 +1,12 @@
 // The MBP and project-information entities: their places in the documents and the merge.
 #include <fstream>
-#include <regex>
 #include <sstream>
 #include <string>
 
 #include "xml/MBPEntity.h"
 #include "xml/ProjectInfoEntity.h"
 #include "merge_reference.h"
+#include "support/time_stamp.h"
 #include "xml_fixture.h"
 
 namespace zan::xml::test {
@@ -72,7 +72,7 @@ TEST(EntitiesTest, IdAndTimeStamps) {
   mbp.setLastModified("2004-03-01 17:05:09");
   EXPECT_EQ(mbp.getNodeByPath("/mbp/bp").getAttribute("id"), "Alpha/Designs/Billing");
   EXPECT_EQ(mbp.getNodeByPath("/mbp").getAttribute("lastmodified"), "2004-03-01 17:05:09");
-  EXPECT_TRUE(std::regex_match(GetTimeStamp(), std::regex(R"(\d{4}-\d\d-\d\d \d\d:\d\d:\d\d)"))) << GetTimeStamp();
+  EXPECT_TRUE(zan::test::IsTimeStamp(GetTimeStamp())) << GetTimeStamp();
   CProjectInfoEntity mpr;
   mpr.loadXml("<projectinfo><projectName>old<b>child</b></projectName></projectinfo>");
   mpr.setProjectName("Alpha & Beta");
