@@ -6,6 +6,7 @@
 #define ZAN_DAV_DAVADOMANAGER_H_
 
 #include <string>
+#include <vector>
 
 #include "dav/DavHTTPManager.h"
 #include "xml/XMLSet.h"
@@ -56,7 +57,9 @@ class CDavADOManager : public CDavHTTPManager {
   };
   bool SetFileStream(const std::string& url, const std::string& text, const WriteCondition& condition);
 
-  // Directory tree transfer. A path that begins with "http://" is on the server.
+  // Directory tree transfer. A path that begins with "http://" is on the server. Files are
+  // copied over zan::http::GetTransferConnections() connections at once; on a failure no new
+  // copy starts, the ones in flight finish, and the first failure in walk order is raised.
   bool DirUploadDownload(const std::string& recordUrl, const std::string& source, const std::string& destination,
                          const std::string& parameterFile, const std::string& defaultCfg, long copyOptions);
   bool DirUploadDownload(const std::string& recordUrl, XMLSet& entry, const std::string& destination,
@@ -74,6 +77,33 @@ class CDavADOManager : public CDavHTTPManager {
                             std::string& urlFileName, bool& isDir, bool& isDirDots);
   static void AddFileEntry(XMLSet& entry, const std::string& fileName, const std::string& fullFileName,
                            const std::string& urlFileName, bool isDir, bool isDirDots);
+
+ private:
+  // One entry of a tree transfer: its source path, the source URL to copy from, its target.
+  struct CopyStep {
+    std::string from;
+    std::string urlFrom;
+    std::string to;
+  };
+  // One file to copy, with the directory entries that enclose it (outermost first), so that a
+  // failure carries the same context as a walk that copies as it goes.
+  struct CopyJob {
+    CopyStep step;
+    std::vector<CopyStep> enclosing;
+  };
+  using CopyPlan = std::vector<CopyJob>;
+  // The walk: creates the destination directories and appends the files to copy, in order.
+  bool PlanTree(const std::string& recordUrl, const std::string& source, const std::string& destination,
+                const std::string& parameterFile, const std::string& defaultCfg, CopyPlan& plan,
+                const std::vector<CopyStep>& enclosing);
+  bool PlanEntry(const std::string& recordUrl, XMLSet& entry, const std::string& destination,
+                 const std::string& parameterFile, const std::string& defaultCfg, CopyPlan& plan,
+                 const std::vector<CopyStep>& enclosing);
+  // The copies, over the transfer's connections; the first failure in plan order is raised.
+  bool CopyPlanned(const std::string& recordUrl, const CopyPlan& plan, const std::string& parameterFile,
+                   const std::string& defaultCfg, long copyOptions);
+  bool CopyOne(const std::string& recordUrl, const CopyJob& job, const std::string& parameterFile,
+               const std::string& defaultCfg, long copyOptions);
 };
 
 #endif

@@ -1,7 +1,7 @@
-// The copy of whole directory trees between a local directory and a server collection:
-// list the source, make the destination exist, copy each file through the record copy,
-// descend into each subdirectory, and record the environment's files in downloaded user
-// (".usr") files.
+// The copy of whole directory trees between a local directory and a server collection. A walk
+// lists the source, makes each destination directory exist and plans one copy per file, in
+// walk order; then the files are copied through record copies over the transfer's connections
+// (several at once), recording the environment's files in downloaded user (".usr") files.
 #include <strings.h>
 
 #include "base/FileUtils.h"
@@ -9,6 +9,7 @@
 #include "dav/DavADOManager.h"
 #include "dav/Multistatus.h"
 #include "platform/ado/ado_constants.h"
+#include "platform/http/parallel.h"
 #include "platform/os/file_system.h"
 #include "platform/os/lasterror.h"
 #include "platform/os/profile.h"
@@ -75,6 +76,28 @@ bool CDavADOManager::DirUploadDownload(const std::string& recordUrl, const std::
                                        const std::string& destination, const std::string& parameterFile,
                                        const std::string& defaultCfg, long copyOptions) {
   try {
+    CopyPlan plan;
+    if (!PlanTree(recordUrl, source, destination, parameterFile, defaultCfg, plan, {})) return false;
+    return CopyPlanned(recordUrl, plan, parameterFile, defaultCfg, copyOptions);
+  } catch (const _com_error& e) {
+    throw CGenException(e, kClass, "DirUploadDownload");
+  } catch (CGenException& e) {
+    e.Rethrow(e.GetErrorDescription(), e.GetErrorCode(), kClass, "DirUploadDownload");
+  }
+}
+
+bool CDavADOManager::DirUploadDownload(const std::string& recordUrl, XMLSet& entry, const std::string& destination,
+                                       const std::string& parameterFile, const std::string& defaultCfg,
+                                       long copyOptions) {
+  CopyPlan plan;
+  if (!PlanEntry(recordUrl, entry, destination, parameterFile, defaultCfg, plan, {})) return false;
+  return CopyPlanned(recordUrl, plan, parameterFile, defaultCfg, copyOptions);
+}
+
+bool CDavADOManager::PlanTree(const std::string& recordUrl, const std::string& source, const std::string& destination,
+                              const std::string& parameterFile, const std::string& defaultCfg, CopyPlan& plan,
+                              const std::vector<CopyStep>& enclosing) {
+  try {
     if (source.empty() || destination.empty()) return false;
     const std::string from = CFileUtils::RemoveTrailingSlash(source);
     const std::string to = CFileUtils::RemoveTrailingSlash(destination);
@@ -90,7 +113,7 @@ bool CDavADOManager::DirUploadDownload(const std::string& recordUrl, const std::
     for (long i = 0; i < count; ++i) {
       XMLSet entry;
       listing.getInnerSet(i, entry);
-      if (!DirUploadDownload(recordUrl, entry, to, parameterFile, defaultCfg, copyOptions)) return false;
+      if (!PlanEntry(recordUrl, entry, to, parameterFile, defaultCfg, plan, enclosing)) return false;
     }
     return true;
   } catch (const _com_error& e) {
@@ -100,32 +123,75 @@ bool CDavADOManager::DirUploadDownload(const std::string& recordUrl, const std::
   }
 }
 
-bool CDavADOManager::DirUploadDownload(const std::string& recordUrl, XMLSet& entry, const std::string& destination,
-                                       const std::string& parameterFile, const std::string& defaultCfg,
-                                       long copyOptions) {
-  std::string fileName, fullFileName, urlFileName, target;
+bool CDavADOManager::PlanEntry(const std::string& recordUrl, XMLSet& entry, const std::string& destination,
+                               const std::string& parameterFile, const std::string& defaultCfg, CopyPlan& plan,
+                               const std::vector<CopyStep>& enclosing) {
+  CopyStep step;
   bool isDir = false, isDirDots = false;
   try {
-    ReadFileEntry(entry, fileName, fullFileName, urlFileName, isDir, isDirDots);
-    target = destination + GetSeparator(destination) + fileName;
+    std::string fileName;
+    ReadFileEntry(entry, fileName, step.from, step.urlFrom, isDir, isDirDots);
+    step.to = destination + GetSeparator(destination) + fileName;
     if (!isDir) {
-      const std::string localPath = target;
-      const bool writeIni = !parameterFile.empty() && !defaultCfg.empty() && IsUsrFile(target);
-      const std::string copyTarget = IsHttpUrl(target) ? target : "file://" + target;
-      if (!Copy(recordUrl, urlFileName, copyTarget, "", "", copyOptions)) return false;
-      if (writeIni) {
-        zan::os::WritePrivateProfileString("General", "DefaultCfg", defaultCfg, localPath);
-        zan::os::WritePrivateProfileString("General", "ParameterFile", parameterFile, localPath);
-      }
+      CopyJob job;
+      job.step = step;
+      job.enclosing = enclosing;
+      plan.push_back(std::move(job));
     } else if (!isDirDots) {
-      if (!DirUploadDownload(recordUrl, fullFileName, target, parameterFile, defaultCfg, copyOptions)) return false;
+      std::vector<CopyStep> inner = enclosing;
+      inner.push_back(step);
+      if (!PlanTree(recordUrl, step.from, step.to, parameterFile, defaultCfg, plan, inner)) return false;
     }
     return true;
   } catch (const _com_error& e) {
     throw CGenException(e, kClass, "DirUploadDownload");
   } catch (CGenException& e) {
-    e.Rethrow(e.GetErrorDescription() + " .Error while Copying From " + fullFileName + " To " + target,
+    e.Rethrow(e.GetErrorDescription() + " .Error while Copying From " + step.from + " To " + step.to,
               e.GetErrorCode(), kClass, "DirUploadDownload");
+  }
+}
+
+bool CDavADOManager::CopyPlanned(const std::string& recordUrl, const CopyPlan& plan, const std::string& parameterFile,
+                                 const std::string& defaultCfg, long copyOptions) {
+  struct Declined {};  // a copy that reported false: the transfer is not done
+  try {
+    zan::http::RunParallel(plan.size(), zan::http::GetTransferConnections(), [&](size_t i) {
+      if (!CopyOne(recordUrl, plan[i], parameterFile, defaultCfg, copyOptions)) throw Declined{};
+    });
+    return true;
+  } catch (const Declined&) {
+    return false;
+  }
+}
+
+bool CDavADOManager::CopyOne(const std::string& recordUrl, const CopyJob& job, const std::string& parameterFile,
+                             const std::string& defaultCfg, long copyOptions) {
+  try {
+    try {
+      const std::string& target = job.step.to;
+      const bool writeIni = !parameterFile.empty() && !defaultCfg.empty() && IsUsrFile(target);
+      const std::string copyTarget = IsHttpUrl(target) ? target : "file://" + target;
+      if (!Copy(recordUrl, job.step.urlFrom, copyTarget, "", "", copyOptions)) return false;
+      if (writeIni) {
+        zan::os::WritePrivateProfileString("General", "DefaultCfg", defaultCfg, target);
+        zan::os::WritePrivateProfileString("General", "ParameterFile", parameterFile, target);
+      }
+      return true;
+    } catch (const _com_error& e) {
+      throw CGenException(e, kClass, "DirUploadDownload");
+    } catch (CGenException& e) {
+      e.AddContext(e.GetErrorDescription() + " .Error while Copying From " + job.step.from + " To " + job.step.to,
+                   e.GetErrorCode(), kClass, "DirUploadDownload");
+      throw;
+    }
+  } catch (CGenException& e) {
+    // The context the walk adds on its way out of each enclosing directory, innermost first.
+    for (auto it = job.enclosing.rbegin(); it != job.enclosing.rend(); ++it) {
+      e.AddContext(e.GetErrorDescription(), e.GetErrorCode(), kClass, "DirUploadDownload");
+      e.AddContext(e.GetErrorDescription() + " .Error while Copying From " + it->from + " To " + it->to,
+                   e.GetErrorCode(), kClass, "DirUploadDownload");
+    }
+    throw;
   }
 }
 

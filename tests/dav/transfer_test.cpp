@@ -5,6 +5,7 @@
 
 #include "dav_fixture.h"
 #include "support/fault_server.h"
+#include "platform/http/parallel.h"
 #include "platform/http/transport.h"
 #include "support/request_log.h"
 
@@ -14,6 +15,13 @@ namespace {
 static const bool kServer = DavServer::Register();
 
 namespace fs = std::filesystem;
+
+// Sets the number of transfer connections for one scope.
+class Connections {
+ public:
+  explicit Connections(size_t n) { http::SetTransferConnections(n); }
+  ~Connections() { http::SetTransferConnections(0); }
+};
 
 class TransferTest : public DavManagerTest {
  protected:
@@ -97,6 +105,7 @@ TEST_F(TransferTest, DotEntriesAreListedButNeverCopied) {
 }
 
 TEST_F(TransferTest, OneRequestPerFileAndPerDirectory) {
+  Connections sequential(1);
   for (int i = 0; i < 5; ++i) local.Write("src/d/f" + std::to_string(i), "x");
   local.Write("src/g", "y");
   ASSERT_TRUE(Transfer(local / "src", Url("up")));  // warms the server's depth memory too
@@ -113,7 +122,59 @@ TEST_F(TransferTest, OneRequestPerFileAndPerDirectory) {
   EXPECT_EQ(log.NewConnections(), 0);
 }
 
+TEST_F(TransferTest, OverSeveralConnectionsTheRequestsAndTheTreeAreTheSame) {
+  Connections pool(8);
+  for (int d = 0; d < 3; ++d)
+    for (int i = 0; i < 12; ++i) local.Write("src/d" + std::to_string(d) + "/f" + std::to_string(i), std::to_string(d * 100 + i));
+  local.Write("src/b.usr", "[General]\r\nUser=me\r\n");
+  ASSERT_TRUE(Transfer(local / "src", Url("up")));
+  RequestLog log;
+  ASSERT_TRUE(Transfer(local / "src", Url("up2")));
+  EXPECT_EQ(log.Count("PUT"), 37);
+  EXPECT_EQ(log.Count("MKCOL"), 4);
+  EXPECT_EQ(log.records().size(), 41u) << log.Methods();
+  log.Clear();
+  ASSERT_TRUE(Transfer(Url("up2"), local / "down", "P.prm", "C.cfg"));
+  EXPECT_EQ(log.Count("GET"), 37);
+  EXPECT_EQ(log.Count("PROPFIND"), 4);
+  EXPECT_EQ(log.records().size(), 41u) << log.Methods();
+  EXPECT_LE(log.NewConnections(), 8);
+  EXPECT_GT(log.NewConnections(), 1);  // the copies really ran side by side
+  fs::remove(local / "src/b.usr");
+  fs::remove(local / "down/b.usr");
+  EXPECT_EQ(Tree(local / "down"), Tree(local / "src"));
+}
+
+TEST_F(TransferTest, OverSeveralConnectionsTheFirstFailureInWalkOrderIsReported) {
+  Connections pool(8);
+  Mkcol(Url("AppFiles"));
+  for (int i = 0; i < 40; ++i) Put(Url("AppFiles/f" + std::to_string(i)), std::to_string(i));
+  XMLSet listing;
+  ASSERT_TRUE(m.FindFilesDav(Url("AppFiles"), listing));
+  std::vector<std::string> order;
+  for (long i = 0; i < listing.getCount(); ++i) {
+    XMLSet entry;
+    listing.getInnerSet(i, entry);
+    std::string name;
+    entry.getItemValue("FileName", name);
+    order.push_back(name);
+  }
+  ASSERT_EQ(order.size(), 40u);
+  // Two files cannot be written; the later one may fail first, the earlier one is reported.
+  fs::create_directories(local / ("dst/" + order[9] + "/blocker"));
+  fs::create_directories(local / ("dst/" + order[3] + "/blocker"));
+  const std::string failure = Failure([&] { Transfer(Url("AppFiles"), local / "dst"); });
+  auto names = [&](const std::string& name) {  // the failure's text ends with that file as its target
+    const std::string dir = " To " + (local / "dst");
+    return failure.ends_with(dir + "\\" + name) || failure.ends_with(dir + "/" + name);
+  };
+  EXPECT_TRUE(names(order[3])) << failure;
+  EXPECT_FALSE(names(order[9])) << failure;
+  for (int i = 0; i < 3; ++i) EXPECT_TRUE(fs::is_regular_file(local / ("dst/" + order[i]))) << order[i];
+}
+
 TEST_F(TransferTest, AFailedCopyStopsTheWalkAndKeepsWhatWasCopied) {
+  Connections sequential(1);
   for (int i = 0; i < 5; ++i) Put(Url("AppFiles/f" + std::to_string(i)), "x");
   Mkcol(Url("AppFiles"));
   for (int i = 0; i < 5; ++i) Put(Url("AppFiles/f" + std::to_string(i)), std::to_string(i));

@@ -4,7 +4,7 @@
 //   Open, create collection with overwrite   MKCOL; when the URL is taken (405), DELETE, then MKCOL
 //   Open, create non-collection              PUT of an empty body with If-None-Match: *
 //     (with overwrite: DELETE, then the PUT)
-//   Open, adFailIfNotExists                  PROPFIND Depth 0, once per URL and thread (later
+//   Open, adFailIfNotExists                  PROPFIND Depth 0, once per URL in the process (later
 //                                            opens of a URL known to exist send nothing)
 //   DeleteRecord                             DELETE (a collection with everything in it)
 //   CopyRecord server -> server              COPY with Destination and Overwrite T/F
@@ -77,7 +77,7 @@ class Record {
 
 using RecordPtr = ObjectPtr<Record>;
 
-// Forgets the calling thread's memory of server URLs known to exist (see Open).
+// Forgets the process's memory of server URLs known to exist (see Open).
 void ForgetKnownUrls();
 
 }  // namespace zan::ado

@@ -1,6 +1,7 @@
 #include "platform/ado/resource_url.h"
 
 #include <algorithm>
+#include <mutex>
 #include <unordered_set>
 
 #include "platform/os/file_system.h"
@@ -10,7 +11,10 @@ namespace {
 
 constexpr size_t kMaxKnown = 4096;  // bounds the memory of a long-lived thread
 
-thread_local std::unordered_set<std::string> t_known;
+// Shared by every thread of the process: the workers of a parallel transfer check a
+// connection URL once between them.
+std::mutex g_knownMutex;
+std::unordered_set<std::string> g_known;
 
 bool StartsWithNoCase(std::string_view text, std::string_view prefix) {
   return text.size() >= prefix.size() &&
@@ -34,19 +38,29 @@ UrlKind KindOf(std::string_view url) {
 
 std::string LocalPathOf(std::string_view fileUrl) { return os::ToNativePath(fileUrl.substr(7)); }
 
-bool IsKnownToExist(std::string_view url) { return t_known.count(Key(url)) != 0; }
+bool IsKnownToExist(std::string_view url) {
+  const std::string key = Key(url);
+  std::lock_guard<std::mutex> lock(g_knownMutex);
+  return g_known.count(key) != 0;
+}
 
 void RememberExists(std::string_view url) {
-  if (t_known.size() >= kMaxKnown) t_known.clear();
-  t_known.insert(Key(url));
+  std::string key = Key(url);
+  std::lock_guard<std::mutex> lock(g_knownMutex);
+  if (g_known.size() >= kMaxKnown) g_known.clear();
+  g_known.insert(std::move(key));
 }
 
 void ForgetTree(std::string_view url) {
   const std::string key = Key(url);
   const std::string below = key + "/";
-  std::erase_if(t_known, [&](const std::string& k) { return k == key || k.starts_with(below); });
+  std::lock_guard<std::mutex> lock(g_knownMutex);
+  std::erase_if(g_known, [&](const std::string& k) { return k == key || k.starts_with(below); });
 }
 
-void ForgetAll() { t_known.clear(); }
+void ForgetAll() {
+  std::lock_guard<std::mutex> lock(g_knownMutex);
+  g_known.clear();
+}
 
 }  // namespace zan::ado::internal

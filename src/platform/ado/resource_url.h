@@ -1,5 +1,5 @@
-// What a record or stream URL names (a server resource or a local file), and the per-thread
-// memory of server URLs known to exist. Internal to the ado objects.
+// What a record or stream URL names (a server resource or a local file), and the
+// process-wide memory of server URLs known to exist. Internal to the ado objects.
 #ifndef ZAN_PLATFORM_ADO_RESOURCE_URL_H_
 #define ZAN_PLATFORM_ADO_RESOURCE_URL_H_
 
@@ -17,8 +17,8 @@ UrlKind KindOf(std::string_view url);
 // use '\' separators), not percent-decoded.
 std::string LocalPathOf(std::string_view fileUrl);
 
-// The calling thread's set of server URLs known to exist (one trailing '/' ignored): a
-// record opened on such a URL with adFailIfNotExists asks the server only once.
+// The process's set of server URLs known to exist (one trailing '/' ignored; safe from any
+// thread): a record opened on such a URL with adFailIfNotExists asks the server only once.
 bool IsKnownToExist(std::string_view url);
 void RememberExists(std::string_view url);
 // Forgets the URL and every URL below it.

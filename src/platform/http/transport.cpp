@@ -415,4 +415,6 @@ RequestObserver SetRequestObserver(RequestObserver observer) {
   return previous;
 }
 
+RequestObserver GetRequestObserver() { return t_connection.observer; }
+
 }  // namespace zan::http

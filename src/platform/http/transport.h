@@ -79,6 +79,8 @@ using RequestObserver = std::function<void(const RequestRecord&)>;
 // Installs the calling thread's observer, called after every request that thread performs
 // (an empty function removes it). Returns the previous one. For tests and diagnostics.
 RequestObserver SetRequestObserver(RequestObserver observer);
+// The calling thread's observer (empty when none).
+RequestObserver GetRequestObserver();
 
 }  // namespace zan::http
 
