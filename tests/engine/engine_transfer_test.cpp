@@ -224,6 +224,12 @@ struct DownloadFault {
   const char* error;  // a part of the error text
 };
 
+// A listing whose one member came without a 200 propstat.
+constexpr char kGhostListing[] =
+    "<?xml version=\"1.0\"?><D:multistatus xmlns:D=\"DAV:\"><D:response><D:href>/elsewhere/ghost.txt</D:href>"
+    "<D:propstat><D:prop><D:displayname/></D:prop><D:status>HTTP/1.1 404 Not Found</D:status></D:propstat>"
+    "</D:response></D:multistatus>";
+
 class DownloadFaultTest : public EngineTransferTest, public ::testing::WithParamInterface<DownloadFault> {};
 
 TEST_P(DownloadFaultTest, IsReportedAndChangesNothingOnTheServer) {
@@ -254,6 +260,9 @@ INSTANTIATE_TEST_SUITE_P(
         DownloadFault{"ListingNotMultistatus",
                       FaultRule::On("PROPFIND", "Billing/AppFiles").Respond(207, "<html><body>busy</body></html>"),
                       "The reply is not a WebDAV multistatus"},
+        DownloadFault{"MemberWithoutProperties",
+                      FaultRule::On("PROPFIND", "AppFiles/sub").Respond(207, kGhostListing),
+                      "The server listed a member without its properties: /elsewhere/ghost.txt"},
         DownloadFault{"FileRefused", FaultRule::On("GET", "notes.txt").Respond(500), "500 Internal Server Error"},
         DownloadFault{"FileCut", FaultRule::On("GET", "deep.USR").Truncate(), "deep.USR"},
         DownloadFault{"FileReset", FaultRule::On("GET", "app.usr").Reset(), "app.usr"}),
