@@ -4,6 +4,7 @@
 #include <string>
 
 #include "api/ZANApi.h"
+#include "base/GenException.h"
 #include "engine/RepositoryNames.h"
 #include "platform/com/bstr.h"
 #include "xml/MBPEntity.h"
@@ -59,7 +60,8 @@ HRESULT CZANApi::SetMBPFile(BSTR serverUrl, BSTR BusinessProcessId, BSTR BPFile,
   return Run("SetMBPFile", Catch::kDocument, serverUrl, [&] {
     XMLSet response, file;
     CMBPEntity changed;
-    // The entity receives the file as the item set re-serialises it.
+    // The entity receives the file as the item set re-serialises it. A path that names no
+    // readable document fails here, before the stored document is read or written.
     file.loadFromFile(Arg(BPFile));
     changed.loadXml(file.getXml());
     m_engine->SetBusinessProcessMBP(Arg(BusinessProcessId), changed, response);
@@ -69,6 +71,8 @@ HRESULT CZANApi::SetMBPFile(BSTR serverUrl, BSTR BusinessProcessId, BSTR BPFile,
 
 HRESULT CZANApi::GetMBPFile(BSTR serverUrl, BSTR BusinessProcessId, BSTR MBPFile) {
   return Run("GetMBPFile", Catch::kDocument, serverUrl, [&] {
+    // An empty directory would put the file at the root of the file system.
+    if (Arg(MBPFile).empty()) throw CGenException("No local directory was given", zan::err::kUnknown, "", "");
     CMBPEntity entity;
     m_engine->GetBusinessProcessMBP(Arg(BusinessProcessId), entity);
     XMLSet file;

@@ -119,6 +119,15 @@ bool CFileUtils::FileExists(const std::string& path) {
 
 bool CFileUtils::FileExists(const char* path) { return path ? FileExists(std::string(path)) : false; }
 
+std::string CFileUtils::LocalDirectoryProblem(const std::string& path) {
+  if (path.empty()) return "No local directory was given";
+  if (!FileExists(path)) return "The local directory does not exist: " + path;
+  if (!zan::os::IsDirectory(path)) return "The local path is not a directory: " + path;
+  const zan::os::DirectorySearch search(path + "\\*");
+  if (!search.ok()) return "The local directory cannot be read: " + path + ": " + GetLastErrorLine();
+  return "";
+}
+
 std::string CFileUtils::RemoveTrailingSlash(std::string_view path) {
   if (path.empty()) return std::string();
   const int last = static_cast<int>(path.size()) - 1;

@@ -29,6 +29,10 @@ class CFileUtils {
   // Every backslash turned into a slash / every slash into a backslash (trail bytes untouched).
   static std::string ToForwardSlashes(std::string_view path);
   static std::string ToBackSlashes(std::string_view path);
+  // Why the path cannot serve as a local directory to read from: "" when it is an existing,
+  // searchable directory; else a sentence naming the path (empty, missing, not a
+  // directory, or not readable with the system's text).
+  static std::string LocalDirectoryProblem(const std::string& path);
   // Deletes a directory with everything below it, depth first; true when the path is null,
   // empty or missing. The outcome of the single deletions is not examined; false only when
   // something raises on the way. A symbolic link below it is removed, never followed.

@@ -68,3 +68,9 @@ HRESULT CGenException::ReportToCaller(REFCLSID clsid) const {
 bool CGenException::IsUnspecified() const { return m_description.rfind("Unspecified error", 0) == 0; }
 
 std::string GetLastErrorText() { return zan::os::SystemMessage(zan::os::GetLastError()); }
+
+std::string GetLastErrorLine() {
+  std::string text = GetLastErrorText();
+  while (!text.empty() && (text.back() == '\n' || text.back() == '\r')) text.pop_back();
+  return text;
+}

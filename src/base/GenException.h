@@ -69,5 +69,7 @@ class CGenException {
 
 // The system's message text for the calling thread's last error.
 std::string GetLastErrorText();
+// The same text without its line end, to stand inside a sentence.
+std::string GetLastErrorLine();
 
 #endif

@@ -2,6 +2,7 @@
 
 #include "base/GenException.h"
 #include "platform/ado/ado_constants.h"
+#include "platform/ado/ado_errors.h"
 #include "platform/ado/record.h"
 #include "platform/ado/stream.h"
 #include "platform/os/codepage.h"
@@ -72,6 +73,35 @@ bool CDavADOManager::Copy(const std::string& recordUrl, const std::string& sourc
     CGenException error(e, kClass, "Copy");
     error.Rethrow(error.GetErrorDescription() + " .Error while Copying From " + sourceUrl + " To " + destinationUrl,
                   error.GetErrorCode(), kClass, "Copy");
+  }
+}
+
+void CDavADOManager::MoveItem(const std::string& recordUrl, const std::string& sourceUrl,
+                              const std::string& destinationUrl) {
+  try {
+    RecordPtr record;
+    record.CreateInstance();
+    record->Open(recordUrl, vtMissing, adModeUnknown, adFailIfNotExists, adOpenRecordUnspecified, "", "");
+    record->MoveRecord(sourceUrl, destinationUrl, "", "", adMoveOverWrite, false);
+  } catch (const _com_error& e) {
+    CGenException error(e, kClass, "MoveItem");
+    error.Rethrow(error.GetErrorDescription() + " .Error while Moving From " + sourceUrl + " To " + destinationUrl,
+                  error.GetErrorCode(), kClass, "MoveItem");
+  }
+}
+
+std::string CDavADOManager::RemoveIfPresent(const std::string& recordUrl, const std::string& url) noexcept {
+  try {
+    RecordPtr record;
+    record.CreateInstance();
+    record->Open(recordUrl, vtMissing, adModeUnknown, adFailIfNotExists, adOpenRecordUnspecified, "", "");
+    record->DeleteRecord(url, false);
+    return "";
+  } catch (const _com_error& e) {
+    if (e.Error() == kAdErrUrlDoesNotExist) return "";
+    return e.Description();
+  } catch (...) {
+    return "Unknown Error. " + url;
   }
 }
 

@@ -29,6 +29,13 @@ class CDavADOManager : public CDavHTTPManager {
   // recordUrl; copyOptions 1 overwrites.
   bool Copy(const std::string& recordUrl, const std::string& sourceUrl, const std::string& destinationUrl,
             const std::string& user, const std::string& password, long copyOptions);
+  // Moves sourceUrl to destinationUrl (both on the server) in one MOVE that replaces an
+  // existing destination, through a record opened at recordUrl. Anything but 201/204 throws
+  // the error object of the record's failure, naming the move and the server's status line.
+  void MoveItem(const std::string& recordUrl, const std::string& sourceUrl, const std::string& destinationUrl);
+  // Deletes url if it is there, through a record opened at recordUrl; never throws. "" when
+  // the resource is gone (or was never there), else why it could not be removed.
+  std::string RemoveIfPresent(const std::string& recordUrl, const std::string& url) noexcept;
   // The whole content of a resource, byte for byte.
   std::string GetFileStream(const std::string& url);
   // Replaces the whole content of a resource by text.

@@ -105,6 +105,11 @@ XMLSet CDavHTTPManager::propfind(const std::string& url, const std::string& requ
 
   const std::string canonical = zan::dav::CanonicalMultistatus(request->responseText());
   XMLSet reply(std::string_view(canonical), XMLSet::kDefaultTag);
+  // A 207 whose body is no multistatus (a proxy's page, say) lists nothing; it is no listing.
+  if (!reply.getRoot() || reply.getRoot().nodeName() != "a:multistatus")
+    throw CGenException("The reply is not a WebDAV multistatus: HTTP/1.1 207 " + request->statusText() + " (PROPFIND " +
+                            url + ")",
+                        zan::err::kUnknown, kClass, "findResourceProperties");
   if (noRoot) {
     const std::string self = zan::dav::ComparablePath(url);
     std::string href;

@@ -101,13 +101,11 @@ bool CDavADOManager::PlanTree(const std::string& recordUrl, const std::string& s
     if (source.empty() || destination.empty()) return false;
     const std::string from = CFileUtils::RemoveTrailingSlash(source);
     const std::string to = CFileUtils::RemoveTrailingSlash(destination);
-    if (!CreateDir(to)) return false;
+    // The source is listed first: a listing that fails fails the transfer before the
+    // destination is touched (a tree copied without it would be incomplete).
     XMLSet listing;
-    try {
-      if (!FindFiles(from, listing)) return false;
-    } catch (const CGenException&) {
-      return false;
-    }
+    if (!FindFiles(from, listing)) return false;
+    if (!CreateDir(to)) return false;
     if (IsHttpUrl(from)) RefuseUnsafeNames(listing, from);
     const long count = listing.getCount();
     for (long i = 0; i < count; ++i) {
@@ -172,9 +170,11 @@ bool CDavADOManager::CopyOne(const std::string& recordUrl, const CopyJob& job, c
       const bool writeIni = !parameterFile.empty() && !defaultCfg.empty() && IsUsrFile(target);
       const std::string copyTarget = IsHttpUrl(target) ? target : "file://" + target;
       if (!Copy(recordUrl, job.step.urlFrom, copyTarget, "", "", copyOptions)) return false;
-      if (writeIni) {
-        zan::os::WritePrivateProfileString("General", "DefaultCfg", defaultCfg, target);
-        zan::os::WritePrivateProfileString("General", "ParameterFile", parameterFile, target);
+      if (writeIni && (!zan::os::WritePrivateProfileString("General", "DefaultCfg", defaultCfg, target) ||
+                       !zan::os::WritePrivateProfileString("General", "ParameterFile", parameterFile, target))) {
+        const uint32_t error = zan::os::GetLastError();
+        throw CGenException("Could not write the environment's settings into " + target + ": " + GetLastErrorLine(),
+                            static_cast<int32_t>(error), kClass, "DirUploadDownload");
       }
       return true;
     } catch (const _com_error& e) {
@@ -201,8 +201,13 @@ bool CDavADOManager::FindFiles(const std::string& path, XMLSet& listing) {
 
 bool CDavADOManager::FindFilesLocal(const std::string& directory, XMLSet& listing) {
   try {
+    // A directory that cannot be searched would be copied as an empty one.
     zan::os::DirectorySearch search(directory + "\\*.*");
-    if (!search.ok()) return true;
+    if (!search.ok()) {
+      const uint32_t error = zan::os::GetLastError();
+      throw CGenException("Cannot list the local directory " + directory + ": " + GetLastErrorLine(),
+                          static_cast<int32_t>(error), kClass, "FindFilesLocal");
+    }
     zan::os::FindData found;
     while (search.Next(found)) {
       const std::string full = directory + "\\" + found.name;
@@ -224,7 +229,11 @@ bool CDavADOManager::FindFilesDav(const std::string& url, XMLSet& listing) {
   request.addItem("displayname", "");
   request.addItem("iscollection", "");
   for (Member& member : listMembers(url, request.getXml())) {
-    if (!member.found) continue;
+    // A member the server listed without its properties cannot be copied; leaving it out
+    // would report an incomplete tree as whole.
+    if (!member.found)
+      throw CGenException("The server listed a member without its properties: " + member.href + " in " + url,
+                          zan::err::kUnknown, kClass, "FindFilesDav");
     // Servers that report neither displayname nor iscollection (Apache) are read by the
     // href's last segment and the resourcetype.
     std::string name, isCollection;

@@ -23,6 +23,10 @@ inline constexpr char kFalse[] = "FALSE";
 
 // Resources inside nodes and on the server root.
 inline constexpr char kAppFiles[] = "AppFiles";
+// An upload builds the new AppFiles tree beside the old one, in a collection whose name
+// starts so; ':' cannot stand in a file name that came from a Windows directory, nor in a
+// node name, so no user file or node can take it.
+inline constexpr char kAppFilesStagingPrefix[] = "AppFiles:upload-";
 inline constexpr char kMbpBaseName[] = "MBP";
 inline constexpr char kMbpFile[] = "MBP.xml";
 inline constexpr char kMprFile[] = "MPR.xml";

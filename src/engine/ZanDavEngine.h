@@ -91,6 +91,9 @@ class CZanDavEngine : public CZanEngine {
   void SetUpdatePolicy(const zan::engine::UpdatePolicy& policy) { m_updatePolicy = policy; }
 
  private:
+  // True only when the server answers 404 for url (any other outcome: false).
+  bool IsMissing(const std::string& url);
+
   CDavADOManager m_davManager;
   std::string m_serverUrl;
   CMBPEntity m_mbpTemplate;

@@ -1,11 +1,25 @@
 // CZanDavEngine: copying a business process's AppFiles tree to and from a local directory.
+#include <cstdint>
+#include <cstdio>
+#include <random>
+
+#include "base/FileUtils.h"
 #include "base/GenException.h"
 #include "engine/RepositoryNames.h"
 #include "engine/ZanDavEngine.h"
+#include "platform/os/codepage.h"
 
 namespace {
 constexpr char kClass[] = "CZanDavEngine";
 constexpr long kCopyOverwrite = 1;  // adCopyOverWrite
+
+// A staging collection name of its own for each upload, so that two uploads never share one.
+std::string StagingName() {
+  static thread_local std::mt19937_64 generator{std::random_device{}()};
+  char token[17];
+  std::snprintf(token, sizeof token, "%016llx", static_cast<unsigned long long>(generator()));
+  return std::string(zan::repo::kAppFilesStagingPrefix) + token;
+}
 }  // namespace
 
 bool CZanDavEngine::DownloadBP(const std::string& connectionUrl, const std::string& businessProcessId,
@@ -13,6 +27,7 @@ bool CZanDavEngine::DownloadBP(const std::string& connectionUrl, const std::stri
                                XMLSet& /*response*/) {
   try {
     verifyConnection();
+    if (localDirectory.empty()) throw CGenException("No local directory was given", zan::err::kUnknown, kClass, "DownloadBP");
     const std::string source = GetItemUrl(businessProcessId) + "/" + zan::repo::kAppFiles;
     std::string parameterFile;
     std::string defaultCfg;
@@ -23,8 +38,20 @@ bool CZanDavEngine::DownloadBP(const std::string& connectionUrl, const std::stri
       parameterFile = document.getParameterFileName(environment);
       defaultCfg = document.getConfigFileName(environment);
     }
-    return m_davManager.DirUploadDownload(connectionUrl, source, localDirectory, parameterFile, defaultCfg,
-                                          kCopyOverwrite);
+    try {
+      if (!m_davManager.DirUploadDownload(connectionUrl, source, localDirectory, parameterFile, defaultCfg,
+                                          kCopyOverwrite))
+        throw CGenException("The download of " + source + " to " + localDirectory + " did not complete",
+                            zan::err::kUnknown, kClass, "DownloadBP");
+    } catch (CGenException& e) {
+      // A process that was never uploaded has no AppFiles: its tree is empty. Any other
+      // failure, a vanished member included, stands.
+      if (e.GetErrorCode() != zan::err::kDavNotFound || !IsMissing(source)) throw;
+      if (!m_davManager.CreateDir(localDirectory))
+        throw CGenException("Could not create the local directory " + localDirectory, zan::err::kUnknown, kClass,
+                            "DownloadBP");
+    }
+    return true;
   } catch (CGenException& e) {
     e.Rethrow(e.GetErrorDescription(), e.GetErrorCode(), kClass, "DownloadBP");
   }
@@ -34,9 +61,42 @@ bool CZanDavEngine::UploadBP(const std::string& connectionUrl, const std::string
                              const std::string& localDirectory, XMLSet& /*response*/) {
   try {
     verifyConnection();
-    const std::string destination = GetItemUrl(businessProcessId) + "/" + zan::repo::kAppFiles;
-    return m_davManager.DirUploadDownload(connectionUrl, localDirectory, destination, "", "", kCopyOverwrite);
+    const std::string problem = CFileUtils::LocalDirectoryProblem(localDirectory);
+    if (!problem.empty()) throw CGenException(problem, zan::err::kUnknown, kClass, "UploadBP");
+    // The new tree is built beside the old AppFiles and takes its place in one MOVE only
+    // when it is complete; the old tree stays whole on every path that fails.
+    const std::string item = GetItemUrl(businessProcessId);
+    const std::string destination = item + "/" + zan::repo::kAppFiles;
+    const std::string staging = item + "/" + StagingName();
+    try {
+      if (!m_davManager.DirUploadDownload(connectionUrl, localDirectory, staging, "", "", kCopyOverwrite))
+        throw CGenException("The upload of " + localDirectory + " to " + staging + " did not complete",
+                            zan::err::kUnknown, kClass, "UploadBP");
+      m_davManager.MoveItem(connectionUrl, staging, destination);
+    } catch (CGenException& e) {
+      const std::string leftOver = m_davManager.RemoveIfPresent(connectionUrl, staging);
+      if (leftOver.empty()) throw;
+      e.Rethrow(e.GetErrorDescription() + " .The staging collection " + staging + " could not be removed: " + leftOver,
+                e.GetErrorCode(), kClass, "UploadBP");
+    } catch (...) {
+      m_davManager.RemoveIfPresent(connectionUrl, staging);
+      throw;
+    }
+    return true;
   } catch (CGenException& e) {
     e.Rethrow(e.GetErrorDescription(), e.GetErrorCode(), kClass, "UploadBP");
+  }
+}
+
+bool CZanDavEngine::IsMissing(const std::string& url) {
+  try {
+    XMLSet request, found;
+    request.addItem("displayname", "");
+    m_davManager.findResourceProperties(zan::os::MultiByteToWide(url), request.getXmlW(), u"0", found);
+    return false;
+  } catch (const CGenException& e) {
+    return e.GetErrorCode() == zan::err::kDavNotFound;
+  } catch (...) {
+    return false;
   }
 }

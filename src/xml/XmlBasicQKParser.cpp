@@ -178,6 +178,7 @@ void CXmlBasicQKParser::toFile(std::string_view baseName) {
 }
 
 void CXmlBasicQKParser::fromFile(std::string_view path) {
+  bool loaded = false;
   try {
     const std::string native = zan::os::ToNativePath(path);
     const size_t sep = native.rfind('/');
@@ -189,12 +190,15 @@ void CXmlBasicQKParser::fromFile(std::string_view path) {
     while (search.Next(found)) {
       if (!found.isDirectory && (!first || found.name < *first)) first = found.name;
     }
-    if (!first) return;
-    m_document.load("file://" + zan::os::FullPath(dir + "/" + *first));
-    takeRootFromDocument();
+    // No file, or one that cannot be read or parsed, loads nothing: that is a failure, never
+    // an empty document.
+    if (!path.empty() && first && m_document.load("file://" + zan::os::FullPath(dir + "/" + *first))) {
+      takeRootFromDocument();
+      loaded = true;
+    }
   } catch (...) {
-    throw CGenException("Could not read file" + std::string(path), zan::err::kUnknown, kClass, "fromFile");
   }
+  if (!loaded) throw CGenException("Could not read file" + std::string(path), zan::err::kUnknown, kClass, "fromFile");
 }
 
 bool CXmlBasicQKParser::removeAttributeEverywhere(std::string_view name) {

@@ -83,8 +83,9 @@ class CXmlBasicQKParser {
   // Writes getXml() to baseName + ".xml"; failure: code 1 "Could not write to file" + file
   // name, class "CXmlBasicQKParser", method "toFile".
   void toFile(std::string_view baseName);
-  // Loads the first file (by name) that the search pattern matches; no match changes
-  // nothing. Failure: code 1 "Could not read file" + path, "CXmlBasicQKParser", "fromFile".
+  // Loads the first file (by name) that the search pattern matches. Failure (an empty
+  // pattern, no match, a file that cannot be read or parsed): code 1 "Could not read file" +
+  // path, "CXmlBasicQKParser", "fromFile"; without a match the document is left as it was.
   void fromFile(std::string_view path);
 
   // Removes the attribute from every element of the root's document. True when done.

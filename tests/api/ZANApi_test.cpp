@@ -185,6 +185,8 @@ TEST_F(ApiTest, PropertiesThatDoNotParseNeverReachTheEngine) {
 
 TEST_F(ApiTest, EveryOperationReturnsItsResponseText) {
   const std::string u = "http://a";
+  TempDir dir;
+  dir.Write("file.xml", "<mbp/>");
   struct Row {
     const char* op;
     std::function<HRESULT()> call;
@@ -208,7 +210,7 @@ TEST_F(ApiTest, EveryOperationReturnsItsResponseText) {
       {"SetBusinessProcessMBP", [&] { return api_->SetMBP(B(u), B("B"), B("<mbp/>"), Out()); }},
       {"SetProjectInfo", [&] { return api_->SetProjectInfo(B(u), B("P"), B("<projectinfo/>"), Out()); }},
       {"GetChildren", [&] { return api_->GetChildren(B(u), B("P"), Out()); }},
-      {"SetBusinessProcessMBP", [&] { return api_->SetMBPFile(B(u), B("B"), B("/no/such/file.xml"), Out()); }},
+      {"SetBusinessProcessMBP", [&] { return api_->SetMBPFile(B(u), B("B"), B(dir / "file.xml"), Out()); }},
       {"DownloadBP", [&] { return api_->DownloadBP(B(u), B("B"), B("/d"), B("e"), Out()); }},
   };
   for (const Row& row : rows) EXPECT_EQ("ok " + Response(row.op), Result(row.call())) << row.op;
@@ -237,10 +239,7 @@ TEST_F(ApiTest, MBPFilesPassThroughAnItemSet) {
   XMLSet viaSet;
   viaSet.loadFromFile(dir / "in.xml");
   api_->SetMBPFile(B("http://a"), B("B"), B(dir / "in.xml"), Out());
-  api_->SetMBPFile(B("http://a"), B("B"), B(dir / "missing.xml"), Out());
-  EXPECT_EQ("Init(http://a) SetBusinessProcessMBP(B," + viaSet.getXml() + ") SetBusinessProcessMBP(B," +
-                DefaultSetText() + ")",
-            script_.Calls());
+  EXPECT_EQ("Init(http://a) SetBusinessProcessMBP(B," + viaSet.getXml() + ")", script_.Calls());
 
   EXPECT_EQ(S_OK, api_->GetMBPFile(B("http://a"), B("B"), B(dir.path())));
   XMLSet written;
@@ -252,6 +251,22 @@ TEST_F(ApiTest, MBPFilesPassThroughAnItemSet) {
                 missing + "/MBP.xml (CZANApi::GetMBPFile) \n\rError 1: Could not write to file" + missing +
                 "/MBP.xml (CXmlBasicQKParser::toFile) \n\r",
             Result(api_->GetMBPFile(B("http://a"), B("B"), B(missing))));
+}
+
+// A file path that names no readable document, or an empty directory, never reaches the engine.
+TEST_F(ApiTest, MBPFilePathsThatNameNothingFailBeforeTheEngine) {
+  TempDir dir;
+  dir.Write("bad.xml", "<mbp><bp></mbp>");
+  for (const std::string& path : {dir / "missing.xml", dir.path(), dir / "bad.xml", std::string()}) {
+    const std::string text = "Could not read file" + path;
+    EXPECT_EQ("0x80040001 " + text + "\n\r\n\rError 1: " + text + " (CZANApi::SetMBPFile) \n\rError 1: " + text +
+                  " (CXmlBasicQKParser::fromFile) \n\r",
+              Result(api_->SetMBPFile(B("http://a"), B("B"), B(path), Out())));
+  }
+  EXPECT_EQ("0x80040001 No local directory was given\n\r\n\rError 1: No local directory was given (CZANApi::GetMBPFile) "
+            "\n\rError 1: No local directory was given  \n\r",
+            Result(api_->GetMBPFile(B("http://a"), B("B"), B(""))));
+  EXPECT_EQ("Init(http://a)", script_.Calls());
 }
 
 TEST_F(ApiTest, DeleteAndMoveDoNothing) {
@@ -310,6 +325,8 @@ class CatchTest : public ApiTest {
 
 TEST_F(CatchTest, ErrorObjectsPassUnchangedExceptThroughTheDocumentOperations) {
   const std::string u = "http://a";
+  TempDir dir;
+  dir.Write("file.xml", "<mbp/>");
   struct Row {
     const char* engineOp;
     const char* context;  // the API's own context line, or "" when the error passes unchanged
@@ -338,7 +355,7 @@ TEST_F(CatchTest, ErrorObjectsPassUnchangedExceptThroughTheDocumentOperations) {
       {"SetProjectInfo", "SetProjectInfo",
        [&] { return api_->SetProjectInfo(B(u), B("P"), B("<projectinfo/>"), Out()); }},
       {"GetProjectInfo", "GetProjectInfo", [&] { return api_->GetProjectInfo(B(u), B("P"), Out()); }},
-      {"SetBusinessProcessMBP", "SetMBPFile", [&] { return api_->SetMBPFile(B(u), B("B"), B("/none"), Out()); }},
+      {"SetBusinessProcessMBP", "SetMBPFile", [&] { return api_->SetMBPFile(B(u), B("B"), B(dir / "file.xml"), Out()); }},
       {"GetBusinessProcessMBP", "GetMBPFile", [&] { return api_->GetMBPFile(B(u), B("B"), B("/none")); }},
   };
   const std::string engineLine = "Error 7: Seven (CZanDavEngine::X) \n\r";

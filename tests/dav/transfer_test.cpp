@@ -220,14 +220,18 @@ TEST_F(TransferTest, EdgesOfTheDirectoryForm) {
   EXPECT_FALSE(Transfer("", Url("x")));
   EXPECT_FALSE(Transfer(local / "src", ""));
   EXPECT_FALSE(Exists(Url("x")));
-  // A missing local source still leaves an empty collection in place of the old one.
+  // A source that cannot be listed fails before the destination is touched: a missing local
+  // directory leaves the server's collection as it was, a missing collection makes no local
+  // directory.
   Mkcol(Url("AppFiles"));
   Put(Url("AppFiles/old"), "o");
-  EXPECT_TRUE(Transfer(local / "missing", Url("AppFiles")));
-  EXPECT_EQ(List(Url("AppFiles")), "");
-  // A never-uploaded collection: false without an error; the local directory exists by then.
-  EXPECT_FALSE(Transfer(Url("nothing"), local / "made"));
-  EXPECT_TRUE(fs::is_directory(local / "made"));
+  EXPECT_EQ(Failure([&] { Transfer(local / "missing", Url("AppFiles")); }),
+            "2|Cannot list the local directory " + (local / "missing") + ": No such file or directory");
+  EXPECT_EQ(List(Url("AppFiles")), "old");
+  EXPECT_EQ(Failure([&] { Transfer(Url("nothing"), local / "made"); }),
+            "404|The item you requested was not found. " + Url("nothing"));
+  EXPECT_FALSE(fs::exists(local / "made"));
+  local.Write("made/keep", "k");
   // Capitals are not a server URL: a local path whose parent is missing.
   const std::string capitals = "HTTP://127.0.0.1:1/x/y";
   const std::string failure = Failure([&] { Transfer(local / "made", capitals); });

@@ -1,10 +1,18 @@
 // Downloading and uploading a business process's AppFiles tree, against Apache.
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <filesystem>
 #include <string>
+#include <vector>
 
 #include "engine_fixture.h"
+#include "support/fault_proxy.h"
+#include "support/request_log.h"
 #include "support/temp_dir.h"
+#include "support/tree_digest.h"
 
 namespace zan::test {
 namespace {
@@ -38,6 +46,8 @@ class EngineTransferTest : public EngineTest {
   }
   // Uploads source_ as the process's AppFiles.
   void Upload() { ASSERT_TRUE(engine_.UploadBP(Server(), "Alpha/Billing", source_.path(), response_)); }
+  // The business process's part of the server's document root, as a digest.
+  std::string ServerTree() { return TreeDigest(DavServer::Dir() + "/dav" + R().substr(Server().size())); }
   bool Download(const std::string& environment) {
     return engine_.DownloadBP(Server(), "Alpha/Billing", target_ / "local", environment, response_);
   }
@@ -87,9 +97,187 @@ TEST_F(EngineTransferTest, UnknownEnvironmentFailsBeforeAnythingIsCopied) {
   EXPECT_EQ("", target_.Read("local/notes.txt"));
 }
 
-TEST_F(EngineTransferTest, NeverUploadedProcessDownloadsNothing) {
-  EXPECT_FALSE(Download("prod"));
-  EXPECT_EQ("", target_.Read("local/notes.txt"));
+TEST_F(EngineTransferTest, NeverUploadedProcessDownloadsAnEmptyTree) {
+  EXPECT_TRUE(Download("prod"));
+  EXPECT_EQ("", TreeDigest(target_ / "local"));
+  // A process that does not exist is no empty one.
+  EXPECT_NE("no error", ErrorOf([&] { engine_.DownloadBP(Server(), "Alpha/Nobody", target_ / "x", "prod", response_); }));
+  EXPECT_EQ("<missing>", TreeDigest(target_ / "x"));
+}
+
+// --- failures: each is reported, and the server's data stays as it was ---
+
+TEST_F(EngineTransferTest, UploadChecksTheLocalDirectoryBeforeAnyRequest) {
+  Upload();
+  std::filesystem::create_symlink(source_ / "nowhere", source_ / "dangling");
+  struct Case {
+    std::string directory;
+    std::string error;
+  };
+  const std::vector<Case> cases = {
+      {source_ / "missing", "1 The local directory does not exist: " + (source_ / "missing") + " [CZanDavEngine::UploadBP]"},
+      {source_ / "dangling", "1 The local directory does not exist: " + (source_ / "dangling") + " [CZanDavEngine::UploadBP]"},
+      {source_ / "notes.txt", "1 The local path is not a directory: " + (source_ / "notes.txt") + " [CZanDavEngine::UploadBP]"},
+      {"", "1 No local directory was given [CZanDavEngine::UploadBP]"},
+  };
+  const std::string before = ServerTree();
+  for (const Case& c : cases) {
+    RequestLog log;
+    EXPECT_EQ(c.error, ErrorOf([&] { engine_.UploadBP(Server(), "Alpha/Billing", c.directory, response_); }));
+    EXPECT_EQ("", log.Methods()) << c.directory;
+  }
+  EXPECT_EQ(before, ServerTree());
+}
+
+TEST_F(EngineTransferTest, UploadFromAnUnreadableDirectoryFails) {
+  if (geteuid() == 0) GTEST_SKIP() << "root reads every directory";
+  TempDir locked;
+  locked.Write("inner/f.txt", "f");
+  std::filesystem::permissions(locked / "inner", std::filesystem::perms::none);
+  const std::string failure = ErrorOf([&] { engine_.UploadBP(Server(), "Alpha/Billing", locked / "inner", response_); });
+  std::filesystem::permissions(locked / "inner", std::filesystem::perms::owner_all);
+  EXPECT_EQ("1 The local directory cannot be read: " + (locked / "inner") + ": Permission denied [CZanDavEngine::UploadBP]",
+            failure);
+}
+
+TEST_F(EngineTransferTest, UploadSwapsTheCompleteTreeInWithOneMove) {
+  Upload();
+  source_.Write("notes.txt", "second");
+  RequestLog log;
+  Upload();
+  // The staging collection and the MOVE replace the MKCOL/DELETE/MKCOL of the old in-place upload.
+  EXPECT_EQ(2, log.Count("MKCOL")) << log.Methods();
+  EXPECT_EQ(3, log.Count("PUT")) << log.Methods();
+  EXPECT_EQ(1, log.Count("MOVE")) << log.Methods();
+  EXPECT_EQ(6u, log.records().size()) << log.Methods();
+  EXPECT_EQ("AppFiles/\nMBP.xml", List(Url("Alpha/Billing")));
+  EXPECT_EQ("app.usr\nnotes.txt\nsub/", List(Url("Alpha/Billing/AppFiles")));
+  EXPECT_EQ("second", Get(Url("Alpha/Billing/AppFiles/notes.txt")));
+}
+
+struct UploadFault {
+  const char* name;
+  std::vector<FaultRule> rules;
+  const char* local;  // what is wrong in the local tree: "", "dangling" or "fifo"
+  const char* error;  // a part of the error text
+};
+
+class UploadFaultTest : public EngineTransferTest, public ::testing::WithParamInterface<UploadFault> {};
+
+TEST_P(UploadFaultTest, KeepsTheOldAppFilesWholeAndRemovesTheStaging) {
+  Upload();
+  const std::string before = ServerTree();
+  source_.Write("notes.txt", "second");
+  source_.Write("sub/more.txt", "more");
+  if (std::string(GetParam().local) == "dangling") std::filesystem::create_symlink(source_ / "nowhere", source_ / "sub/z");
+  if (std::string(GetParam().local) == "fifo") {
+    ASSERT_EQ(0, mkfifo((source_ / "sub/z").c_str(), 0600));
+  }
+  FaultProxy proxy(Server());
+  for (const FaultRule& rule : GetParam().rules) proxy.Add(rule);
+  CZanDavEngine engine;
+  XMLSet scratch;
+  ASSERT_TRUE(engine.InitToZanServer(proxy.Via(R()), scratch));
+  const std::string failure = ErrorOf([&] { engine.UploadBP(proxy.Url(), "Alpha/Billing", source_.path(), scratch); });
+  EXPECT_NE(std::string::npos, failure.find(GetParam().error)) << failure;
+  EXPECT_NE(std::string::npos, failure.find("[CZanDavEngine::UploadBP]")) << failure;
+  EXPECT_EQ(before, ServerTree()) << failure;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Faults, UploadFaultTest,
+    ::testing::Values(
+        UploadFault{"DanglingLink", {}, "dangling", "No such file or directory"},
+        UploadFault{"Fifo", {}, "fifo", "Not a regular file"},
+        UploadFault{"StagingRefused", {FaultRule::On("MKCOL").Respond(507).Times(1)}, "", "AppFiles:upload-"},
+        UploadFault{"SubdirectoryRefused", {FaultRule::On("MKCOL", "/sub").Respond(403)}, "", "403 Forbidden"},
+        UploadFault{"FileRefused", {FaultRule::On("PUT", "more.txt").Respond(500)}, "", "500 Internal Server Error"},
+        UploadFault{"FileReset", {FaultRule::On("PUT", "notes.txt").Reset()}, "", "notes.txt"},
+        UploadFault{"FileCut", {FaultRule::On("PUT", "app.usr").ResetAfterServer()}, "", "app.usr"},
+        UploadFault{"MoveRefused", {FaultRule::On("MOVE").Respond(500)}, "", "500 Internal Server Error"},
+        UploadFault{"MoveLocked", {FaultRule::On("MOVE").Respond(423)}, "", "423 Locked"},
+        UploadFault{"MoveReset", {FaultRule::On("MOVE").Reset()}, "", "MOVE"}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST_F(EngineTransferTest, AStagingCollectionThatCannotBeRemovedIsNamed) {
+  Upload();
+  source_.Write("notes.txt", "second");
+  FaultProxy proxy(Server());
+  proxy.Add(FaultRule::On("MOVE").Respond(500));
+  proxy.Add(FaultRule::On("DELETE").Respond(500));
+  CZanDavEngine engine;
+  XMLSet scratch;
+  ASSERT_TRUE(engine.InitToZanServer(proxy.Via(R()), scratch));
+  const std::string failure = ErrorOf([&] { engine.UploadBP(proxy.Url(), "Alpha/Billing", source_.path(), scratch); });
+  const std::string staging = List(Url("Alpha/Billing")).substr(std::string("AppFiles/\n").size());
+  ASSERT_TRUE(staging.starts_with("AppFiles:upload-")) << staging;
+  EXPECT_NE(std::string::npos, failure.find("MOVE")) << failure;
+  EXPECT_NE(std::string::npos, failure.find(" .The staging collection " + proxy.Via(Url("Alpha/Billing/")) +
+                                            staging.substr(0, staging.find('/')) + " could not be removed: "))
+      << failure;
+  EXPECT_EQ("plain", Get(Url("Alpha/Billing/AppFiles/notes.txt")));
+}
+
+struct DownloadFault {
+  const char* name;
+  FaultRule rule;
+  const char* error;  // a part of the error text
+};
+
+// A listing whose one member came without a 200 propstat.
+constexpr char kGhostListing[] =
+    "<?xml version=\"1.0\"?><D:multistatus xmlns:D=\"DAV:\"><D:response><D:href>/elsewhere/ghost.txt</D:href>"
+    "<D:propstat><D:prop><D:displayname/></D:prop><D:status>HTTP/1.1 404 Not Found</D:status></D:propstat>"
+    "</D:response></D:multistatus>";
+
+class DownloadFaultTest : public EngineTransferTest, public ::testing::WithParamInterface<DownloadFault> {};
+
+TEST_P(DownloadFaultTest, IsReportedAndChangesNothingOnTheServer) {
+  Upload();
+  const std::string before = ServerTree();
+  FaultProxy proxy(Server());
+  const size_t rule = proxy.Add(GetParam().rule);
+  CZanDavEngine engine;
+  XMLSet scratch;
+  ASSERT_TRUE(engine.InitToZanServer(proxy.Via(R()), scratch));
+  const std::string failure =
+      ErrorOf([&] { engine.DownloadBP(proxy.Url(), "Alpha/Billing", target_ / "local", "prod", scratch); });
+  EXPECT_NE(std::string::npos, failure.find(GetParam().error)) << failure;
+  EXPECT_NE(std::string::npos, failure.find("[CZanDavEngine::DownloadBP]")) << failure;
+  EXPECT_LE(1, proxy.Hits(rule));
+  EXPECT_EQ(before, ServerTree());
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Faults, DownloadFaultTest,
+    ::testing::Values(
+        DownloadFault{"ListingRefused", FaultRule::On("PROPFIND", "Billing/AppFiles").Respond(500), "Dav Unknown Error"},
+        DownloadFault{"SubListingRefused", FaultRule::On("PROPFIND", "AppFiles/sub").Respond(500), "AppFiles/sub"},
+        DownloadFault{"ListingOfAnExistingCollectionNotFound",
+                      FaultRule::On("PROPFIND", "Billing/AppFiles").Respond(404).Times(1), "404"},
+        DownloadFault{"ListingReset", FaultRule::On("PROPFIND", "Billing/AppFiles").Reset(), "PROPFIND"},
+        DownloadFault{"ListingCut", FaultRule::On("PROPFIND", "AppFiles/sub").Truncate(), "PROPFIND"},
+        DownloadFault{"ListingNotMultistatus",
+                      FaultRule::On("PROPFIND", "Billing/AppFiles").Respond(207, "<html><body>busy</body></html>"),
+                      "The reply is not a WebDAV multistatus"},
+        DownloadFault{"MemberWithoutProperties",
+                      FaultRule::On("PROPFIND", "AppFiles/sub").Respond(207, kGhostListing),
+                      "The server listed a member without its properties: /elsewhere/ghost.txt"},
+        DownloadFault{"FileRefused", FaultRule::On("GET", "notes.txt").Respond(500), "500 Internal Server Error"},
+        DownloadFault{"FileCut", FaultRule::On("GET", "deep.USR").Truncate(), "deep.USR"},
+        DownloadFault{"FileReset", FaultRule::On("GET", "app.usr").Reset(), "app.usr"}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST_F(EngineTransferTest, AFailedSettingsWriteFailsTheDownload) {
+  Upload();
+  std::string mbp = kMbp;
+  mbp.replace(mbp.find("</defaults></datasets>"), 0, "<default pkid=\"split\" refid=\"3&#10;x\"/>");
+  mbp.replace(mbp.find("</defaults></profiles>"), 0, "<default pkid=\"split\" refid=\"8\"/>");
+  ASSERT_EQ(204, Put(Url("Alpha/Billing/MBP.xml"), mbp));
+  const std::string failure = ErrorOf([&] { Download("split"); });
+  EXPECT_NE(std::string::npos, failure.find("Could not write the environment's settings into ")) << failure;
+  EXPECT_NE(std::string::npos, failure.find("Invalid argument")) << failure;
+  EXPECT_NE(std::string::npos, failure.find("[CZanDavEngine::DownloadBP]")) << failure;
 }
 
 }  // namespace

@@ -2,12 +2,15 @@
 // vtable against the test server: responses on success, status and full error text on failure.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
+#include <functional>
 #include <string>
 #include <vector>
 
 #include "host_fixture.h"
 #include "support/temp_dir.h"
+#include "support/tree_digest.h"
 
 namespace zan::test {
 namespace {
@@ -168,6 +171,83 @@ TEST_F(OperationsTest, UploadsAndDownloadsApplicationFiles) {
   const std::string usr = local.Read("down/run.usr");
   EXPECT_NE(std::string::npos, usr.find("ParameterFile=3.prm")) << usr;
   EXPECT_NE(std::string::npos, usr.find("DefaultCfg=dev_local.cfg")) << usr;
+}
+
+TEST_F(OperationsTest, AnUploadBuildsTheTreeBesideTheOldOneAndMovesItInOnce) {
+  MakeTree();
+  TempDir local;
+  local.Write("up/run.usr", "[General]\nUser=me\n");
+  local.Write("up/data/input.txt", "one");
+  const std::string billing = R().substr(R().find('/', 8)) + "/Alpha/Designs/Billing/";
+  ASSERT_EQ("ok " + Set(""), Result(api_->UploadBP(Root(), B("Alpha/Designs/Billing"), B(local / "up"), Out())));
+  const size_t first = Requests(billing).size();
+  local.Write("up/data/input.txt", "two");
+  ASSERT_EQ("ok " + Set(""), Result(api_->UploadBP(Root(), B("Alpha/Designs/Billing"), B(local / "up"), Out())));
+  // The server's access log: per upload one MKCOL per directory (the staging collection the
+  // first), one PUT per file and one MOVE; the old tree is never deleted on its own.
+  std::vector<std::string> second = Requests(billing);
+  second.erase(second.begin(), second.begin() + static_cast<std::ptrdiff_t>(first));
+  std::string methods;
+  for (const std::string& line : second) methods += line.substr(0, line.find(' ')) + " ";
+  std::sort(second.begin(), second.end());
+  EXPECT_EQ(5u, second.size()) << methods;
+  EXPECT_EQ(1, std::count_if(second.begin(), second.end(), [](const std::string& l) { return l.starts_with("MOVE "); }))
+      << methods;
+  EXPECT_EQ(0, std::count_if(second.begin(), second.end(), [](const std::string& l) { return l.starts_with("DELETE "); }))
+      << methods;
+  EXPECT_TRUE(methods.starts_with("MKCOL ")) << methods;
+  EXPECT_TRUE(methods.ends_with("MOVE ")) << methods;
+  EXPECT_EQ("AppFiles/\nMBP.xml", List(Url("Alpha/Designs/Billing")));
+  EXPECT_EQ("two", Get(Url("Alpha/Designs/Billing/AppFiles/data/input.txt")));
+}
+
+TEST_F(OperationsTest, LocalPathsThatNameNothingFailAndLeaveTheServerAsItWas) {
+  MakeTree();
+  TempDir local;
+  local.Write("up/run.usr", "[General]\nUser=me\n");
+  local.Write("bad.xml", "<mbp><bp></mbp>");
+  ASSERT_EQ("ok " + Set(""), Result(api_->UploadBP(Root(), B("Alpha/Designs/Billing"), B(local / "up"), Out())));
+  const std::string root = DavServer::Dir() + "/dav" + R().substr(Server().size());
+  const std::string before = TreeDigest(root);
+  const bool rootFileBefore = std::filesystem::exists("/MBP.xml");
+  struct Case {
+    std::function<HRESULT()> call;
+    std::string description;
+    std::string context;
+  };
+  auto upload = [&](const std::string& dir) {
+    return [&, dir] { return api_->UploadBP(Root(), B("Alpha/Designs/Billing"), B(dir), Out()); };
+  };
+  auto setFile = [&](const std::string& file) {
+    return [&, file] { return api_->SetMBPFile(Root(), B("Alpha/Designs/Billing"), B(file), Out()); };
+  };
+  const std::vector<Case> cases = {
+      {upload(local / "missing"), "The local directory does not exist: " + (local / "missing"), "CZanDavEngine::UploadBP"},
+      {upload(local / "bad.xml"), "The local path is not a directory: " + (local / "bad.xml"), "CZanDavEngine::UploadBP"},
+      {upload(""), "No local directory was given", "CZanDavEngine::UploadBP"},
+      {setFile(local / "missing.xml"), "Could not read file" + (local / "missing.xml"), "CZANApi::SetMBPFile"},
+      {setFile(local / "up"), "Could not read file" + (local / "up"), "CZANApi::SetMBPFile"},
+      {setFile(local / "bad.xml"), "Could not read file" + (local / "bad.xml"), "CZANApi::SetMBPFile"},
+      {setFile(""), "Could not read file", "CZANApi::SetMBPFile"},
+      {[&] { return api_->GetMBPFile(Root(), B("Alpha/Designs/Billing"), B("")); }, "No local directory was given",
+       "CZANApi::GetMBPFile"},
+  };
+  for (const Case& c : cases) {
+    const std::string result = Result(c.call());
+    EXPECT_EQ("0x80040001 " + c.description + "\n\r\n\rError 1: " + c.description + " (" + c.context + ") ",
+              result.substr(0, result.find("\n\r", result.find("\n\r\n\r") + 4)))
+        << result;
+  }
+  EXPECT_EQ(before, TreeDigest(root));
+  EXPECT_EQ(rootFileBefore, std::filesystem::exists("/MBP.xml"));
+}
+
+TEST_F(OperationsTest, AProcessThatWasNeverUploadedDownloadsAsAnEmptyTree) {
+  MakeTree();
+  TempDir local;
+  EXPECT_EQ("ok " + Set(""),
+            Result(api_->DownloadBP(Root(), B("Alpha/Designs/Billing"), B(local / "down"), B("DEV"), Out())));
+  EXPECT_EQ("", TreeDigest(local / "down"));
 }
 
 TEST_F(OperationsTest, DeleteAndMoveChangeNothing) {

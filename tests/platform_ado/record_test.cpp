@@ -2,6 +2,8 @@
 // server that fails mid-transfer).
 #include "platform/ado/record.h"
 
+#include <sys/stat.h>
+
 #include <chrono>
 #include <filesystem>
 
@@ -189,6 +191,36 @@ TEST_F(RecordTest, CopiesOnTheServerHonouringOverwrite) {
   const auto missing = ComFailure([&] { Copy(Url("nothing"), Url("d.txt")); });
   EXPECT_EQ(kAdErrUrlDoesNotExist, missing.status);
   EXPECT_NE(std::string::npos, missing.description.find("(COPY " + Url("nothing") + " to " + Url("d.txt") + ")"));
+}
+
+TEST_F(RecordTest, MovesOnTheServerReplacingAWholeTreeOnlyWithOverwrite) {
+  ASSERT_EQ(201, Mkcol(Url("new")));
+  ASSERT_EQ(201, Put(Url("new/n.txt"), "new"));
+  ASSERT_EQ(201, Mkcol(Url("old")));
+  ASSERT_EQ(201, Put(Url("old/o.txt"), "old"));
+  RecordPtr record;
+  record.CreateInstance();
+  record->Open(Server(), vtMissing, adModeUnknown, adFailIfNotExists, adOpenRecordUnspecified, "", "");
+  const auto taken = ComFailure([&] { record->MoveRecord(Url("new"), Url("old"), "", "", adMoveUnspecified, false); });
+  EXPECT_EQ(kAdErrResourceExists, taken.status);
+  EXPECT_NE(std::string::npos, taken.description.find("(MOVE " + Url("new") + " to " + Url("old") + ")")) << taken.description;
+  EXPECT_EQ("o.txt", List(Url("old")));
+  EXPECT_EQ(S_OK, record->MoveRecord(Url("new"), Url("old"), "", "", adMoveOverWrite, false));
+  EXPECT_EQ("n.txt", List(Url("old")));
+  EXPECT_FALSE(Exists(Url("new")));
+  EXPECT_EQ(kAdErrUrlDoesNotExist,
+            ComFailure([&] { record->MoveRecord(Url("new"), Url("other"), "", "", adMoveOverWrite, false); }).status);
+  EXPECT_EQ(kAdErrInvalidArgument,
+            ComFailure([&] { record->MoveRecord(Url("old"), "file:///tmp/x", "", "", adMoveOverWrite, false); }).status);
+}
+
+TEST_F(RecordTest, AFifoIsRefusedInsteadOfWaitedFor) {
+  test::TempDir dir;
+  ASSERT_EQ(0, mkfifo((dir / "pipe").c_str(), 0600));
+  const auto failure = ComFailure([&] { Copy(FileUrl(dir / "pipe"), Url("pipe")); });
+  EXPECT_EQ(kAdErrOpeningFile, failure.status);
+  EXPECT_EQ("Not a regular file: " + (dir / "pipe"), failure.description);
+  EXPECT_FALSE(Exists(Url("pipe")));
 }
 
 TEST_F(RecordTest, NamesWithReservedAndNonAsciiCharactersRoundTrip) {

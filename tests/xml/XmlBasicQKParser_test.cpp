@@ -127,10 +127,6 @@ TEST(XmlBasicQKParserTest, FromFileLoadsTheFirstMatch) {
   dir.Write("docs/dir.xml/inner", "");
   CXmlBasicQKParser p;
   p.newDocument("old");
-  p.fromFile(dir / "docs/*.none");
-  EXPECT_EQ(p.getXml(), kPrologue + "<old/>") << "no match: no change, no error";
-  p.fromFile(dir / "nodir/*.xml");
-  EXPECT_EQ(p.getXml(), kPrologue + "<old/>");
   p.fromFile(dir / "docs/*.xml");
   EXPECT_EQ(p.getXml(), "<?xml version=\"1.0\"?><a/>");
   EXPECT_EQ(p.getRoot().tagName(), "a");
@@ -144,6 +140,27 @@ TEST(XmlBasicQKParserTest, FromFileLoadsTheFirstMatch) {
   EXPECT_EQ(e.GetErrorCode(), 1);
   EXPECT_EQ(e.GetErrorDescription(), "Could not read file" + (dir / "docs/a.xml"));
   EXPECT_EQ(e.GetMethodName(), "fromFile");
+}
+
+// A path that loads nothing is a failure, never an empty or unchanged document taken as read.
+TEST(XmlBasicQKParserTest, FromFileFailsWhenNothingIsLoaded) {
+  zan::test::TempDir dir;
+  dir.Write("docs/bad.xml", "<a><b></a>");
+  dir.Write("docs/dir.xml/inner", "");
+  for (const std::string& path : {dir / "docs/*.none", dir / "nodir/*.xml", dir / "docs/missing.xml",
+                                 dir / "docs/dir.xml", dir / "docs/bad.xml", std::string()}) {
+    SCOPED_TRACE(path);
+    CXmlBasicQKParser p;
+    p.newDocument("old");
+    CGenException e = Raised([&] { p.fromFile(path); });
+    EXPECT_EQ(e.GetErrorCode(), 1);
+    EXPECT_EQ(e.GetErrorDescription(), "Could not read file" + path);
+    EXPECT_EQ(e.GetClassName(), "CXmlBasicQKParser");
+    EXPECT_EQ(e.GetMethodName(), "fromFile");
+    if (path != dir / "docs/bad.xml") {
+      EXPECT_EQ(p.getXml(), kPrologue + "<old/>");
+    }
+  }
 }
 
 TEST(XmlBasicQKParserTest, RemoveAttributeEverywhere) {

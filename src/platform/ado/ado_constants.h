@@ -28,6 +28,10 @@ constexpr long adCopyOverWrite = 1;
 constexpr long adCopyNonRecursive = 2;
 constexpr long adCopyAllowEmulation = 4;
 
+// MoveRecordOptionsEnum
+constexpr long adMoveUnspecified = -1;
+constexpr long adMoveOverWrite = 1;
+
 // StreamWriteEnum
 constexpr long adWriteChar = 0;
 constexpr long adWriteLine = 1;

@@ -93,11 +93,15 @@ void Download(std::string_view source, std::string_view fileUrl, bool overwrite,
 }
 
 internal::UniqueFd OpenLocalFile(const std::string& path) {
-  internal::UniqueFd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
+  // Non-blocking open: a FIFO would otherwise wait for a writer that never comes.
+  internal::UniqueFd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
   if (fd.get() < 0) ThrowForFile(errno, kAdErrOpeningFile, "Cannot open", path);
   struct stat st {};
   if (::fstat(fd.get(), &st) != 0) ThrowForFile(errno, kAdErrOpeningFile, "Cannot open", path);
   if (!S_ISREG(st.st_mode)) throw _com_error(kAdErrOpeningFile, "Not a regular file: " + path);
+  const int flags = ::fcntl(fd.get(), F_GETFL);
+  if (flags < 0 || ::fcntl(fd.get(), F_SETFL, flags & ~O_NONBLOCK) != 0)
+    ThrowForFile(errno, kAdErrOpeningFile, "Cannot open", path);
   return fd;
 }
 
@@ -210,6 +214,24 @@ HRESULT Record::CopyRecord(std::string_view source, std::string_view destination
     CopyLocal(from, destination, overwrite);
   }
   if (newUrl) newUrl->assign(destination);
+  return S_OK;
+}
+
+HRESULT Record::MoveRecord(std::string_view source, std::string_view destination, std::string_view user,
+                           std::string_view password, long options, bool async) {
+  RequireOpen("MoveRecord");
+  if (async) throw _com_error(kAdErrInvalidArgument, "Asynchronous moves are not supported");
+  const std::string_view from = source.empty() ? std::string_view(url_) : source;
+  if (internal::KindOf(from) != UrlKind::kHttp || internal::KindOf(destination) != UrlKind::kHttp)
+    throw _com_error(kAdErrInvalidArgument, "Cannot move from '" + std::string(from) + "' to '" +
+                                                std::string(destination) + "': a move needs two http or https URLs");
+  const Credentials who = user.empty() ? Credentials{user_, password_} : Credentials{user, password};
+  const bool overwrite = options != adMoveUnspecified && (options & adMoveOverWrite);
+  const http::Response reply =
+      Send("MOVE", from, who, {{"Destination", http::EncodeUrl(destination)}, {"Overwrite", overwrite ? "T" : "F"}});
+  internal::ForgetTree(from);
+  internal::ForgetTree(destination);
+  if (!Is(reply, {201, 204})) ThrowForReply(reply, "MOVE", std::string(from) + " to " + std::string(destination));
   return S_OK;
 }
 

@@ -10,6 +10,7 @@
 //   CopyRecord server -> server              COPY with Destination and Overwrite T/F
 //   CopyRecord server -> file://             GET streamed into the file
 //   CopyRecord file:// -> server             PUT streamed from the file
+//   MoveRecord server -> server              MOVE with Destination and Overwrite T/F
 //
 // URLs are raw text (percent-encoded on the wire); a "file://" URL is "file://" followed by
 // a local path, '\' or '/' separated. Failing calls throw _com_error (ado_errors.h);
@@ -52,6 +53,13 @@ class Record {
   HRESULT CopyRecord(std::string_view source, std::string_view destination, std::string_view user = {},
                      std::string_view password = {}, long options = adCopyUnspecified, bool async = false,
                      std::string* newUrl = nullptr);
+
+  // Moves source (empty: this record's URL) to destination, both server URLs, in one MOVE.
+  // options: adMoveOverWrite replaces an existing destination (the server swaps it out in
+  // the same request); otherwise an existing destination fails with kAdErrResourceExists.
+  // Success is 201 or 204. async must be false. Needs an open record.
+  HRESULT MoveRecord(std::string_view source, std::string_view destination, std::string_view user = {},
+                     std::string_view password = {}, long options = adMoveUnspecified, bool async = false);
 
   // Deletes source (empty: this record's URL; otherwise a URL or a name relative to it).
   // The record stays open. Needs an open record.
