@@ -51,7 +51,7 @@ bool CDavADOManager::IsUsrFile(const std::string& path) {
   return path.size() >= 4 && strcasecmp(path.c_str() + path.size() - 4, ".usr") == 0;
 }
 
-// Local paths are joined with '/' too: a '\\' inside a local name is never taken for a separator.
+// Local paths are joined with '/' too: a '\' inside a local name is never taken for a separator.
 std::string CDavADOManager::GetSeparator(const std::string& /*path*/) { return "/"; }
 
 void CDavADOManager::ReadFileEntry(XMLSet& entry, std::string& fileName, std::string& fullFileName,
