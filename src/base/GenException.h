@@ -23,6 +23,7 @@ constexpr int32_t kLocked = 423;           // the resource is locked by another 
 constexpr int32_t kBadTag = 1001;          // "No space allowed in Tag"
 constexpr int32_t kChildCount = 1002;      // "XMLSet Child Count Error"
 constexpr int32_t kXmlNotValid = 1003;     // "XMLSet passed Xml not valid"
+constexpr int32_t kInvalidName = 1004;     // a node name or node property value the repository cannot hold
 // The failure status the automation interface reports for a code.
 constexpr HRESULT StatusOf(int32_t code) { return static_cast<HRESULT>(0x80040000u | static_cast<uint32_t>(code)); }
 }  // namespace zan::err

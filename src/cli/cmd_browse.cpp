@@ -2,6 +2,7 @@
 #include <algorithm>
 #include <iostream>
 #include <memory>
+#include <set>
 
 #include "cli/commands.h"
 #include "cli/format.h"
@@ -55,18 +56,49 @@ struct TreeRow {
   bool hasChildren;
 };
 
+// Bounds of a tree walk, whatever the server says: levels below the start, and nodes shown.
+constexpr int kMaxTreeLevels = 64;
+constexpr size_t kMaxTreeRows = 100000;
+
+// What a walk has seen: the ids listed so far (a node is listed once) and whether a guard
+// stopped a descent.
+struct TreeWalk {
+  std::set<std::string> listed;
+  bool guarded = false;
+};
+
 // Adds the subtree under parentId to rows. Descends into nodes marked as having children only:
-// listing an empty node makes the module rewrite its has-children flag on the server.
-int Walk(Context& ctx, const std::string& parentId, bool isRoot, const std::string& indent, int depthLeft,
-         std::vector<TreeRow>* rows) {
+// listing an empty node makes the module rewrite its has-children flag on the server. A child
+// whose name is not one path segment (its id would name another node, even an ancestor), a
+// node listed before, and anything beyond the bounds are shown but not descended into.
+int Walk(Context& ctx, const std::string& parentId, bool isRoot, const std::string& indent, int depthLeft, int level,
+         TreeWalk* walk, std::vector<TreeRow>* rows) {
   std::vector<Node> nodes;
   if (int code = List(ctx, parentId, isRoot, &nodes, nullptr)) return code;
   for (size_t i = 0; i < nodes.size(); ++i) {
     const Node& n = nodes[i];
     bool last = i + 1 == nodes.size();
+    if (rows->size() >= kMaxTreeRows) {
+      std::cerr << "zan: the tree has more than " << kMaxTreeRows << " nodes; the rest is not shown\n";
+      walk->guarded = true;
+      return 0;
+    }
     rows->push_back({indent + (last ? "└── " : "├── ") + n.name, "[" + KindLabel(n.type) + "]", n.hasChildren});
-    if (n.hasChildren && depthLeft != 1) {
-      if (int code = Walk(ctx, n.id, false, indent + (last ? "    " : "│   "), depthLeft - 1, rows)) return code;
+    if (!n.hasChildren || depthLeft == 1) continue;
+    if (!IsPathSegment(n.name)) {
+      std::cerr << "zan: not descending into a node whose name is not a path segment: '" << n.name << "' in '"
+                << parentId << "'\n";
+      walk->guarded = true;
+    } else if (level + 1 >= kMaxTreeLevels) {
+      std::cerr << "zan: the tree is deeper than " << kMaxTreeLevels << " levels; not descending into " << n.id
+                << "\n";
+      walk->guarded = true;
+    } else if (!walk->listed.insert(n.id).second) {
+      std::cerr << "zan: " << n.id << " was listed before; not descending again\n";
+      walk->guarded = true;
+    } else if (int code = Walk(ctx, n.id, false, indent + (last ? "    " : "│   "), depthLeft - 1, level + 1, walk,
+                               rows)) {
+      return code;
     }
   }
   return 0;
@@ -94,11 +126,14 @@ int PrintTree(Context& ctx, const std::string& id, int depth) {
     }
     rows.push_back({id, "[" + KindLabel(type) + "]", has});
   }
-  if (int code = Walk(ctx, id, isRoot, "", depth, &rows)) return code;
+  TreeWalk walk;
+  walk.listed.insert(id);
+  if (int code = Walk(ctx, id, isRoot, "", depth, 0, &walk, &rows)) return code;
   std::vector<std::vector<std::string>> table;
   for (const TreeRow& row : rows) table.push_back({row.label, row.kind, row.hasChildren ? "+" : ""});
   std::cout << top << Table({}, table);
-  return 0;
+  // A tree the server describes as endless or with names that are no path is a server fault.
+  return walk.guarded ? kExitServerError : 0;
 }
 
 }  // namespace
@@ -124,7 +159,8 @@ void AddBrowseCommands(CLI::App& app, Context& ctx) {
   auto t = std::make_shared<TreeArgs>();
   CLI::App* tree = AddCommand(app, "tree", "Show the tree below a node or the server root",
                               "An indented tree with [kind] per node and '+' for a node that has children. It "
-                              "descends only into nodes marked as having children (GetProjects, GetChildren).",
+                              "descends only into nodes marked as having children (GetProjects, GetChildren), at "
+                              "most 64 levels deep, and never into a node whose name is not one path segment.",
                               "  zan tree\n  zan tree Alpha --depth 2");
   tree->add_option("ID", t->id, "the node to start from (default: the server root)");
   tree->add_option("--depth", t->depth, "levels to show (default: all)")->check(CLI::NonNegativeNumber);

@@ -28,6 +28,7 @@ ExitCode ExitCodeFor(HRESULT hr, const std::string& errorText) {
     case 0x800403E9:  // No space allowed in Tag
     case 0x800403EA:  // XMLSet Child Count Error
     case 0x800403EB:  // XMLSet passed Xml not valid
+    case 0x800403EC:  // a node name or node property value the repository cannot hold
       return kExitBadInput;
     case 0x80040000:  // code 0: an XML path the document lacks (an unknown environment, ...)
     case 0x80040001:  // code 1: among others, a local file that cannot be read or written
@@ -64,7 +65,7 @@ std::string ExitCodesHelp() {
          "  0  success\n"
          "  1  server error: any other failure the module reports\n"
          "  2  bad input: usage error, unknown operation, missing argument, malformed XML\n"
-         "     (0x800403E9..0x800403EB), a local file or an XML path that is not there\n"
+         "     (0x800403E9..0x800403EC), a local file or an XML path that is not there\n"
          "     (0x80040000/0x80040001 'Xml path not found', 'Could not read file', ...)\n"
          "  3  not found: the node or resource does not exist (0x80040066, 0x80040194)\n"
          "  4  not connected: no server given, or it cannot be reached (0x80040067, 0x80040068)\n"

@@ -10,6 +10,15 @@ std::string ChildId(const std::string& parentId, const std::string& name) {
   return parent.empty() ? name : parent + "/" + name;
 }
 
+bool IsPathSegment(const std::string& name) {
+  if (name.empty() || name == "." || name == "..") return false;
+  for (const char ch : name) {
+    const auto c = static_cast<unsigned char>(ch);
+    if (c == '/' || c == '\\' || c < 0x20 || c == 0x7F) return false;
+  }
+  return true;
+}
+
 bool ReadListing(const std::string& xml, const std::string& parentId, std::vector<Node>* nodes, std::string* error) {
   std::vector<Item> items;
   if (!ParseItemSet(xml, &items, error)) return false;

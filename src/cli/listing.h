@@ -19,6 +19,10 @@ struct Node {
 // The id of the child called name under parentId ("" is the server root).
 std::string ChildId(const std::string& parentId, const std::string& name);
 
+// Whether a listed name is one path segment, so that ChildId names a node below the parent:
+// not empty, not "." or "..", no '/', '\' or control character.
+bool IsPathSegment(const std::string& name);
+
 // The nodes of a listing response, in the response's order. False with *error when the text
 // is not an item set.
 bool ReadListing(const std::string& xml, const std::string& parentId, std::vector<Node>* nodes, std::string* error);

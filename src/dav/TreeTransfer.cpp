@@ -6,6 +6,7 @@
 
 #include "base/FileUtils.h"
 #include "base/GenException.h"
+#include "base/SafeNames.h"
 #include "dav/DavADOManager.h"
 #include "dav/Multistatus.h"
 #include "platform/ado/ado_constants.h"
@@ -21,22 +22,24 @@ namespace {
 constexpr const char* kClass = "CDavADOManager";
 constexpr const char* kUnspecifiedText = "An error has occured, check file names,directories names and net connections";
 
-// A name from a server listing may only name an entry inside the destination directory.
-bool IsSafeName(const std::string& name) {
-  return !name.empty() && name != "." && name != ".." && name.find_first_of("/\\") == std::string::npos;
+// A name from a server listing may only name one entry inside the destination directory.
+void RefuseUnsafeServerName(const std::string& name, const std::string& source) {
+  if (!zan::names::IsSafeSegment(name))
+    throw CGenException("The server listed a member name that would leave the local directory: '" +
+                            zan::names::Printable(name) + "' in " + source,
+                        zan::err::kInvalidName, kClass, "FindFilesDav");
 }
 
-void RefuseUnsafeNames(XMLSet& listing, const std::string& source) {
-  std::string name;
-  for (long i = 0; i < listing.getCount(); ++i) {
-    XMLSet entry;
-    listing.getInnerSet(i, entry);
-    entry.getItemValue("FileName", name);
-    if (!IsSafeName(name))
-      throw CGenException("The server listed a member name that would leave the local directory: '" + name + "' in " +
-                              source,
-                          zan::err::kUnknown, kClass, "DirUploadDownload");
-  }
+// A local entry is copied only as what it is: a name that the server could not hold as one
+// segment ('\' would separate there) or a symbolic link (it may lead out of the directory)
+// is refused.
+void RefuseUnsafeLocalEntry(const std::string& name, const std::string& path) {
+  if (name.find('\\') != std::string::npos)
+    throw CGenException("A local name holding '\\' cannot be uploaded: " + path, zan::err::kInvalidName, kClass,
+                        "DirUploadDownload");
+  if (zan::os::IsSymbolicLink(path))
+    throw CGenException("A symbolic link is not uploaded: " + path, zan::err::kInvalidName, kClass,
+                        "DirUploadDownload");
 }
 
 }  // namespace
@@ -49,7 +52,8 @@ bool CDavADOManager::IsUsrFile(const std::string& path) {
   return path.size() >= 4 && strcasecmp(path.c_str() + path.size() - 4, ".usr") == 0;
 }
 
-std::string CDavADOManager::GetSeparator(const std::string& path) { return IsHttpUrl(path) ? "/" : "\\"; }
+// Local paths are joined with '/' too: a '\' inside a local name is never taken for a separator.
+std::string CDavADOManager::GetSeparator(const std::string& /*path*/) { return "/"; }
 
 void CDavADOManager::ReadFileEntry(XMLSet& entry, std::string& fileName, std::string& fullFileName,
                                    std::string& urlFileName, bool& isDir, bool& isDirDots) {
@@ -106,7 +110,6 @@ bool CDavADOManager::PlanTree(const std::string& recordUrl, const std::string& s
     XMLSet listing;
     if (!FindFiles(from, listing)) return false;
     if (!CreateDir(to)) return false;
-    if (IsHttpUrl(from)) RefuseUnsafeNames(listing, from);
     const long count = listing.getCount();
     for (long i = 0; i < count; ++i) {
       XMLSet entry;
@@ -130,12 +133,17 @@ bool CDavADOManager::PlanEntry(const std::string& recordUrl, XMLSet& entry, cons
     std::string fileName;
     ReadFileEntry(entry, fileName, step.from, step.urlFrom, isDir, isDirDots);
     step.to = destination + GetSeparator(destination) + fileName;
+    if (!IsHttpUrl(step.from)) RefuseUnsafeLocalEntry(fileName, step.from);
     if (!isDir) {
       CopyJob job;
       job.step = step;
       job.enclosing = enclosing;
       plan.push_back(std::move(job));
     } else if (!isDirDots) {
+      // Downloading, a directory is entered only as itself: a symbolic link there may lead out.
+      if (!IsHttpUrl(step.to) && zan::os::IsSymbolicLink(step.to))
+        throw CGenException("A symbolic link in the local directory is not followed: " + step.to, zan::err::kInvalidName,
+                            kClass, "DirUploadDownload");
       std::vector<CopyStep> inner = enclosing;
       inner.push_back(step);
       if (!PlanTree(recordUrl, step.from, step.to, parameterFile, defaultCfg, plan, inner)) return false;
@@ -202,7 +210,7 @@ bool CDavADOManager::FindFiles(const std::string& path, XMLSet& listing) {
 bool CDavADOManager::FindFilesLocal(const std::string& directory, XMLSet& listing) {
   try {
     // A directory that cannot be searched would be copied as an empty one.
-    zan::os::DirectorySearch search(directory + "\\*.*");
+    zan::os::DirectorySearch search(directory + "/*.*");
     if (!search.ok()) {
       const uint32_t error = zan::os::GetLastError();
       throw CGenException("Cannot list the local directory " + directory + ": " + GetLastErrorLine(),
@@ -210,7 +218,7 @@ bool CDavADOManager::FindFilesLocal(const std::string& directory, XMLSet& listin
     }
     zan::os::FindData found;
     while (search.Next(found)) {
-      const std::string full = directory + "\\" + found.name;
+      const std::string full = directory + "/" + found.name;
       XMLSet entry;
       AddFileEntry(entry, found.name, full, "file://" + full, found.isDirectory,
                    found.isDirectory && (found.name == "." || found.name == ".."));
@@ -238,6 +246,7 @@ bool CDavADOManager::FindFilesDav(const std::string& url, XMLSet& listing) {
     // href's last segment and the resourcetype.
     std::string name, isCollection;
     if (!member.props.getItemValue("displayname", name)) name = zan::dav::LastSegment(member.href);
+    RefuseUnsafeServerName(name, url);
     const bool isDir = member.props.getItemValue("iscollection", isCollection) ? isCollection != "0" : member.collection;
     AddFileEntry(member.props, name, url + "/" + name, url + "/" + name, isDir, false);
     listing.addInnerSet(member.props);

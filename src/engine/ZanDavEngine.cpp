@@ -62,6 +62,17 @@ std::string CZanDavEngine::GetItemUrl(const std::string& itemId) {
   return GetServerUrl() + "/" + CFileUtils::RemoveTrailingSlash(itemId);
 }
 
+std::string CZanDavEngine::NodeUrl(const std::string& itemId, zan::engine::NodeUse use,
+                                   const zan::engine::MissingNode& missing) {
+  zan::engine::RequireUsableId(itemId, use, missing);
+  return GetItemUrl(itemId);
+}
+
+std::string CZanDavEngine::CreationParentUrl(const std::string& parentId, const zan::engine::MissingNode& missing) {
+  zan::engine::RequireUsableId(parentId, zan::engine::NodeUse::kWrite, missing);
+  return GetServerUrl() + "/" + parentId;
+}
+
 bool CZanDavEngine::BuildNodeProperties(const std::string& name, int kindCode, XMLSet& set) {
   set.addItem(zan::repo::kHasChildren, zan::repo::kFalse);
   set.addItem(zan::repo::kName, name);

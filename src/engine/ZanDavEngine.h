@@ -14,6 +14,7 @@
 
 #include "dav/DavADOManager.h"
 #include "engine/DocumentUpdate.h"
+#include "engine/NodeIds.h"
 #include "engine/ZanEngine.h"
 #include "xml/MBPEntity.h"
 #include "xml/ProjectInfoEntity.h"
@@ -74,8 +75,15 @@ class CZanDavEngine : public CZanEngine {
 
   // True when connected; otherwise raises 103 "The ZAN Server is not Connected".
   bool verifyConnection();
-  // GetServerUrl() + "/" + id without one trailing slash or backslash.
+  // GetServerUrl() + "/" + id without one trailing slash or backslash. Glues only: operations
+  // reach node URLs through NodeUrl and CreationParentUrl.
   std::string GetItemUrl(const std::string& itemId);
+  // The one way from a node id to a URL: the id is checked first (NodeIds.h) and a refused id
+  // raises, before any request, `missing`, the failure the operation gives for a node that
+  // does not exist. NodeUrl gives GetItemUrl(id); CreationParentUrl gives GetServerUrl() + "/"
+  // + id unchanged, the parent of a creation (a write).
+  std::string NodeUrl(const std::string& itemId, zan::engine::NodeUse use, const zan::engine::MissingNode& missing);
+  std::string CreationParentUrl(const std::string& parentId, const zan::engine::MissingNode& missing);
   // Appends ZAN_HAS_CHILDREN = "FALSE", ZAN_NAME = name and, for kind code 1, 2 or 3,
   // ZAN_NODE_TYPE = "ZAN_PROJECT", "ZAN_FOLDER" or "ZAN_BP". False (two items appended) for
   // any other code.

@@ -4,13 +4,21 @@
 #include "base/GenException.h"
 #include "engine/DiagnosticDump.h"
 #include "engine/DocumentUpdate.h"
+#include "engine/NodeIds.h"
 #include "engine/RepositoryNames.h"
 #include "engine/ZanDavEngine.h"
+#include "platform/ado/ado_errors.h"
 #include "xml/XmlBasicQKParser.h"
 #include "xml/ZANDataEntity.h"
 
 namespace {
 constexpr char kClass[] = "CZanDavEngine";
+
+// How each document operation reports a document whose node does not exist (and so a
+// refused id): the read of the stored document finds nothing.
+constexpr zan::engine::MissingNode Missing(const char* method) {
+  return {static_cast<int32_t>(zan::ado::kAdErrUrlDoesNotExist), "The resource does not exist:", method};
+}
 
 // Merge arguments: the client marks changed elements with dirty="1"; MERGE_ADD alone.
 constexpr char kMarkerAttribute[] = "dirty";
@@ -64,8 +72,10 @@ bool UpdateDocument(CDavADOManager& dav, const std::string& url, const Entity& c
 }  // namespace
 
 bool CZanDavEngine::GetBusinessProcessMBP(const std::string& businessProcessId, CMBPEntity& entity) {
-  const std::string url = CFileUtils::ToForwardSlashes(GetItemUrl(businessProcessId) + "/" + zan::repo::kMbpFile);
   try {
+    const std::string url = CFileUtils::ToForwardSlashes(
+        NodeUrl(businessProcessId, zan::engine::NodeUse::kRead, Missing("GetBusinessProcessMBP")) + "/" +
+        zan::repo::kMbpFile);
     verifyConnection();
     entity.loadXml(m_davManager.GetFileStream(url));
     entity.setBPId(businessProcessId);
@@ -77,8 +87,9 @@ bool CZanDavEngine::GetBusinessProcessMBP(const std::string& businessProcessId, 
 }
 
 bool CZanDavEngine::GetProjectInfo(const std::string& projectId, CProjectInfoEntity& entity) {
-  const std::string url = GetItemUrl(projectId) + "/" + zan::repo::kMprFile;
   try {
+    const std::string url =
+        NodeUrl(projectId, zan::engine::NodeUse::kRead, Missing("GetProjectInfo")) + "/" + zan::repo::kMprFile;
     verifyConnection();
     entity.loadXml(m_davManager.GetFileStream(url));
     entity.setProjectName(projectId);
@@ -90,8 +101,9 @@ bool CZanDavEngine::GetProjectInfo(const std::string& projectId, CProjectInfoEnt
 
 bool CZanDavEngine::SetBusinessProcessMBP(const std::string& businessProcessId, const CMBPEntity& changed,
                                           XMLSet& response) {
-  const std::string url = GetItemUrl(businessProcessId) + "/" + zan::repo::kMbpFile;
   try {
+    const std::string url = NodeUrl(businessProcessId, zan::engine::NodeUse::kWrite, Missing("SetBusinessProcessMBP")) +
+                            "/" + zan::repo::kMbpFile;
     verifyConnection();
     return UpdateDocument(m_davManager, url, changed, response, m_updatePolicy, kMbpDumps);
   } catch (CGenException& e) {
@@ -100,8 +112,9 @@ bool CZanDavEngine::SetBusinessProcessMBP(const std::string& businessProcessId, 
 }
 
 bool CZanDavEngine::SetProjectInfo(const std::string& projectId, const CProjectInfoEntity& changed, XMLSet& response) {
-  const std::string url = GetItemUrl(projectId) + "/" + zan::repo::kMprFile;
   try {
+    const std::string url =
+        NodeUrl(projectId, zan::engine::NodeUse::kWrite, Missing("SetProjectInfo")) + "/" + zan::repo::kMprFile;
     verifyConnection();
     return UpdateDocument(m_davManager, url, changed, response, m_updatePolicy, kMprDumps);
   } catch (CGenException& e) {

@@ -1,16 +1,18 @@
 // CZanDavEngine: listing the projects and the children of a node.
 #include "base/GenException.h"
+#include "engine/NodeIds.h"
 #include "engine/RepositoryNames.h"
 #include "engine/ZanDavEngine.h"
 #include "platform/com/com_error.h"
 
 namespace {
 constexpr char kClass[] = "CZanDavEngine";
+constexpr zan::engine::MissingNode kMissing{zan::err::kItemNotFound, "Item wasn't found.", "GetChildren"};
 }  // namespace
 
 bool CZanDavEngine::GetChildren(const std::string& parentId, XMLSet& response) {
   verifyConnection();
-  const std::string url = GetItemUrl(parentId);
+  const std::string url = NodeUrl(parentId, zan::engine::NodeUse::kRead, kMissing);
   XMLSet request;
   request.addItem(zan::repo::kName, "");
   request.addItem(zan::repo::kNodeType, "");

@@ -3,8 +3,11 @@
 #include "base/FileUtils.h"
 #include "base/GenException.h"
 #include "engine/DiagnosticDump.h"
+#include "engine/NodeIds.h"
+#include "engine/NodeNames.h"
 #include "engine/RepositoryNames.h"
 #include "engine/ZanDavEngine.h"
+#include "platform/ado/ado_errors.h"
 #include "platform/com/com_error.h"
 #include "platform/os/codepage.h"
 #include "xml/ZANDataEntity.h"
@@ -12,6 +15,16 @@
 namespace {
 constexpr char kClass[] = "CZanDavEngine";
 constexpr long kCopyOverwrite = 1;  // adCopyOverWrite
+
+using zan::engine::MissingNode;
+using zan::engine::NodeUse;
+
+// How each operation reports a node that does not exist (and so a refused id).
+constexpr char kNoParentText[] = "An error has occured, check file names,directories names and net connections";
+constexpr char kNoResourceText[] = "The resource does not exist:";
+constexpr char kNoPropertiesText[] = "The item you requested was not found.";
+constexpr char kNoPropertyTargetText[] = "Dav Unknown Error.";
+constexpr int32_t kNoResource = static_cast<int32_t>(zan::ado::kAdErrUrlDoesNotExist);
 
 // A property request naming the given properties, each with an empty value, in order.
 XMLSet PropertyRequest(std::initializer_list<const char*> names) {
@@ -24,6 +37,8 @@ XMLSet PropertyRequest(std::initializer_list<const char*> names) {
 bool CZanDavEngine::CreateProject(const std::string& connectionUrl, const std::string& name, XMLSet& properties,
                                   XMLSet& /*response*/) {
   verifyConnection();
+  zan::engine::RequireSafeNewName(name, true, "CreateProject");
+  zan::engine::RequireSafeNodeProperties(properties, "CreateProject");
   const std::string root = GetServerUrl();
   const std::string projectUrl = root + "/" + name;
   if (!m_davManager.CreateItem(root, name, true)) return false;
@@ -40,7 +55,10 @@ bool CZanDavEngine::CreateProject(const std::string& connectionUrl, const std::s
 bool CZanDavEngine::CreateFolder(const std::string& parentId, const std::string& name, XMLSet& properties,
                                  XMLSet& /*response*/) {
   verifyConnection();
-  const std::string parentUrl = GetServerUrl() + "/" + parentId;
+  zan::engine::RequireSafeNewName(name, false, "CreateFolder");
+  zan::engine::RequireSafeNodeProperties(properties, "CreateFolder");
+  const std::string parentUrl =
+      CreationParentUrl(parentId, MissingNode{zan::err::kUnknown, kNoParentText, "CreateFolder"});
   const std::string folderUrl = parentUrl + "/" + name;
   if (!m_davManager.CreateItem(parentUrl, name, true)) return false;
   XMLSet set(properties);
@@ -68,7 +86,9 @@ bool CZanDavEngine::CreateBusinessProcessFromMBP(const std::string& connectionUr
                                                  const std::string& name, const CMBPEntity& document,
                                                  XMLSet& /*response*/) {
   verifyConnection();
-  std::string parentUrl = GetServerUrl() + "/" + parentId;
+  zan::engine::RequireSafeNewName(name, false, "CreateBusinessProcessFromMBP");
+  std::string parentUrl =
+      CreationParentUrl(parentId, MissingNode{zan::err::kUnknown, kNoParentText, "CreateBusinessProcessFromMBP"});
   std::string processUrl = parentUrl + "/" + name;
   CMBPEntity stamped(document);
   try {
@@ -96,7 +116,7 @@ bool CZanDavEngine::CreateBusinessProcessFromMBP(const std::string& connectionUr
 
 bool CZanDavEngine::Delete(const std::string& itemId, XMLSet& /*response*/) {
   // No connection check first: RefreshHasChildren makes it, after the deletion.
-  const std::string url = GetItemUrl(itemId);
+  const std::string url = NodeUrl(itemId, NodeUse::kWrite, MissingNode{kNoResource, kNoResourceText, "Delete"});
   if (!m_davManager.DeleteItem(url)) return false;
   return RefreshHasChildren(m_davManager.GetParentUrl(url));
 }
@@ -112,7 +132,8 @@ bool CZanDavEngine::GetProjectProperties(const std::string& projectId, XMLSet& r
   verifyConnection();
   XMLSet request =
       PropertyRequest({zan::repo::kName, zan::repo::kNodeType, zan::repo::kHasChildren, zan::repo::kDescription});
-  ReadProperties(m_davManager, GetItemUrl(projectId), request, response);
+  const MissingNode missing{zan::err::kDavNotFound, kNoPropertiesText, "GetProjectProperties"};
+  ReadProperties(m_davManager, NodeUrl(projectId, NodeUse::kRead, missing), request, response);
   return true;
 }
 
@@ -120,7 +141,8 @@ bool CZanDavEngine::GetFolderProperties(const std::string& folderId, XMLSet& res
   verifyConnection();
   XMLSet request =
       PropertyRequest({zan::repo::kHasChildren, zan::repo::kNodeType, zan::repo::kName, zan::repo::kDescription});
-  ReadProperties(m_davManager, GetItemUrl(folderId), request, response);
+  const MissingNode missing{zan::err::kDavNotFound, kNoPropertiesText, "GetFolderProperties"};
+  ReadProperties(m_davManager, NodeUrl(folderId, NodeUse::kRead, missing), request, response);
   return true;
 }
 
@@ -128,13 +150,17 @@ bool CZanDavEngine::GetBusinessProcessProperties(const std::string& businessProc
   verifyConnection();
   XMLSet request =
       PropertyRequest({zan::repo::kHasChildren, zan::repo::kNodeType, zan::repo::kDescription, zan::repo::kName});
-  ReadProperties(m_davManager, GetItemUrl(businessProcessId), request, response);
+  const MissingNode missing{zan::err::kDavNotFound, kNoPropertiesText, "GetBusinessProcessProperties"};
+  ReadProperties(m_davManager, NodeUrl(businessProcessId, NodeUse::kRead, missing), request, response);
   return true;
 }
 
 bool CZanDavEngine::SetProjectProperties(const std::string& projectId, XMLSet& properties, XMLSet& /*response*/) {
   verifyConnection();
-  return m_davManager.setResourceProperties(GetItemUrl(projectId), properties.getXml());
+  const std::string url = NodeUrl(projectId, NodeUse::kWrite,
+                                  MissingNode{zan::err::kUnknown, kNoPropertyTargetText, "SetProjectProperties"});
+  zan::engine::RequireSafeNodeProperties(properties, "SetProjectProperties");
+  return m_davManager.setResourceProperties(url, properties.getXml());
 }
 
 bool CZanDavEngine::SetFolderProperties(const std::string& folderId, XMLSet& properties, XMLSet& /*response*/) {
@@ -143,11 +169,17 @@ bool CZanDavEngine::SetFolderProperties(const std::string& folderId, XMLSet& pro
     XMLSet copy(properties);
     zan::engine::DumpSet(copy, "SetFolderProperties_newProps");
   }
-  return m_davManager.setResourceProperties(GetItemUrl(folderId), properties.getXml());
+  const std::string url = NodeUrl(folderId, NodeUse::kWrite,
+                                  MissingNode{zan::err::kUnknown, kNoPropertyTargetText, "SetFolderProperties"});
+  zan::engine::RequireSafeNodeProperties(properties, "SetFolderProperties");
+  return m_davManager.setResourceProperties(url, properties.getXml());
 }
 
 bool CZanDavEngine::SetBusinessProcessProperties(const std::string& businessProcessId, XMLSet& properties,
                                                  XMLSet& /*response*/) {
   verifyConnection();
-  return m_davManager.setResourceProperties(GetItemUrl(businessProcessId), properties.getXml());
+  const std::string url = NodeUrl(businessProcessId, NodeUse::kWrite,
+                                  MissingNode{zan::err::kUnknown, kNoPropertyTargetText, "SetBusinessProcessProperties"});
+  zan::engine::RequireSafeNodeProperties(properties, "SetBusinessProcessProperties");
+  return m_davManager.setResourceProperties(url, properties.getXml());
 }

@@ -5,13 +5,20 @@
 
 #include "base/FileUtils.h"
 #include "base/GenException.h"
+#include "engine/NodeIds.h"
 #include "engine/RepositoryNames.h"
 #include "engine/ZanDavEngine.h"
+#include "platform/ado/ado_errors.h"
 #include "platform/os/codepage.h"
 
 namespace {
 constexpr char kClass[] = "CZanDavEngine";
 constexpr long kCopyOverwrite = 1;  // adCopyOverWrite
+// How each transfer reports a business process that does not exist (and so a refused id).
+constexpr zan::engine::MissingNode kMissingDownload{static_cast<int32_t>(zan::ado::kAdErrUrlDoesNotExist),
+                                                    "The resource does not exist:", "DownloadBP"};
+constexpr zan::engine::MissingNode kMissingUpload{
+    zan::err::kUnknown, "An error has occured, check file names,directories names and net connections", "UploadBP"};
 
 // A staging collection name of its own for each upload, so that two uploads never share one.
 std::string StagingName() {
@@ -28,7 +35,8 @@ bool CZanDavEngine::DownloadBP(const std::string& connectionUrl, const std::stri
   try {
     verifyConnection();
     if (localDirectory.empty()) throw CGenException("No local directory was given", zan::err::kUnknown, kClass, "DownloadBP");
-    const std::string source = GetItemUrl(businessProcessId) + "/" + zan::repo::kAppFiles;
+    const std::string source =
+        NodeUrl(businessProcessId, zan::engine::NodeUse::kRead, kMissingDownload) + "/" + zan::repo::kAppFiles;
     std::string parameterFile;
     std::string defaultCfg;
     // The environment's names come from the stored document; an environment it does not
@@ -61,11 +69,11 @@ bool CZanDavEngine::UploadBP(const std::string& connectionUrl, const std::string
                              const std::string& localDirectory, XMLSet& /*response*/) {
   try {
     verifyConnection();
+    const std::string item = NodeUrl(businessProcessId, zan::engine::NodeUse::kWrite, kMissingUpload);
     const std::string problem = CFileUtils::LocalDirectoryProblem(localDirectory);
     if (!problem.empty()) throw CGenException(problem, zan::err::kUnknown, kClass, "UploadBP");
     // The new tree is built beside the old AppFiles and takes its place in one MOVE only
     // when it is complete; the old tree stays whole on every path that fails.
-    const std::string item = GetItemUrl(businessProcessId);
     const std::string destination = item + "/" + zan::repo::kAppFiles;
     const std::string staging = item + "/" + StagingName();
     try {

@@ -2,6 +2,7 @@
 // exit code, and bad input refused before anything reaches the server.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
 #include <fstream>
 #include <map>
@@ -9,6 +10,7 @@
 #include <thread>
 
 #include "cli/zan_process.h"
+#include "platform/http/transport.h"
 #include "support/dav_server.h"
 #include "support/temp_dir.h"
 
@@ -180,6 +182,53 @@ TEST_F(CliTest, BuildsAndShowsTheRepository) {
   EXPECT_NE(std::string::npos, raw.find("<ZAN_NAME>Designs</ZAN_NAME>")) << raw;
   // Global options work after the command too.
   EXPECT_EQ(raw, Ok({"ls", "Alpha", "--xml"}));
+}
+
+// Writes the node properties straight on the server, as an older client or another tool could.
+int SetNodeProperties(const std::string& url, const std::string& name, const std::string& type,
+                      const std::string& hasChildren) {
+  const std::string body =
+      "<?xml version=\"1.0\"?><D:propertyupdate xmlns:D=\"DAV:\"><D:set><D:prop><D:ZAN_NAME>" + name +
+      "</D:ZAN_NAME><D:ZAN_NODE_TYPE>" + type + "</D:ZAN_NODE_TYPE><D:ZAN_HAS_CHILDREN>" + hasChildren +
+      "</D:ZAN_HAS_CHILDREN></D:prop></D:set></D:propertyupdate>";
+  http::Request request;
+  request.method = "PROPPATCH";
+  request.url = url;
+  request.headers = {{"Content-Type", "text/xml; charset=utf-8"}};
+  request.body = body;
+  return static_cast<int>(http::Perform(request).status);
+}
+
+TEST_F(CliTest, TreeEndsOnAnyRepositoryWithNamesThatAreNoPathAndBoundsItsDepth) {
+  MakeTree();
+  // The module refuses to store such a name ...
+  ZanRun r = Zan({"set-props", "Alpha/Designs", "ZAN_NAME=.."});
+  EXPECT_EQ(2, r.code) << Describe(r);
+  EXPECT_NE(std::string::npos, r.err.find("Invalid value '..' for ZAN_NAME")) << Describe(r);
+  // ... but a server may hold one already: its listing would name the parent again.
+  ASSERT_EQ(207, SetNodeProperties(Url("Alpha/Designs"), "..", "ZAN_FOLDER", "TRUE"));
+  r = Zan({"tree"});
+  EXPECT_EQ(1, r.code) << Describe(r);
+  EXPECT_EQ(R() + "\n"
+                  "└── Alpha   [project]  +\n"
+                  "    └── ..  [folder]   +\n",
+            r.out);
+  EXPECT_NE(std::string::npos, r.err.find("not descending into a node whose name is not a path segment: '..'"))
+      << Describe(r);
+
+  // A chain deeper than any tree zan descends: shown to the bound, then a note.
+  ASSERT_EQ(207, SetNodeProperties(Url("Alpha/Designs"), "Designs", "ZAN_FOLDER", "TRUE"));
+  std::string chain = "Alpha/Designs/Billing";
+  for (int level = 0; level < 66; ++level) {
+    chain += "/n";
+    ASSERT_EQ(201, Mkcol(Url(chain)));
+    ASSERT_EQ(207, SetNodeProperties(Url(chain), "n", "ZAN_FOLDER", "TRUE"));
+  }
+  ASSERT_EQ(207, SetNodeProperties(Url("Alpha/Designs/Billing"), "Billing", "ZAN_BP", "TRUE"));
+  r = Zan({"tree", "Alpha"});
+  EXPECT_EQ(1, r.code) << Describe(r);
+  EXPECT_NE(std::string::npos, r.err.find("the tree is deeper than 64 levels")) << Describe(r);
+  EXPECT_EQ(1 + 64, std::count(r.out.begin(), r.out.end(), '\n')) << r.out;  // Alpha, then 64 levels
 }
 
 TEST_F(CliTest, WritesPropertiesAndRefusesMalformedOnesWithoutTouchingTheServer) {

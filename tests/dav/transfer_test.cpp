@@ -1,4 +1,5 @@
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <filesystem>
 #include <fstream>
@@ -8,6 +9,7 @@
 #include "platform/http/parallel.h"
 #include "platform/http/transport.h"
 #include "support/request_log.h"
+#include "support/tree_checksum.h"
 
 namespace zan::test {
 namespace {
@@ -214,6 +216,86 @@ TEST_F(TransferTest, ServerNamesThatWouldLeaveTheDirectoryAreRefusedBeforeAnythi
     fs::remove_all(local / "in");
     m.DeleteItem(Url("AppFiles"));
   }
+}
+
+TEST_F(TransferTest, ServerNamesWithNulOrControlCharactersAreRefusedBeforeAnythingIsWritten) {
+  // A server can list "a.txt%00.evil", which decodes to a name that the file system would cut
+  // at the NUL; Apache cannot hold such a name, so a stand-in answers the listing.
+  for (const std::string href : {"/R/AppFiles/a.txt%00.evil", "/R/AppFiles/bell%07", "/R/AppFiles/x%0D%0Ay"}) {
+    SCOPED_TRACE(href);
+    const std::string body =
+        "<?xml version=\"1.0\" encoding=\"utf-8\"?><D:multistatus xmlns:D=\"DAV:\"><D:response><D:href>" + href +
+        "</D:href><D:propstat><D:prop><D:resourcetype/></D:prop><D:status>HTTP/1.1 200 OK</D:status></D:propstat>"
+        "</D:response></D:multistatus>";
+    FaultServer server("HTTP/1.1 207 Multi-Status\r\nContent-Type: text/xml\r\nContent-Length: " +
+                           std::to_string(body.size()) + "\r\n\r\n" + body,
+                       FaultServer::After::kClose);
+    local.Write("dst/a.txt", "mine");
+    const std::string before = TreeChecksums(local.path());
+    const std::string failure = Failure([&] { Transfer(server.Url() + "/R/AppFiles", local / "dst"); });
+    EXPECT_EQ(0u, failure.find("1004|The server listed a member name that would leave the local directory")) << failure;
+    EXPECT_EQ(before, TreeChecksums(local.path()));
+  }
+}
+
+TEST_F(TransferTest, LocalNamesAreJoinedWithSlashesAndWhatCannotBeUploadedSafelyIsRefused) {
+  // Around the uploaded directory: files that must never reach the server.
+  local.Write("x", "SECRET x");
+  local.Write("outside/secret.txt", "SECRET file");
+  const auto refused = [&](const std::string& what, const std::function<void()>& make) {
+    SCOPED_TRACE(what);
+    fs::remove_all(local / "src");
+    local.Write("src/ok.txt", "ok");
+    make();
+    const std::string failure = Failure([&] { Transfer(local / "src", Url("AppFiles")); });
+    EXPECT_NE("no error", failure);
+    for (const std::string name : {"x", "..\\x", "link", "dirlink/secret.txt", "fifo"})
+      EXPECT_EQ(std::string::npos, Get(Url("AppFiles/" + name)).find("SECRET")) << name;
+    return failure;
+  };
+  // "..\x" is one name here; a backslash would separate on the server (and on Windows).
+  std::string failure = refused("backslash", [&] { local.Write("src/..\\x", "inner"); });
+  EXPECT_NE(std::string::npos, failure.find("A local name holding '\\' cannot be uploaded")) << failure;
+  failure = refused("file link", [&] { fs::create_symlink(local / "outside/secret.txt", local / "src/link"); });
+  EXPECT_NE(std::string::npos, failure.find("A symbolic link is not uploaded")) << failure;
+  failure = refused("directory link", [&] { fs::create_directory_symlink(local / "outside", local / "src/dirlink"); });
+  EXPECT_NE(std::string::npos, failure.find("A symbolic link is not uploaded")) << failure;
+  failure = refused("fifo", [&] { ASSERT_EQ(0, ::mkfifo((local / "src/fifo").c_str(), 0600)); });
+  EXPECT_NE(std::string::npos, failure.find("Not a regular file")) << failure;
+  // A plain tree still goes up whole.
+  fs::remove(local / "src/fifo");
+  ASSERT_TRUE(Transfer(local / "src", Url("AppFiles")));
+  EXPECT_EQ("ok.txt", List(Url("AppFiles")));
+}
+
+TEST_F(TransferTest, DownloadFollowsNoSymbolicLinkOutOfTheTarget) {
+  Mkcol(Url("AppFiles"));
+  Mkcol(Url("AppFiles/sub"));
+  Put(Url("AppFiles/sub/f.txt"), "from the server");
+  Put(Url("AppFiles/a.txt"), "A from the server");
+  Put(Url("AppFiles/b.usr"), "[General]\r\n");
+  local.Write("outside/victim.txt", "victim");
+  local.Write("outside/victim.usr", "[General]\r\nUser=victim\r\n");
+  fs::create_directories(local / "dst");
+  fs::create_symlink(local / "outside/victim.txt", local / "dst/a.txt");
+  fs::create_symlink(local / "outside/victim.usr", local / "dst/b.usr");
+  const std::string outside = TreeChecksums(local / "outside");
+  ASSERT_NE("", outside);
+
+  // A directory link where the server has a directory: refused, never entered.
+  fs::create_directory_symlink(local / "outside", local / "dst/sub");
+  const std::string failure = Failure([&] { Transfer(Url("AppFiles"), local / "dst", "3.prm", "8.cfg"); });
+  EXPECT_NE(std::string::npos, failure.find("A symbolic link in the local directory is not followed")) << failure;
+  EXPECT_EQ(outside, TreeChecksums(local / "outside"));
+
+  // File links are replaced inside the target, never written through.
+  fs::remove(local / "dst/sub");
+  ASSERT_TRUE(Transfer(Url("AppFiles"), local / "dst", "3.prm", "8.cfg"));
+  EXPECT_EQ(outside, TreeChecksums(local / "outside"));
+  EXPECT_EQ("A from the server", local.Read("dst/a.txt"));
+  EXPECT_FALSE(fs::is_symlink(local / "dst/a.txt"));
+  EXPECT_EQ("[General]\r\nDefaultCfg=8.cfg\r\nParameterFile=3.prm\r\n", local.Read("dst/b.usr"));
+  EXPECT_EQ("from the server", local.Read("dst/sub/f.txt"));
 }
 
 TEST_F(TransferTest, EdgesOfTheDirectoryForm) {

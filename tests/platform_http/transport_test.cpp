@@ -226,6 +226,18 @@ TEST(TransportFaultTest, ARefusedConnectionFailsAtOnceWithCurlsText) {
   EXPECT_NE(std::string::npos, description.find("(GET " + url + ")")) << description;
 }
 
+TEST(TransportFaultTest, AUrlWithDotSegmentsNeverLeaves) {
+  // A server resolves them: DELETE R/A/.. would delete R.
+  test::FaultServer server("HTTP/1.1 204 No Content\r\nContent-Length: 0\r\n\r\n", test::FaultServer::After::kClose);
+  for (const std::string path : {"/R/A/..", "/R/A/../", "/R/./A", "/R/A/%2e%2e", "/R/A/%2E%2e/"}) {
+    const auto [status, description] = Failure([&] { Send("DELETE", server.Url() + path); });
+    EXPECT_EQ(kErrInvalidUrl, status) << path;
+    EXPECT_NE(std::string::npos, description.find("(DELETE " + server.Url() + path + ")")) << description;
+  }
+  EXPECT_EQ(0, server.Accepted());
+  EXPECT_EQ(204, Send("DELETE", server.Url() + "/R/..A/.b/c..").status);  // dots inside names are names
+}
+
 TEST(TransportFaultTest, ObserverSeesEveryRequestIncludingFailures) {
   test::RequestLog log;
   const std::string url = "http://127.0.0.1:" + std::to_string(test::RefusedPort()) + "/R";

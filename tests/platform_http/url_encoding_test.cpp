@@ -49,5 +49,17 @@ TEST(UrlEncodingTest, DecodeUndoesEncodeForEveryByte) {
   EXPECT_EQ(url, DecodeUrl(wire));
 }
 
+TEST(UrlEncodingTest, FindsDotSegmentsPlainOrEncodedInThePathOnly) {
+  const std::pair<const char*, bool> cases[] = {
+      {"http://h/R/..", true},           {"http://h/R/../x", true},      {"http://h/R/./x", true},
+      {"http://h/R/.", true},            {"http://h/..", true},          {"http://h/R/%2e%2E/x", true},
+      {"http://h/R/%2E", true},          {"http://h/R/.%2e/", true},     {"/R/a/../b", true},
+      {"http://h/R/..x", false},         {"http://h/R/x..", false},      {"http://h/R/...", false},
+      {"http://h/R/.hidden", false},     {"http://h/R/a.b/c", false},    {"http://h", false},
+      {"http://h.example.com/R", false}, {"http://h/R/a\\..", false},   {"http://h/R/%252e%252e", false},
+  };
+  for (const auto& [url, dots] : cases) EXPECT_EQ(dots, HasDotSegment(url)) << url;
+}
+
 }  // namespace
 }  // namespace zan::http

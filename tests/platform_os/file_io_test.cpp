@@ -2,6 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <cerrno>
 #include <string>
 
@@ -35,6 +38,18 @@ TEST(FileIo, BackslashesSeparateSegments) {
   std::string read;
   ASSERT_TRUE(ReadWholeFile(dir.path() + "\\sub/x.xml", read));
   EXPECT_EQ(read, "<x/>");
+}
+
+TEST(FileIo, WritesNoSymbolicLinkAndNoFifo) {
+  zan::test::TempDir dir;
+  dir.Write("victim.txt", "victim");
+  ASSERT_EQ(0, ::symlink((dir / "victim.txt").c_str(), (dir / "link.xml").c_str()));
+  EXPECT_FALSE(WriteWholeFile(dir / "link.xml", "<x/>"));
+  EXPECT_EQ(static_cast<uint32_t>(ELOOP), GetLastError());
+  EXPECT_EQ("victim", dir.Read("victim.txt"));
+  // Without a reader, a FIFO would block the writer for ever.
+  ASSERT_EQ(0, ::mkfifo((dir / "fifo.xml").c_str(), 0600));
+  EXPECT_FALSE(WriteWholeFile(dir / "fifo.xml", "<x/>"));
 }
 
 TEST(FileIo, FailuresSetTheLastError) {

@@ -92,9 +92,11 @@ void Download(std::string_view source, std::string_view fileUrl, bool overwrite,
   file.Commit(overwrite);
 }
 
+// A regular file only: a symbolic link is not followed and a FIFO or device is refused
+// without waiting for a writer.
 internal::UniqueFd OpenLocalFile(const std::string& path) {
   // Non-blocking open: a FIFO would otherwise wait for a writer that never comes.
-  internal::UniqueFd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
+  internal::UniqueFd fd(::open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC));
   if (fd.get() < 0) ThrowForFile(errno, kAdErrOpeningFile, "Cannot open", path);
   struct stat st {};
   if (::fstat(fd.get(), &st) != 0) ThrowForFile(errno, kAdErrOpeningFile, "Cannot open", path);
@@ -201,6 +203,8 @@ HRESULT Record::CopyRecord(std::string_view source, std::string_view destination
     throw _com_error(kAdErrInvalidArgument, "Cannot copy from '" + std::string(from) + "' to '" +
                                                 std::string(destination) + "': not http, https or file URLs");
   if (fromKind == UrlKind::kHttp && toKind == UrlKind::kHttp) {
+    if (http::HasDotSegment(destination))
+      throw _com_error(kAdErrInvalidArgument, "The destination holds a '.' or '..' segment: " + std::string(destination));
     std::vector<http::Header> headers = {{"Destination", http::EncodeUrl(destination)},
                                          {"Overwrite", overwrite ? "T" : "F"}};
     if (nonRecursive) headers.push_back({"Depth", "0"});

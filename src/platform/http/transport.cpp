@@ -277,6 +277,7 @@ void Configure(CURL* h, const Request& request, Transfer& transfer, const std::s
   transfer.lastMove = std::chrono::steady_clock::now();
   curl_easy_reset(h);  // keeps the connection cache
   Check(curl_easy_setopt(h, CURLOPT_URL, wireUrl.c_str()));
+  Check(curl_easy_setopt(h, CURLOPT_PATH_AS_IS, 1L));  // the path goes out as given, never normalised
   Check(curl_easy_setopt(h, CURLOPT_PROTOCOLS_STR, "http,https"));
   Check(curl_easy_setopt(h, CURLOPT_NOSIGNAL, 1L));
   Check(curl_easy_setopt(h, CURLOPT_ERRORBUFFER, errorBuffer));
@@ -365,6 +366,9 @@ Response Perform(const Request& request) {
   if (!IsToken(request.method)) throw _com_error(E_INVALIDARG, "Invalid request method '" + request.method + "'");
   if (request.url.find('\0') != std::string::npos || request.url.find_first_of("\r\n") != std::string::npos)
     throw _com_error(kErrInvalidUrl, "The URL is invalid" + Where(request));
+  // A server resolves "." and ".." segments into another resource: such a URL is never sent.
+  if (HasDotSegment(request.url))
+    throw _com_error(kErrInvalidUrl, "The URL holds a '.' or '..' segment" + Where(request));
   Response response;
   Transfer transfer(request, response);
   const std::string wireUrl = EncodeUrl(request.url);

@@ -65,4 +65,26 @@ std::string DecodeUrl(std::string_view text) {
   return out;
 }
 
+bool HasDotSegment(std::string_view url) {
+  size_t pathStart = 0;
+  if (const size_t scheme = url.find("://"); scheme != std::string_view::npos) {
+    const size_t slash = url.find('/', scheme + 3);
+    if (slash == std::string_view::npos) return false;
+    pathStart = slash;
+  }
+  const auto holdsDots = [](std::string_view path) {
+    size_t start = 0;
+    for (size_t i = 0; i <= path.size(); ++i) {
+      if (i == path.size() || path[i] == '/') {
+        const std::string_view segment = path.substr(start, i - start);
+        if (segment == "." || segment == "..") return true;
+        start = i + 1;
+      }
+    }
+    return false;
+  };
+  const std::string_view path = url.substr(pathStart);
+  return holdsDots(path) || holdsDots(DecodeUrl(path));
+}
+
 }  // namespace zan::http

@@ -19,6 +19,11 @@ std::string EncodeUrl(std::string_view url);
 // two hex digits stays as it is. '+' is not a space. For hrefs.
 std::string DecodeUrl(std::string_view text);
 
+// Whether the path of the URL (text after "scheme://authority", or the whole text when it has
+// no "://") holds a "." or ".." segment, written plainly or percent-encoded ("%2e", "%2E").
+// Such a URL names another resource once a server resolves it; it is never sent.
+bool HasDotSegment(std::string_view url);
+
 }  // namespace zan::http
 
 #endif

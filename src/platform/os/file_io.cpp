@@ -54,8 +54,15 @@ bool NativeName(std::string_view path, std::string& out) {
 bool WriteWholeFile(std::string_view path, std::string_view bytes) {
   std::string name;
   if (!NativeName(path, name)) return false;
-  Fd fd(::open(name.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666));
+  Fd fd(::open(name.c_str(), O_WRONLY | O_CREAT | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC, 0666));
   if (fd.get() < 0) return Failed();
+  struct stat st;
+  if (::fstat(fd.get(), &st) != 0) return Failed();
+  if (!S_ISREG(st.st_mode)) {
+    SetLastError(EINVAL);
+    return false;
+  }
+  if (::ftruncate(fd.get(), 0) != 0) return Failed();
   const char* p = bytes.data();
   size_t left = bytes.size();
   while (left > 0) {

@@ -9,6 +9,8 @@
 namespace zan::os {
 
 // Creates or truncates the file, writes the bytes and closes it (handing them to the system).
+// Writes only a regular file of that name: a symbolic link there is not followed (ELOOP) and
+// a FIFO or device is refused (EINVAL) without waiting for a reader.
 bool WriteWholeFile(std::string_view path, std::string_view bytes);
 // The whole content of a regular file; a directory or missing file gives false.
 bool ReadWholeFile(std::string_view path, std::string& bytes);

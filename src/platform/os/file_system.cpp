@@ -128,6 +128,14 @@ bool IsDirectory(std::string_view path) {
   return S_ISDIR(st.st_mode);
 }
 
+bool IsSymbolicLink(std::string_view path) {
+  std::string native;
+  if (!Native(path, native)) return false;
+  struct stat st;
+  if (lstat(native.c_str(), &st) != 0) return Failed();
+  return S_ISLNK(st.st_mode);
+}
+
 bool CreateDirectory(std::string_view path) {
   std::string native;
   if (!Native(path, native)) return false;

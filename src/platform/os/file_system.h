@@ -16,6 +16,8 @@ std::string ToNativePath(std::string_view path);
 // Existence of a file or directory (no access check).
 bool PathExists(std::string_view path);
 bool IsDirectory(std::string_view path);
+// Whether the path's last component is a symbolic link, not followed (a dangling link counts).
+bool IsSymbolicLink(std::string_view path);
 // One level; the parent must exist. False with the last error set on failure.
 bool CreateDirectory(std::string_view path);
 // An empty directory. False with the last error set on failure.
