@@ -2,6 +2,7 @@
 
 #include <unistd.h>
 
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -9,6 +10,7 @@
 #include <memory>
 #include <sstream>
 #include <stdexcept>
+#include <thread>
 
 namespace zan::test {
 namespace {
@@ -96,6 +98,24 @@ std::string SecureServer::WriteNetrc(const std::string& password) const {
   std::ofstream out(path);
   out << "machine 127.0.0.1\n  login " << kUser << "\n  password " << password << "\n";
   return path;
+}
+
+size_t SecureServer::Requests() const {
+  auto count = [this] {
+    std::ifstream log(dir_ + "/logs/access.log");
+    size_t n = 0;
+    for (std::string line; std::getline(log, line);) ++n;
+    return n;
+  };
+  // Apache logs a request after its reply has gone out.
+  size_t last = count();
+  for (int stable = 0, tries = 0; stable < 3 && tries < 40; ++tries) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(30));
+    const size_t now = count();
+    stable = now == last ? stable + 1 : 0;
+    last = now;
+  }
+  return last;
 }
 
 ScopedEnv::~ScopedEnv() {

@@ -42,6 +42,8 @@ class SecureServer {
   std::string File(const std::string& name) const { return pki_ + "/" + name; }
   // Writes a netrc file for this server's host with the user and password; returns its path.
   std::string WriteNetrc(const std::string& password = kPassword) const;
+  // The number of requests the server has logged so far, read once the log has settled.
+  size_t Requests() const;
   // The server's directory (document root Dir() + "/dav").
   const std::string& Dir() const { return dir_; }
 

@@ -7,7 +7,9 @@
 //   2. a netrc file: $NETRC, else ~/.netrc (libcurl's netrc support, entry of the URL's host);
 //   3. ZANCLIENT_USER / ZANCLIENT_PASSWORD, used when the server asks (401) and 1 and 2 gave none.
 // Schemes: what libcurl negotiates with the server (Digest, NTLM, Negotiate, ...); Basic only
-// over https. Credentials go only to the URL's host: redirects are not followed.
+// over https. libcurl sends credentials only in answer to the server's 401, and only to the
+// URL's host: redirects are not followed. The source that worked on a server is remembered for
+// the process (and Basic then sent at once) until the server refuses it.
 //
 // TLS: the server's certificate and host name are always verified, against the system's store,
 // or against the CA file of ZANCLIENT_CA_BUNDLE, else CURL_CA_BUNDLE, else SSL_CERT_FILE.

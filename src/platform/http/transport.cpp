@@ -375,10 +375,16 @@ std::optional<Credentials> GivenCredentials(const Request& request) {
   return std::nullopt;
 }
 
-// Origins that accept Basic with credentials from a known source: their requests send it at
-// once (Basic needs no negotiation round, so no probe is ever sent). Process-wide.
-std::mutex g_basicMutex;
-std::vector<std::pair<std::string, LoginSource>> g_basicOrigins;
+// What worked on an origin: the source of its credentials (so that a later request does not
+// ask the sources before it again) and whether the server offers Basic alone (then sent at
+// once: Basic needs no negotiation round). Process-wide, forgotten on a 401.
+struct KnownLogin {
+  std::string origin;
+  LoginSource source;
+  bool basic;
+};
+std::mutex g_knownMutex;
+std::vector<KnownLogin> g_known;
 
 bool SetCredentials(Login& login, LoginSource source, const Request& request) {
   std::optional<Credentials> found;
@@ -390,16 +396,24 @@ bool SetCredentials(Login& login, LoginSource source, const Request& request) {
   return true;
 }
 
+// The given credentials, else netrc's; or what worked before on the origin. libcurl sends
+// none before the server's 401: with several schemes allowed it first asks without (and so
+// never sends a body-less probe, which an open server would store as an empty resource).
 Login FirstLogin(const Request& request, const std::string& wireUrl) {
   Login login;
-  if (!IsHttps(wireUrl)) return login;
+  login.schemes = AllowedSchemes(wireUrl);
   const std::string origin = OriginOf(wireUrl);
-  std::lock_guard<std::mutex> lock(g_basicMutex);
-  for (const auto& [known, source] : g_basicOrigins) {
-    // Credentials given with the request come first: a remembered source yields to them.
-    if (known != origin || (source != LoginSource::kGiven && GivenCredentials(request))) continue;
-    if (SetCredentials(login, source, request)) login.schemes = CURLAUTH_BASIC;
+  {
+    std::lock_guard<std::mutex> lock(g_knownMutex);
+    for (const KnownLogin& known : g_known) {
+      // Credentials given with the request come first: a remembered source yields to them.
+      if (known.origin != origin || (known.source != LoginSource::kGiven && GivenCredentials(request))) continue;
+      if (!SetCredentials(login, known.source, request)) break;
+      if (known.basic && IsHttps(wireUrl)) login.schemes = CURLAUTH_BASIC;
+      return login;
+    }
   }
+  if (!SetCredentials(login, LoginSource::kGiven, request)) SetCredentials(login, LoginSource::kNetrc, request);
   return login;
 }
 
@@ -410,9 +424,7 @@ bool NextLogin(const Request& request, const std::string& wireUrl, const Exchang
   next.schemes = AllowedSchemes(wireUrl);
   if (login.schemes == CURLAUTH_BASIC) {  // a remembered Basic was refused: negotiate afresh
     if (!SetCredentials(next, login.source, request)) return false;
-  } else if (login.source == LoginSource::kNone) {
-    if (!SetCredentials(next, LoginSource::kGiven, request)) SetCredentials(next, LoginSource::kNetrc, request);
-  } else if (login.source == LoginSource::kNetrc) {
+  } else if (login.source == LoginSource::kNetrc) {  // netrc had no entry for the host
     if (!sentNone || !SetCredentials(next, LoginSource::kEnvironment, request)) return false;
   } else {
     return false;  // the given or the environment's credentials were refused
@@ -423,15 +435,15 @@ bool NextLogin(const Request& request, const std::string& wireUrl, const Exchang
 
 void RememberLogin(const std::string& wireUrl, const Login& login, const Exchange& last) {
   const std::string origin = OriginOf(wireUrl);
-  std::lock_guard<std::mutex> lock(g_basicMutex);
+  std::lock_guard<std::mutex> lock(g_knownMutex);
   if (last.response.status == 401) {
-    std::erase_if(g_basicOrigins, [&](const auto& entry) { return entry.first == origin; });
+    std::erase_if(g_known, [&](const KnownLogin& k) { return k.origin == origin; });
     return;
   }
-  const bool basicOnly = last.offered == static_cast<long>(CURLAUTH_BASIC);
-  if (login.source == LoginSource::kNone || !basicOnly || !IsHttps(wireUrl)) return;
-  std::erase_if(g_basicOrigins, [&](const auto& entry) { return entry.first == origin; });
-  if (g_basicOrigins.size() < 64) g_basicOrigins.emplace_back(origin, login.source);
+  if (last.offered == 0) return;  // no challenge answered: nothing new learnt
+  std::erase_if(g_known, [&](const KnownLogin& k) { return k.origin == origin; });
+  if (g_known.size() < 64)
+    g_known.push_back(KnownLogin{origin, login.source, last.offered == static_cast<long>(CURLAUTH_BASIC)});
 }
 
 // Credentials, redirects and TLS of one attempt (security.h).
@@ -545,8 +557,7 @@ Response Perform(const Request& request) {
   SlistPtr headers = BuildHeaders(request);
   const off_t bodyStart = request.bodyFd >= 0 ? ::lseek(request.bodyFd, 0, SEEK_CUR) : 0;
 
-  // Credentials go only to a request the server has refused (401), so that no libcurl
-  // probe (an empty PUT body while a scheme is negotiated) ever reaches an open resource.
+  // The first source's credentials; the environment's when netrc had none for a 401.
   Login login = FirstLogin(request, wireUrl);
   Exchange exchange = Attempt(request, wireUrl, headers.get(), login);
   for (int round = 0; round < 2 && exchange.response.status == 401 && NextLogin(request, wireUrl, exchange, login); ++round) {
