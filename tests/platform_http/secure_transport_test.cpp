@@ -14,6 +14,7 @@
 #include "platform/http/user_info.h"
 #include "platform/os/alert.h"
 #include "support/com_failure.h"
+#include "support/fault_server.h"
 #include "support/secure_server.h"
 
 namespace zan::http {
@@ -216,6 +217,19 @@ TEST_F(SecureTransportTest, BasicIsNeverSentOverPlainHttp) {
   SecureServer& server = Server("plain-basic");
   // The right password, refused: it was not sent.
   EXPECT_EQ((std::vector<long>{401}), Attempts(server.UrlWithUser() + "/Templates/"));
+}
+
+// A redirect is the reply: credentials never follow it to another host.
+TEST_F(SecureTransportTest, RedirectsAreNotFollowed) {
+  test::FaultServer other("HTTP/1.1 200 OK\r\nContent-Length: 0\r\n\r\n", test::FaultServer::After::kClose);
+  test::FaultServer redirecting("HTTP/1.1 302 Found\r\nLocation: " + other.Url() +
+                                    "/R/\r\nWWW-Authenticate: Basic realm=\"r\"\r\nContent-Length: 0\r\n\r\n",
+                                test::FaultServer::After::kClose);
+  env_.Set("ZANCLIENT_USER", SecureServer::kUser).Set("ZANCLIENT_PASSWORD", SecureServer::kPassword);
+  std::string url = redirecting.Url() + "/R/";
+  url.insert(url.find("://") + 3, std::string(SecureServer::kUser) + ":" + SecureServer::kPasswordInUrl + "@");
+  EXPECT_EQ(302, Status(url));
+  EXPECT_EQ(0, other.Accepted());
 }
 
 TEST_F(SecureTransportTest, CertificatesAreVerifiedAgainstTheGivenCa) {
