@@ -15,7 +15,8 @@ bool IsAccessFailure(const std::string& text) {
       "Authentication failed: ",        "Permission denied by the server: ",
       "Proxy authentication failed: ",  "The server's certificate was not accepted: ",
       "The client certificate could not be used: ", "The CA bundle could not be read: ",
-      "A secure connection could not be established: ",
+      "A secure connection could not be established: ", "The server requires a client certificate",
+      "The server did not accept the client certificate: ",
   };
   for (const char* mark : kMarks)
     if (text.find(mark) != std::string::npos) return true;

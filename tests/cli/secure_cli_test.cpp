@@ -23,7 +23,10 @@ std::string Describe(const ZanRun& r) {
 SecureServer& Server(const std::string& auth) {
   static std::map<std::string, std::unique_ptr<SecureServer>> servers;
   auto& server = servers[auth];
-  if (!server) server = std::make_unique<SecureServer>(SecureServerOptions{auth, true, false, "Forbidden"});
+  if (!server) {
+    const bool clientCert = auth == "client-cert";
+    server = std::make_unique<SecureServer>(SecureServerOptions{clientCert ? "" : auth, true, clientCert, "Forbidden"});
+  }
   return *server;
 }
 
@@ -102,6 +105,12 @@ TEST_F(SecureCliTest, EveryCommandFamilyRunsWithEachCredentialSource) {
       EXPECT_EQ("hello", temp_.Read(std::string(auth) + "-" + source.name + "/data/readme.txt"));
     }
   }
+  // A client certificate from the environment.
+  SecureServer& certServer = Server("client-cert");
+  const ZanRun withCert = Zan(certServer, certServer.Url(), {"mkproject", "Certified"},
+                              {{"ZANCLIENT_CLIENT_CERT", certServer.File("client.pem")},
+                               {"ZANCLIENT_CLIENT_KEY", certServer.File("client.key")}});
+  EXPECT_EQ(0, withCert.code) << Describe(withCert);
   // The server's URL in zan's own output shows its user, not its password.
   const ZanRun tree = Zan(Server("basic"), Server("basic").UrlWithUser(), {"tree"});
   EXPECT_EQ(0u, tree.out.find(std::string("https://") + SecureServer::kUser + ":***@127.0.0.1:")) << Describe(tree);
@@ -130,6 +139,8 @@ TEST_F(SecureCliTest, RefusedLoginsAccessAndCertificatesExitWith6AndSayWhy) {
       {"wrong host name", basic, basic.UrlByName(), {"projects"}, {{"ZANCLIENT_USER", SecureServer::kUser},
                                                                     {"ZANCLIENT_PASSWORD", SecureServer::kPassword}},
        {"The server's certificate was not accepted: ", "'localhost'"}},
+      {"no client certificate", Server("client-cert"), Server("client-cert").Url(), {"projects"}, {},
+       {"The server requires a client certificate (ZANCLIENT_CLIENT_CERT, ZANCLIENT_CLIENT_KEY)"}},
   };
   for (const auto& c : cases) {
     const ZanRun r = Zan(c.server, c.url, c.args, c.env);

@@ -278,7 +278,9 @@ TEST_F(SecureTransportTest, AClientCertificateComesFromTheEnvironment) {
   SecureServer& server = Server("client-cert");
   Trust(server);
   const std::string url = server.Url() + "/Templates/";
-  EXPECT_NE(S_OK, test::ComFailure([&] { Status(url); }).status);
+  const auto none = test::ComFailure([&] { Status(url); });
+  EXPECT_EQ(kErrSecureChannel, none.status);
+  EXPECT_EQ(0u, none.description.find("The server requires a client certificate (ZANCLIENT_CLIENT_CERT")) << none.description;
   env_.Set("ZANCLIENT_CLIENT_CERT", server.File("client.pem").c_str())
       .Set("ZANCLIENT_CLIENT_KEY", server.File("client.key").c_str());
   EXPECT_EQ(207, Status(url));

@@ -260,6 +260,17 @@ const char* SummaryOf(HRESULT status, CURLcode code) {
   }
 }
 
+// The summary of a connection the server ended with a TLS alert about the client's certificate
+// (sent after the handshake in TLS 1.3, so libcurl reports a read error); nullptr otherwise.
+const char* ClientCertificateRefusal(std::string_view detail) {
+  if (detail.find("alert certificate required") != std::string_view::npos)
+    return "The server requires a client certificate (ZANCLIENT_CLIENT_CERT, ZANCLIENT_CLIENT_KEY)";
+  for (std::string_view alert : {"alert bad certificate", "alert unknown ca", "alert certificate unknown",
+                                 "alert certificate expired", "alert certificate revoked"})
+    if (detail.find(alert) != std::string_view::npos) return "The server did not accept the client certificate";
+  return nullptr;
+}
+
 std::string Where(const Request& request) { return " (" + request.method + " " + MaskPasswords(request.url) + ")"; }
 
 void Check(CURLcode code) {
@@ -533,8 +544,10 @@ Exchange Attempt(const Request& request, const std::string& wireUrl, curl_slist*
                                       std::to_string(transfer.stallLimit.count()) + " ms" + Where(request));
   }
   if (code != CURLE_OK) {
-    const HRESULT status = StatusOf(code);
     const std::string detail = errorBuffer[0] ? errorBuffer : curl_easy_strerror(code);
+    if (const char* refusal = IsHttps(wireUrl) ? ClientCertificateRefusal(detail) : nullptr)
+      throw _com_error(kErrSecureChannel, std::string(refusal) + ": " + detail + Where(request));
+    const HRESULT status = StatusOf(code);
     throw _com_error(status, std::string(SummaryOf(status, code)) + ": " + detail + Where(request));
   }
   return exchange;
