@@ -4,20 +4,21 @@
 
 #include "platform/com/bstr.h"
 #include "platform/com/errorinfo.h"
+#include "platform/http/user_info.h"
 #include "platform/os/codepage.h"
 #include "platform/os/lasterror.h"
 
 CGenException::CGenException(std::string description, int32_t code, std::string className, std::string methodName)
-    : m_description(std::move(description)),
+    : m_description(zan::http::MaskPasswords(description)),
       m_code(code),
       m_className(std::move(className)),
       m_methodName(std::move(methodName)) {}
 
 CGenException::CGenException(int32_t code, std::string description)
-    : m_description(std::move(description)), m_code(code) {}
+    : m_description(zan::http::MaskPasswords(description)), m_code(code) {}
 
 CGenException::CGenException(const _com_error& e, std::string className, std::string methodName)
-    : m_description(e.Description()),
+    : m_description(zan::http::MaskPasswords(e.Description())),
       m_code(e.Error()),
       m_className(std::move(className)),
       m_methodName(std::move(methodName)) {}
@@ -33,7 +34,7 @@ std::string CGenException::GetFullText() const { return m_description + "\n\r\n\
 void CGenException::AddContext(std::string description, int32_t code, std::string className,
                                std::string methodName) {
   m_innerText = FormatError();
-  m_description = std::move(description);
+  m_description = zan::http::MaskPasswords(description);
   m_code = code;
   m_className = std::move(className);
   m_methodName = std::move(methodName);

@@ -109,7 +109,7 @@ int PrintTree(Context& ctx, const std::string& id, int depth) {
   bool isRoot = id.empty();
   std::string top;
   if (isRoot) {
-    top = ctx.session().server() + "\n";
+    top = MaskPasswords(ctx.session().server()) + "\n";
   } else {
     // The top line names the node itself with its kind.
     Outcome r;

@@ -40,7 +40,7 @@ bool Context::Call(const char* op, const std::vector<std::string>& args, Outcome
 int Context::PrintFailure(const std::string& op, const Outcome& outcome) {
   ExitCode code = ExitCodeFor(outcome.hr, outcome.error);
   std::cerr << "zan: " << op << " failed: " << ExitCodeName(code) << " (" << StatusText(outcome.hr) << ")\n";
-  if (!outcome.error.empty()) std::cerr << PlainLines(outcome.error) << "\n";
+  if (!outcome.error.empty()) std::cerr << PlainLines(MaskPasswords(outcome.error)) << "\n";
   return code;
 }
 

@@ -8,6 +8,21 @@ namespace {
 
 bool StartsWith(const std::string& text, const char* prefix) { return text.rfind(prefix, 0) == 0; }
 
+// The module's texts for a refused login or access and for a failed TLS handshake; they may
+// stand anywhere in the full error text (a connection failure wraps them).
+bool IsAccessFailure(const std::string& text) {
+  static const char* const kMarks[] = {
+      "Authentication failed: ",        "Permission denied by the server: ",
+      "Proxy authentication failed: ",  "The server's certificate was not accepted: ",
+      "The client certificate could not be used: ", "The CA bundle could not be read: ",
+      "A secure connection could not be established: ", "The server requires a client certificate",
+      "The server did not accept the client certificate: ",
+  };
+  for (const char* mark : kMarks)
+    if (text.find(mark) != std::string::npos) return true;
+  return false;
+}
+
 }  // namespace
 
 std::string StatusText(HRESULT hr) {
@@ -18,6 +33,7 @@ std::string StatusText(HRESULT hr) {
 
 ExitCode ExitCodeFor(HRESULT hr, const std::string& errorText) {
   if (SUCCEEDED(hr)) return kExitOk;
+  if (IsAccessFailure(errorText)) return kExitAccess;
   switch (static_cast<uint32_t>(hr)) {
     case 0x80040066:  // Item wasn't found.
     case 0x80040194:  // The item you requested was not found.
@@ -56,6 +72,7 @@ const char* ExitCodeName(ExitCode code) {
     case kExitNotFound: return "not found";
     case kExitNotConnected: return "not connected";
     case kExitModule: return "module error";
+    case kExitAccess: return "access refused";
   }
   return "error";
 }
@@ -71,6 +88,8 @@ std::string ExitCodesHelp() {
          "  4  not connected: no server given, or it cannot be reached (0x80040067, 0x80040068)\n"
          "  5  module error: ZANClient.so cannot be loaded, create its object, or find its\n"
          "     registered type library (run 'zan register')\n"
+         "  6  access refused: authentication failed (401), permission denied (403), or the\n"
+         "     server's certificate or the TLS connection was not accepted\n"
          "A failure prints the operation, its status and the module's full error text on stderr.\n";
 }
 

@@ -16,6 +16,7 @@ enum ExitCode : int {
   kExitNotFound = 3,      // the node or resource does not exist (0x80040066, 0x80040194)
   kExitNotConnected = 4,  // no server, or it cannot be reached (0x80040067, 0x80040068)
   kExitModule = 5,        // the module cannot be loaded, created or registered
+  kExitAccess = 6,        // the server refused the credentials or the access, or TLS failed
 };
 
 // The class of a failure status; errorText (the error information's description) tells apart

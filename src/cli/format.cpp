@@ -73,4 +73,23 @@ std::string PlainLines(std::string text) {
   return out;
 }
 
+std::string MaskPasswords(const std::string& text) {
+  std::string out;
+  size_t done = 0;
+  for (size_t scheme = text.find("://"); scheme != std::string::npos; scheme = text.find("://", scheme + 3)) {
+    const size_t start = scheme + 3;
+    const size_t end = std::min(text.find_first_of("/?# \t\r\n", start), text.size());
+    const size_t at = text.rfind('@', end == 0 ? 0 : end - 1);
+    if (at == std::string::npos || at < start) continue;
+    const size_t colon = text.find(':', start);
+    if (colon == std::string::npos || colon + 1 >= at) continue;
+    out.append(text, done, colon + 1 - done);
+    out += "***";
+    done = at;
+    scheme = end - 3;
+  }
+  out.append(text, done);
+  return out;
+}
+
 }  // namespace zancli

@@ -20,7 +20,8 @@ TEST(UrlEncodingTest, EncodesEveryByteOutsideTheKeptSetInThePathOnly) {
       {"http://h/-._~/:@!$&'()*+,;=", "http://h/-._~/:@!$&'()*+,;="},
       {"http://h/\"<>[]{}|^`", "http://h/%22%3C%3E%5B%5D%7B%7D%7C%5E%60"},
       {"http://h/tab\there\x7F", "http://h/tab%09here%7F"},
-      {"http://user@h:1/x y", "http://user@h:1/x%20y"},
+      {"http://user@h:1/x y", "http://h:1/x%20y"},  // user info is credentials, never URL text
+      {"https://ann:p%40w@h/a@b", "https://h/a@b"},
       {"/R/x y", "/R/x%20y"},
       {"", ""},
   };

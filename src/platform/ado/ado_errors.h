@@ -1,11 +1,14 @@
 // The failure statuses of the record and stream objects (ADO's ErrorValueEnum values in
 // the control facility), and how an HTTP reply or a local file failure maps onto them.
 //
-// HTTP reply -> status (description "<summary>: <status line> (<METHOD> <URL>)"):
+// HTTP reply -> status (description "<summary>: <status line> (<METHOD> <URL>)", the URL's
+// password masked; a 401 adds the realm and where credentials come from after the line):
 //   404, 410                      kAdErrUrlDoesNotExist   "The resource does not exist"
 //   412; 405 to MKCOL             kAdErrResourceExists    "The resource already exists"
 //   423                           kAdErrResourceLocked    "The resource is locked"
-//   401, 403, 407                 kAdErrPermissionDenied  "Permission denied"
+//   401                           kAdErrPermissionDenied  "Authentication failed"
+//   403                           kAdErrPermissionDenied  "Permission denied by the server"
+//   407                           kAdErrPermissionDenied  "Proxy authentication failed"
 //   anything else not 2xx         E_FAIL                  "Unspecified error" (e.g. 409 for a
 //                                 missing parent collection, 5xx): callers may replace a
 //                                 description that starts with "Unspecified error".

@@ -13,6 +13,7 @@
 #include "platform/ado/local_file.h"
 #include "platform/ado/resource_url.h"
 #include "platform/com/com_error.h"
+#include "platform/http/user_info.h"
 #include "platform/http/transport.h"
 #include "platform/http/url_encoding.h"
 #include "platform/os/file_system.h"
@@ -148,7 +149,7 @@ HRESULT Record::Open(std::string_view source, Missing, long mode, long createOpt
                      std::string_view password) {
   if (open_) throw _com_error(kAdErrObjectOpen, "Operation is not allowed when the object is open.");
   if (internal::KindOf(source) != UrlKind::kHttp)
-    throw _com_error(kAdErrInvalidArgument, "A record opens an http or https URL, not: " + std::string(source));
+    throw _com_error(kAdErrInvalidArgument, "A record opens an http or https URL, not: " + http::MaskPasswords(source));
   const Credentials who{user, password};
   if (createOptions == adFailIfNotExists) {
     RequireExists(source, who);
@@ -175,7 +176,7 @@ HRESULT Record::Open(std::string_view source, Missing, long mode, long createOpt
         // A server may refuse a PUT onto a collection with 409, as for a missing parent.
         if (reply.status == 409 && ServerHas(source, who))
           throw _com_error(kAdErrResourceExists,
-                           "The resource already exists: " + reply.statusLine + " (PUT " + std::string(source) + ")");
+                           "The resource already exists: " + reply.statusLine + " (PUT " + http::MaskPasswords(source) + ")");
         if (!Is2xx(reply)) ThrowForReply(reply, "PUT", source);
       }
     }
@@ -200,8 +201,8 @@ HRESULT Record::CopyRecord(std::string_view source, std::string_view destination
   const UrlKind fromKind = internal::KindOf(from);
   const UrlKind toKind = internal::KindOf(destination);
   if (fromKind == UrlKind::kOther || toKind == UrlKind::kOther || destination.empty())
-    throw _com_error(kAdErrInvalidArgument, "Cannot copy from '" + std::string(from) + "' to '" +
-                                                std::string(destination) + "': not http, https or file URLs");
+    throw _com_error(kAdErrInvalidArgument, "Cannot copy from '" + http::MaskPasswords(from) + "' to '" +
+                                                http::MaskPasswords(destination) + "': not http, https or file URLs");
   if (fromKind == UrlKind::kHttp && toKind == UrlKind::kHttp) {
     if (http::HasDotSegment(destination))
       throw _com_error(kAdErrInvalidArgument, "The destination holds a '.' or '..' segment: " + std::string(destination));

@@ -7,6 +7,7 @@
 #include "platform/ado/ado_errors.h"
 #include "platform/ado/resource_url.h"
 #include "platform/com/com_error.h"
+#include "platform/http/user_info.h"
 #include "platform/http/transport.h"
 
 namespace zan::ado {
@@ -36,7 +37,7 @@ HRESULT Stream::Open(std::string_view source, long mode, long, std::string_view 
   std::string_view url = source;
   if (url.starts_with("URL=")) url.remove_prefix(4);
   if (!url.empty() && internal::KindOf(url) != internal::UrlKind::kHttp)
-    throw _com_error(kAdErrInvalidArgument, "A stream opens an http or https URL, not: " + std::string(source));
+    throw _com_error(kAdErrInvalidArgument, "A stream opens an http or https URL, not: " + http::MaskPasswords(source));
   if (mode != adModeUnknown && mode != adModeRead && mode != adModeWrite && mode != adModeReadWrite)
     throw _com_error(kAdErrInvalidArgument, "Unsupported stream mode " + std::to_string(mode));
 
@@ -129,7 +130,7 @@ HRESULT Stream::Flush() {
   if (!dirty_ || url_.empty()) return S_OK;
   const http::Response reply = Send("PUT", url_, user_, password_, std::string_view(content_), {{"If-Match", "*"}});
   if (reply.status == 412)
-    throw _com_error(kAdErrUrlDoesNotExist, "The resource does not exist: " + reply.statusLine + " (PUT " + url_ + ")");
+    throw _com_error(kAdErrUrlDoesNotExist, "The resource does not exist: " + reply.statusLine + " (PUT " + http::MaskPasswords(url_) + ")");
   if (reply.status < 200 || reply.status >= 300) ThrowForReply(reply, "PUT", url_);
   dirty_ = false;
   return S_OK;

@@ -12,10 +12,16 @@
 #include <exception>
 #include <memory>
 #include <mutex>
+#include <optional>
+#include <utility>
+#include <vector>
 
 #include "platform/com/com_error.h"
 #include "platform/http/http_errors.h"
+#include "platform/http/security.h"
 #include "platform/http/url_encoding.h"
+#include "platform/http/user_info.h"
+#include "platform/os/alert.h"
 
 namespace zan::http {
 namespace {
@@ -89,6 +95,7 @@ struct Transfer {
   curl_off_t lastDown = 0;
   curl_off_t lastUp = 0;
   bool stalled = false;
+  int refusals = 0;  // 401 replies seen (each authentication round brings one)
 
   Transfer(const Request& r, Response& out) : request(r), response(out) {}
 };
@@ -114,6 +121,7 @@ size_t OnHeader(char* data, size_t size, size_t count, void* user) {
       }
       r.statusText.assign(Trim(rest.substr(digits)));
     }
+    if (r.status == 401) ++t.refusals;
     return bytes;
   }
   if (!line.empty() && (line.front() == ' ' || line.front() == '\t')) {  // folded continuation
@@ -223,6 +231,8 @@ HRESULT StatusOf(CURLcode code) {
     case CURLE_SSL_CERTPROBLEM:
     case CURLE_SSL_CIPHER:
     case CURLE_SSL_CACERT_BADFILE:
+    case CURLE_SSL_ISSUER_ERROR:
+    case CURLE_SSL_CRL_BADFILE:
       return kErrSecureChannel;
     case CURLE_OUT_OF_MEMORY:
       return E_OUTOFMEMORY;
@@ -231,7 +241,13 @@ HRESULT StatusOf(CURLcode code) {
   }
 }
 
-const char* SummaryOf(HRESULT status) {
+const char* SummaryOf(HRESULT status, CURLcode code) {
+  switch (code) {
+    case CURLE_PEER_FAILED_VERIFICATION: return "The server's certificate was not accepted";
+    case CURLE_SSL_CERTPROBLEM: return "The client certificate could not be used";
+    case CURLE_SSL_CACERT_BADFILE: return "The CA bundle could not be read";
+    default: break;
+  }
   switch (status) {
     case kErrCannotConnect: return "Cannot connect to the server";
     case kErrNameNotResolved: return "The server name could not be resolved";
@@ -244,7 +260,18 @@ const char* SummaryOf(HRESULT status) {
   }
 }
 
-std::string Where(const Request& request) { return " (" + request.method + " " + request.url + ")"; }
+// The summary of a connection the server ended with a TLS alert about the client's certificate
+// (sent after the handshake in TLS 1.3, so libcurl reports a read error); nullptr otherwise.
+const char* ClientCertificateRefusal(std::string_view detail) {
+  if (detail.find("alert certificate required") != std::string_view::npos)
+    return "The server requires a client certificate (ZANCLIENT_CLIENT_CERT, ZANCLIENT_CLIENT_KEY)";
+  for (std::string_view alert : {"alert bad certificate", "alert unknown ca", "alert certificate unknown",
+                                 "alert certificate expired", "alert certificate revoked"})
+    if (detail.find(alert) != std::string_view::npos) return "The server did not accept the client certificate";
+  return nullptr;
+}
+
+std::string Where(const Request& request) { return " (" + request.method + " " + MaskPasswords(request.url) + ")"; }
 
 void Check(CURLcode code) {
   if (code != CURLE_OK) throw _com_error(kErrTransfer, std::string("libcurl option rejected: ") + curl_easy_strerror(code));
@@ -290,11 +317,6 @@ void Configure(CURL* h, const Request& request, Transfer& transfer, const std::s
   Check(curl_easy_setopt(h, CURLOPT_WRITEFUNCTION, &OnBody));
   Check(curl_easy_setopt(h, CURLOPT_WRITEDATA, &transfer));
   Check(curl_easy_setopt(h, CURLOPT_HTTPHEADER, headers));
-  if (!request.user.empty()) {
-    Check(curl_easy_setopt(h, CURLOPT_USERNAME, request.user.c_str()));
-    Check(curl_easy_setopt(h, CURLOPT_PASSWORD, request.password.c_str()));
-    Check(curl_easy_setopt(h, CURLOPT_HTTPAUTH, CURLAUTH_ANY));
-  }
 
   const bool hasBody = request.bodyFd >= 0 || request.body.has_value();
   if (hasBody) {
@@ -321,6 +343,142 @@ void Configure(CURL* h, const Request& request, Transfer& transfer, const std::s
   } else {
     Check(curl_easy_setopt(h, CURLOPT_HTTPGET, 1L));
     if (request.method != "GET") Check(curl_easy_setopt(h, CURLOPT_CUSTOMREQUEST, request.method.c_str()));
+  }
+}
+
+bool IsHttps(std::string_view url) { return url.size() >= 8 && EqualsNoCase(url.substr(0, 8), "https://"); }
+
+// "scheme://host:port" of a URL, lower-cased: the key of what a server asked for.
+std::string OriginOf(std::string_view url) {
+  const size_t scheme = url.find("://");
+  const size_t slash = scheme == std::string_view::npos ? url.npos : url.find('/', scheme + 3);
+  std::string origin(url.substr(0, slash));
+  for (char& c : origin) c = (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
+  return origin;
+}
+
+// Where one attempt's credentials come from (security.h gives the order).
+enum class LoginSource { kNone, kGiven, kNetrc, kEnvironment };
+struct Login {
+  LoginSource source = LoginSource::kNone;
+  Credentials credentials;                // kGiven, kEnvironment
+  unsigned long schemes = CURLAUTH_NONE;  // offered to libcurl
+};
+
+// One attempt's outcome.
+struct Exchange {
+  Response response;
+  int refusals = 0;   // 401 replies within the attempt: 1 means libcurl sent no credentials
+  long offered = 0;   // CURLAUTH_* schemes of the last 401's challenges
+};
+
+// The schemes libcurl may negotiate: Basic only where the password travels encrypted.
+unsigned long AllowedSchemes(std::string_view url) {
+  const unsigned long schemes = CURLAUTH_DIGEST | CURLAUTH_NEGOTIATE | CURLAUTH_NTLM;
+  return IsHttps(url) ? schemes | CURLAUTH_BASIC : schemes;
+}
+
+// The request's own user, else the URL's user info.
+std::optional<Credentials> GivenCredentials(const Request& request) {
+  if (!request.user.empty()) return Credentials{request.user, request.password};
+  UserInfo info;
+  StripUserInfo(request.url, &info);
+  if (info.present && !info.user.empty()) return Credentials{info.user, info.password};
+  return std::nullopt;
+}
+
+// What worked on an origin: the source of its credentials (so that a later request does not
+// ask the sources before it again) and whether the server offers Basic alone (then sent at
+// once: Basic needs no negotiation round). Process-wide, forgotten on a 401.
+struct KnownLogin {
+  std::string origin;
+  LoginSource source;
+  bool basic;
+};
+std::mutex g_knownMutex;
+std::vector<KnownLogin> g_known;
+
+bool SetCredentials(Login& login, LoginSource source, const Request& request) {
+  std::optional<Credentials> found;
+  if (source == LoginSource::kGiven) found = GivenCredentials(request);
+  if (source == LoginSource::kEnvironment) found = EnvironmentCredentials();
+  if (source != LoginSource::kNetrc && !found) return false;
+  login.source = source;
+  login.credentials = found ? std::move(*found) : Credentials{};
+  return true;
+}
+
+// The given credentials, else netrc's; or what worked before on the origin. libcurl sends
+// none before the server's 401: with several schemes allowed it first asks without (and so
+// never sends a body-less probe, which an open server would store as an empty resource).
+Login FirstLogin(const Request& request, const std::string& wireUrl) {
+  Login login;
+  login.schemes = AllowedSchemes(wireUrl);
+  const std::string origin = OriginOf(wireUrl);
+  {
+    std::lock_guard<std::mutex> lock(g_knownMutex);
+    for (const KnownLogin& known : g_known) {
+      // Credentials given with the request come first: a remembered source yields to them.
+      if (known.origin != origin || (known.source != LoginSource::kGiven && GivenCredentials(request))) continue;
+      if (!SetCredentials(login, known.source, request)) break;
+      if (known.basic && IsHttps(wireUrl)) login.schemes = CURLAUTH_BASIC;
+      return login;
+    }
+  }
+  if (!SetCredentials(login, LoginSource::kGiven, request)) SetCredentials(login, LoginSource::kNetrc, request);
+  return login;
+}
+
+// The login of the next attempt after a 401, or false when there is none left to try.
+bool NextLogin(const Request& request, const std::string& wireUrl, const Exchange& last, Login& login) {
+  const bool sentNone = last.refusals <= 1;  // libcurl answered no challenge: it had no credentials
+  Login next;
+  next.schemes = AllowedSchemes(wireUrl);
+  if (login.schemes == CURLAUTH_BASIC) {  // a remembered Basic was refused: negotiate afresh
+    if (!SetCredentials(next, login.source, request)) return false;
+  } else if (login.source == LoginSource::kNetrc) {  // netrc had no entry for the host
+    if (!sentNone || !SetCredentials(next, LoginSource::kEnvironment, request)) return false;
+  } else {
+    return false;  // the given or the environment's credentials were refused
+  }
+  login = std::move(next);
+  return true;
+}
+
+void RememberLogin(const std::string& wireUrl, const Login& login, const Exchange& last) {
+  const std::string origin = OriginOf(wireUrl);
+  std::lock_guard<std::mutex> lock(g_knownMutex);
+  if (last.response.status == 401) {
+    std::erase_if(g_known, [&](const KnownLogin& k) { return k.origin == origin; });
+    return;
+  }
+  if (last.offered == 0) return;  // no challenge answered: nothing new learnt
+  std::erase_if(g_known, [&](const KnownLogin& k) { return k.origin == origin; });
+  if (g_known.size() < 64)
+    g_known.push_back(KnownLogin{origin, login.source, last.offered == static_cast<long>(CURLAUTH_BASIC)});
+}
+
+// Credentials, redirects and TLS of one attempt (security.h).
+void ConfigureSecurity(CURL* h, const std::string& wireUrl, const Login& login, const TlsSettings& tls) {
+  Check(curl_easy_setopt(h, CURLOPT_FOLLOWLOCATION, 0L));  // a redirect is a reply, never followed
+  Check(curl_easy_setopt(h, CURLOPT_UNRESTRICTED_AUTH, 0L));
+  if (login.source == LoginSource::kNetrc) {
+    Check(curl_easy_setopt(h, CURLOPT_NETRC, static_cast<long>(CURL_NETRC_OPTIONAL)));
+    const std::string file = NetrcFile();
+    if (!file.empty()) Check(curl_easy_setopt(h, CURLOPT_NETRC_FILE, file.c_str()));  // copied by libcurl
+  } else if (login.source != LoginSource::kNone) {
+    Check(curl_easy_setopt(h, CURLOPT_USERNAME, login.credentials.user.c_str()));
+    Check(curl_easy_setopt(h, CURLOPT_PASSWORD, login.credentials.password.c_str()));
+  }
+  if (login.source != LoginSource::kNone) Check(curl_easy_setopt(h, CURLOPT_HTTPAUTH, login.schemes));
+  if (!IsHttps(wireUrl)) return;
+  if (!tls.caBundle.empty()) Check(curl_easy_setopt(h, CURLOPT_CAINFO, tls.caBundle.c_str()));
+  if (!tls.clientCert.empty()) Check(curl_easy_setopt(h, CURLOPT_SSLCERT, tls.clientCert.c_str()));
+  if (!tls.clientKey.empty()) Check(curl_easy_setopt(h, CURLOPT_SSLKEY, tls.clientKey.c_str()));
+  if (!tls.keyPassword.empty()) Check(curl_easy_setopt(h, CURLOPT_KEYPASSWD, tls.keyPassword.c_str()));
+  if (tls.insecure) {
+    Check(curl_easy_setopt(h, CURLOPT_SSL_VERIFYPEER, 0L));
+    Check(curl_easy_setopt(h, CURLOPT_SSL_VERIFYHOST, 0L));
   }
 }
 
@@ -353,6 +511,49 @@ class HandleLease {
   bool lent_ = false;
 };
 
+// One request/reply exchange with the given login; throws as Perform documents.
+Exchange Attempt(const Request& request, const std::string& wireUrl, curl_slist* headers, const Login& login) {
+  Exchange exchange;
+  Response& response = exchange.response;
+  Transfer transfer(request, response);
+  char errorBuffer[CURL_ERROR_SIZE] = {};
+  const TlsSettings tls = TlsFromEnvironment();
+
+  CURLcode code;
+  long newConnections = 0;
+  {
+    HandleLease lease;
+    Configure(lease.get(), request, transfer, wireUrl, headers, errorBuffer);
+    ConfigureSecurity(lease.get(), wireUrl, login, tls);
+    code = curl_easy_perform(lease.get());
+    curl_easy_getinfo(lease.get(), CURLINFO_NUM_CONNECTS, &newConnections);
+    curl_easy_getinfo(lease.get(), CURLINFO_HTTPAUTH_AVAIL, &exchange.offered);
+    // The handle must not keep pointers into this frame.
+    curl_easy_setopt(lease.get(), CURLOPT_HTTPHEADER, nullptr);
+    curl_easy_setopt(lease.get(), CURLOPT_ERRORBUFFER, nullptr);
+  }
+  if (code != CURLE_OK) response.status = 0;
+  exchange.refusals = transfer.refusals;
+  if (tls.insecure && newConnections > 0 && IsHttps(wireUrl)) os::ShowErrorAlert(InsecureWarning(wireUrl));
+
+  if (const RequestObserver observer = t_connection.observer)  // a copy: it may replace itself
+    observer(RequestRecord{request.method, MaskPasswords(request.url), response.status, newConnections});
+
+  if (transfer.error) std::rethrow_exception(transfer.error);
+  if (transfer.stalled) {
+    throw _com_error(kErrTimeout, "The operation timed out: no data moved for " +
+                                      std::to_string(transfer.stallLimit.count()) + " ms" + Where(request));
+  }
+  if (code != CURLE_OK) {
+    const std::string detail = errorBuffer[0] ? errorBuffer : curl_easy_strerror(code);
+    if (const char* refusal = IsHttps(wireUrl) ? ClientCertificateRefusal(detail) : nullptr)
+      throw _com_error(kErrSecureChannel, std::string(refusal) + ": " + detail + Where(request));
+    const HRESULT status = StatusOf(code);
+    throw _com_error(status, std::string(SummaryOf(status, code)) + ": " + detail + Where(request));
+  }
+  return exchange;
+}
+
 }  // namespace
 
 std::string Response::GetHeader(std::string_view name) const {
@@ -369,39 +570,20 @@ Response Perform(const Request& request) {
   // A server resolves "." and ".." segments into another resource: such a URL is never sent.
   if (HasDotSegment(request.url))
     throw _com_error(kErrInvalidUrl, "The URL holds a '.' or '..' segment" + Where(request));
-  Response response;
-  Transfer transfer(request, response);
-  const std::string wireUrl = EncodeUrl(request.url);
+  const std::string wireUrl = EncodeUrl(request.url);  // without the user info
   SlistPtr headers = BuildHeaders(request);
-  char errorBuffer[CURL_ERROR_SIZE] = {};
+  const off_t bodyStart = request.bodyFd >= 0 ? ::lseek(request.bodyFd, 0, SEEK_CUR) : 0;
 
-  CURLcode code;
-  long newConnections = 0;
-  {
-    HandleLease lease;
-    Configure(lease.get(), request, transfer, wireUrl, headers.get(), errorBuffer);
-    code = curl_easy_perform(lease.get());
-    curl_easy_getinfo(lease.get(), CURLINFO_NUM_CONNECTS, &newConnections);
-    // The handle must not keep pointers into this frame.
-    curl_easy_setopt(lease.get(), CURLOPT_HTTPHEADER, nullptr);
-    curl_easy_setopt(lease.get(), CURLOPT_ERRORBUFFER, nullptr);
+  // The first source's credentials; the environment's when netrc had none for a 401.
+  Login login = FirstLogin(request, wireUrl);
+  Exchange exchange = Attempt(request, wireUrl, headers.get(), login);
+  for (int round = 0; round < 2 && exchange.response.status == 401 && NextLogin(request, wireUrl, exchange, login); ++round) {
+    if (request.bodyFd >= 0 && ::lseek(request.bodyFd, bodyStart, SEEK_SET) < 0)
+      throw _com_error(kErrTransfer, std::string("Cannot rewind the request body file: ") + std::strerror(errno));
+    exchange = Attempt(request, wireUrl, headers.get(), login);
   }
-  if (code != CURLE_OK) response.status = 0;
-
-  if (const RequestObserver observer = t_connection.observer)  // a copy: it may replace itself
-    observer(RequestRecord{request.method, request.url, response.status, newConnections});
-
-  if (transfer.error) std::rethrow_exception(transfer.error);
-  if (transfer.stalled) {
-    throw _com_error(kErrTimeout, "The operation timed out: no data moved for " +
-                                      std::to_string(transfer.stallLimit.count()) + " ms" + Where(request));
-  }
-  if (code != CURLE_OK) {
-    const HRESULT status = StatusOf(code);
-    const std::string detail = errorBuffer[0] ? errorBuffer : curl_easy_strerror(code);
-    throw _com_error(status, std::string(SummaryOf(status)) + ": " + detail + Where(request));
-  }
-  return response;
+  RememberLogin(wireUrl, login, exchange);
+  return std::move(exchange.response);
 }
 
 void SetTimeouts(const Timeouts& timeouts) {

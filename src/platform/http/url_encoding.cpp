@@ -1,5 +1,7 @@
 #include "platform/http/url_encoding.h"
 
+#include "platform/http/user_info.h"
+
 namespace zan::http {
 namespace {
 
@@ -25,8 +27,10 @@ int HexValue(char c) {
 
 }  // namespace
 
-std::string EncodeUrl(std::string_view url) {
+std::string EncodeUrl(std::string_view raw) {
   static constexpr char kHex[] = "0123456789ABCDEF";
+  const std::string stripped = StripUserInfo(raw);
+  const std::string_view url = stripped;
   size_t pathStart = 0;
   if (const size_t scheme = url.find("://"); scheme != std::string_view::npos) {
     const size_t slash = url.find('/', scheme + 3);

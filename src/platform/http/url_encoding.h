@@ -9,7 +9,8 @@
 
 namespace zan::http {
 
-// The URL as sent: "scheme://authority" unchanged, then every byte of the path outside
+// The URL as sent: "scheme://authority" unchanged except that user info is dropped
+// (credentials never travel in a URL or a header: see user_info.h), then every byte of the path outside
 // A-Z a-z 0-9 - . _ ~ / : @ ! $ & ' ( ) * + , ; = written as %XX (upper-case hex); so
 // space, '#', '?', '%', '\', control bytes and every non-ASCII byte are encoded. Text
 // without "://" is treated as a path alone.

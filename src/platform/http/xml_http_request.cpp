@@ -4,6 +4,7 @@
 #include <utility>
 
 #include "platform/com/com_error.h"
+#include "platform/http/user_info.h"
 
 namespace zan::http {
 namespace {
@@ -22,7 +23,7 @@ HRESULT XmlHttpRequest::open(std::string_view method, std::string_view url, bool
   if (async) throw _com_error(E_NOTIMPL, "Asynchronous requests are not supported");
   if (method.empty()) throw _com_error(E_INVALIDARG, "The request method is empty");
   if (!StartsWithNoCase(url, "http://") && !StartsWithNoCase(url, "https://"))
-    throw _com_error(E_INVALIDARG, "Not an http or https URL: " + std::string(url));
+    throw _com_error(E_INVALIDARG, "Not an http or https URL: " + MaskPasswords(url));
   request_ = Request{};
   request_.method.assign(method);
   request_.url.assign(url);
