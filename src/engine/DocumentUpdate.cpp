@@ -1,6 +1,7 @@
 #include "engine/DocumentUpdate.h"
 
 #include <algorithm>
+#include <optional>
 #include <thread>
 #include <utility>
 
@@ -36,21 +37,55 @@ void DocumentLock::Release() noexcept {
   m_token.clear();
 }
 
+namespace {
+
+bool IsWeak(const std::string& etag) { return etag.rfind("W/", 0) == 0; }
+
+// Reads url again while its ETag is weak, for up to policy.strongEtagWait; the content of
+// the last read.
+std::string ReadWithStrongEtag(DocumentStore& store, const std::string& url, const UpdatePolicy& policy,
+                               std::string stored, std::string& etag) {
+  using Clock = std::chrono::steady_clock;
+  const auto deadline = Clock::now() + policy.strongEtagWait;
+  std::chrono::milliseconds pause{50};
+  while (IsWeak(etag)) {
+    const auto now = Clock::now();
+    if (now >= deadline) break;
+    std::this_thread::sleep_for(std::min<Clock::duration>(pause, deadline - now));
+    pause = std::min(pause * 2, std::chrono::milliseconds{250});
+    stored = store.Read(url, etag);
+  }
+  return stored;
+}
+
+}  // namespace
+
 bool UpdateDocument(DocumentStore& store, const std::string& url, const UpdatePolicy& policy, const MergeStep& merge,
                     std::string& merged) {
-  DocumentLock lock(store, url, policy);
+  bool locking = true;  // until the server shows it offers no locking
   for (int attempt = 1;; ++attempt) {
+    std::optional<DocumentLock> lock;
+    if (locking) lock.emplace(store, url, policy);
     std::string etag;
-    const std::string stored = store.Read(url, etag);
-    std::string text = merge(stored);
+    std::string stored = store.Read(url, etag);
     CDavADOManager::WriteCondition condition;
-    condition.lockToken = lock.token();
-    if (condition.lockToken.empty()) condition.ifMatch = etag;
+    if (lock) condition.lockToken = lock->token();
+    locking = !condition.lockToken.empty();
+    if (!locking) {
+      stored = ReadWithStrongEtag(store, url, policy, std::move(stored), etag);
+      if (etag.empty() || IsWeak(etag)) {
+        throw CGenException("The server offers neither a lock nor a strong ETag for " + url +
+                                ", so the update could lose another client's change; nothing was written",
+                            zan::err::kPreconditionFailed, "CZanDavEngine", "UpdateDocument");
+      }
+      condition.ifMatch = etag;
+    }
+    std::string text = merge(stored);
     try {
       if (!store.Write(url, text, condition)) return false;
     } catch (CGenException& e) {
-      if (e.GetErrorCode() != zan::err::kPreconditionFailed || !condition.lockToken.empty()) throw;
-      if (attempt < policy.writeAttempts) continue;  // changed since the read: merge again
+      if (e.GetErrorCode() != zan::err::kPreconditionFailed) throw;
+      if (attempt < policy.writeAttempts) continue;  // changed since the read: lock, read and merge again
       e.Rethrow("The document kept changing during the update: " + url, zan::err::kPreconditionFailed, "CZanDavEngine",
                 "UpdateDocument");
     }
