@@ -20,7 +20,8 @@ HRESULT CZANApi::SetMBP(BSTR serverUrl, BSTR BusinessProcessId, BSTR MBP, BSTR* 
     XMLSet response;
     CMBPEntity changed;
     changed.loadXml(zan::BstrView(MBP));
-    m_engine->SetBusinessProcessMBP(Arg(BusinessProcessId), changed, response);
+    RequireDone(m_engine->SetBusinessProcessMBP(Arg(BusinessProcessId), changed, response),
+                "SetMBP", Arg(BusinessProcessId));
     SetResult(Response, response.getXml());
   });
 }
@@ -29,7 +30,7 @@ HRESULT CZANApi::GetMBP(BSTR serverUrl, BSTR BusinessProcessId, BSTR* MBP) {
   if (!MBP) return E_POINTER;
   return Run("GetMBP", Catch::kDocument, serverUrl, [&] {
     CMBPEntity entity;
-    m_engine->GetBusinessProcessMBP(Arg(BusinessProcessId), entity);
+    RequireDone(m_engine->GetBusinessProcessMBP(Arg(BusinessProcessId), entity), "GetMBP", Arg(BusinessProcessId));
     SetResult(MBP, entity.getXml());
   });
 }
@@ -40,7 +41,7 @@ HRESULT CZANApi::SetProjectInfo(BSTR serverUrl, BSTR ProjectId, BSTR ProjectInfo
     XMLSet response;
     CProjectInfoEntity changed;
     changed.loadXml(zan::BstrView(ProjectInfo));
-    m_engine->SetProjectInfo(Arg(ProjectId), changed, response);
+    RequireDone(m_engine->SetProjectInfo(Arg(ProjectId), changed, response), "SetProjectInfo", Arg(ProjectId));
     SetResult(Response, response.getXml());
   });
 }
@@ -49,7 +50,7 @@ HRESULT CZANApi::GetProjectInfo(BSTR serverUrl, BSTR ProjectId, BSTR* ProjectInf
   if (!ProjectInfo) return E_POINTER;
   return Run("GetProjectInfo", Catch::kDocument, serverUrl, [&] {
     CProjectInfoEntity entity;
-    m_engine->GetProjectInfo(Arg(ProjectId), entity);
+    RequireDone(m_engine->GetProjectInfo(Arg(ProjectId), entity), "GetProjectInfo", Arg(ProjectId));
     SetResult(ProjectInfo, entity.getXml());
   });
 }
@@ -62,7 +63,8 @@ HRESULT CZANApi::SetMBPFile(BSTR serverUrl, BSTR BusinessProcessId, BSTR BPFile,
     // The entity receives the file as the item set re-serialises it.
     file.loadFromFile(Arg(BPFile));
     changed.loadXml(file.getXml());
-    m_engine->SetBusinessProcessMBP(Arg(BusinessProcessId), changed, response);
+    RequireDone(m_engine->SetBusinessProcessMBP(Arg(BusinessProcessId), changed, response),
+                "SetMBPFile", Arg(BusinessProcessId));
     SetResult(Response, response.getXml());
   });
 }
@@ -70,7 +72,7 @@ HRESULT CZANApi::SetMBPFile(BSTR serverUrl, BSTR BusinessProcessId, BSTR BPFile,
 HRESULT CZANApi::GetMBPFile(BSTR serverUrl, BSTR BusinessProcessId, BSTR MBPFile) {
   return Run("GetMBPFile", Catch::kDocument, serverUrl, [&] {
     CMBPEntity entity;
-    m_engine->GetBusinessProcessMBP(Arg(BusinessProcessId), entity);
+    RequireDone(m_engine->GetBusinessProcessMBP(Arg(BusinessProcessId), entity), "GetMBPFile", Arg(BusinessProcessId));
     XMLSet file;
     file.loadXml(entity.getXml());
     file.saveToFile(Arg(MBPFile) + "/" + zan::repo::kMbpBaseName);
