@@ -27,8 +27,9 @@ struct UpdatePolicy {
   int lockSeconds = 30;
   // How long an update waits for another client's lock before it fails with 423.
   std::chrono::milliseconds lockWait{10000};
-  // How many writes may find the document changed (412) before the update fails.
-  int writeAttempts = 12;
+  // How many times an update may find the document changed by another writer (a 412, or
+  // a weak ETag that keeps changing) before it fails.
+  int writeAttempts = 16;
   // Without locking: how long a weak ETag is read again, waiting for a strong one.
   std::chrono::milliseconds strongEtagWait{3000};
 };
@@ -91,16 +92,22 @@ class DocumentLock {
 // nothing is written).
 using MergeStep = std::function<std::string(const std::string& stored)>;
 
+// Whether a stored text still holds the update's changes; may throw.
+using HoldsChanges = std::function<bool(const std::string& stored)>;
+
 // Locks url, reads it, merges, writes the result and unlocks (on every path). Without a lock
 // the write is conditional on the read's strong ETag (a weak one is read again for up to
 // policy.strongEtagWait; none at all raises 412 "The server offers neither a lock nor a
 // strong ETag for " + url + ", so the update could lose another client's change; nothing
 // was written"). A 412 (with or without the lock) runs lock, read and merge again, up to
 // policy.writeAttempts writes, then raises 412 "The document kept changing during the
-// update: " + url. Both with class "CZanDavEngine", method "UpdateDocument". merged
-// receives the stored text. False when the write returns false.
+// update: " + url. Both with class "CZanDavEngine", method "UpdateDocument". Without a lock,
+// a write that another writer may have overwritten (servers check If-Match before they
+// write, not with it) is confirmed with holdsChanges once the document is quiet again (a
+// strong ETag, or policy.strongEtagWait over); a document that lost the changes counts as
+// a 412. merged receives the stored text. False when the write returns false.
 bool UpdateDocument(DocumentStore& store, const std::string& url, const UpdatePolicy& policy, const MergeStep& merge,
-                    std::string& merged);
+                    std::string& merged, const HoldsChanges& holdsChanges = {});
 
 }  // namespace zan::engine
 

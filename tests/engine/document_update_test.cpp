@@ -20,6 +20,7 @@ class StandInStore : public DocumentStore {
   bool strongEtags = true;    // false: Read reports no ETag at all
   int weakReads = 0;          // reads that report the ETag as weak (W/), as Apache for a second
   int lockLost = 0;           // writes under the lock that the server refuses with 412
+  int overwritten = 0;        // conditional writes that another writer, passing the same check, overwrites
   int lockedTries = 0;        // Lock calls that find another client's lock (423)
   int concurrentChanges = 0;  // conditional writes that find the document changed (412)
   std::string content = "v";
@@ -61,6 +62,11 @@ class StandInStore : public DocumentStore {
     if (text == "refused") return false;
     content = text;
     ++version;
+    if (!c.ifMatch.empty() && overwritten > 0) {
+      --overwritten;
+      content = "v+other";  // merged into the version this writer read: this writer's change is gone
+      ++version;
+    }
     return true;
   }
 
@@ -188,6 +194,21 @@ TEST_F(DocumentUpdateTest, WithoutLockingAnEtagThatStaysWeakWritesNothing) {
   EXPECT_EQ(std::string::npos, store_.calls.find("PUT")) << store_.calls;
   EXPECT_EQ(0, merges_);
   EXPECT_EQ("v", store_.content);
+}
+
+TEST_F(DocumentUpdateTest, WithoutLockingAWriteOverwrittenByAnotherIsMergedAgain) {
+  // A server checks If-Match before it writes, not with it: a second writer that passed the
+  // same check overwrites this one's change. The quiet document must still hold it.
+  store_.locking = false;
+  store_.overwritten = 1;
+  merged_.clear();
+  result_ = zan::engine::UpdateDocument(
+      store_, "http://h/doc", policy_, [&](const std::string& stored) { ++merges_; return stored + "+mine"; }, merged_,
+      [](const std::string& stored) { return stored.find("+mine") != std::string::npos; });
+  EXPECT_EQ("LOCK GET PUT(|e0) GET GET PUT(|e2) GET", store_.calls);
+  EXPECT_TRUE(result_);
+  EXPECT_EQ(2, merges_);
+  EXPECT_EQ("v+other+mine", store_.content);
 }
 
 TEST_F(DocumentUpdateTest, APreconditionFailureUnderTheLockRunsLockReadAndMergeAgain) {
