@@ -11,7 +11,7 @@
 #include <string>
 
 #include "engine_fixture.h"
-#include "support/fault_proxy_b.h"
+#include "support/fault_proxy.h"
 #include "support/tree_digest.h"
 #include "xml/MBPEntity.h"
 
@@ -20,8 +20,6 @@ namespace {
 
 static const bool kDavServer = DavServer::Register();
 
-using b::FaultProxy;
-using b::FaultRule;
 
 bool Contains(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
 

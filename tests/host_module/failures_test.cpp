@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "host_fixture.h"
-#include "support/fault_proxy_b.h"
+#include "support/fault_proxy.h"
 #include "support/tree_digest.h"
 
 namespace zan::test {
@@ -19,8 +19,6 @@ namespace {
 
 static const bool kDavServer = DavServer::Register();
 
-using b::FaultProxy;
-using b::FaultRule;
 
 constexpr int kWriters = 8;
 

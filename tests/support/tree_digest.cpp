@@ -1,35 +1,48 @@
 #include "support/tree_digest.h"
 
+#include <algorithm>
 #include <cstdint>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
-#include <iterator>
-#include <set>
+#include <vector>
 
 namespace zan::test {
 
-std::string TreeDigest(const std::string& directory) {
+std::string TreeDigest(const std::string& dir) {
   namespace fs = std::filesystem;
-  std::error_code error;
-  if (!fs::is_directory(directory, error)) return "missing";
-  std::set<std::string> entries;
-  for (const fs::directory_entry& e : fs::recursive_directory_iterator(directory, error))
-    entries.insert(fs::relative(e.path(), directory).string() + (e.is_directory() ? "/" : ""));
-  uint64_t hash = 14695981039346656037ull;  // FNV-1a
-  const auto mix = [&hash](const std::string& bytes) {
-    for (unsigned char c : bytes) hash = (hash ^ c) * 1099511628211ull;
-    hash = (hash ^ 0xFF) * 1099511628211ull;
-  };
-  for (const std::string& entry : entries) {
-    mix(entry);
-    if (entry.ends_with("/")) continue;
-    std::ifstream in(directory + "/" + entry, std::ios::binary);
-    mix(std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()));
+  std::error_code ec;
+  if (!fs::is_directory(dir, ec)) return "<missing>";
+  std::vector<std::string> lines;
+  for (auto it = fs::recursive_directory_iterator(dir, ec); !ec && it != fs::recursive_directory_iterator();
+       it.increment(ec)) {
+    const fs::path& path = it->path();
+    const std::string relative = fs::relative(path, dir).generic_string();
+    if (it->is_symlink()) {
+      lines.push_back(relative + " -> " + fs::read_symlink(path, ec).string());
+    } else if (it->is_directory()) {
+      lines.push_back(relative + "/");
+    } else {
+      std::ifstream in(path, std::ios::binary);
+      uint64_t hash = 14695981039346656037ull;
+      uint64_t size = 0;
+      char buffer[65536];
+      while (in.read(buffer, sizeof buffer) || in.gcount() > 0) {
+        for (std::streamsize i = 0; i < in.gcount(); ++i) {
+          hash = (hash ^ static_cast<unsigned char>(buffer[i])) * 1099511628211ull;
+        }
+        size += static_cast<uint64_t>(in.gcount());
+      }
+      char text[40];
+      std::snprintf(text, sizeof text, " %llu %016llx", static_cast<unsigned long long>(size),
+                    static_cast<unsigned long long>(hash));
+      lines.push_back(relative + text);
+    }
   }
-  char hex[17];
-  std::snprintf(hex, sizeof hex, "%016llx", static_cast<unsigned long long>(hash));
-  return std::to_string(entries.size()) + ":" + hex;
+  std::sort(lines.begin(), lines.end());
+  std::string out;
+  for (const auto& line : lines) out += line + "\n";
+  return out;
 }
 
 }  // namespace zan::test
