@@ -54,7 +54,7 @@ std::string ReadWithStrongEtag(DocumentStore& store, const std::string& url, con
     const auto now = Clock::now();
     if (now >= deadline) break;
     std::this_thread::sleep_for(std::min<Clock::duration>(pause, deadline - now));
-    pause = std::min(pause * 2, std::chrono::milliseconds{100});
+    pause = std::min(pause * 2, std::chrono::milliseconds{250});
     stored = store.Read(url, etag);
     changed = changed || etag != first;
   }
