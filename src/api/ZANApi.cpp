@@ -130,3 +130,7 @@ void CZANApi::SetResult(BSTR* out, const std::string& text) {
   if (!result) throw std::bad_alloc();
   *out = result;
 }
+
+void CZANApi::RequireDone(bool done, const char* operation, const std::string& item) {
+  if (!done) throw CGenException(std::string(operation) + " did not complete for " + item, 1, kClassName, operation);
+}

@@ -134,6 +134,9 @@ class CZANApi final : public IZANApi {
   HRESULT Run(const char* operation, Catch catchKind, BSTR serverUrl, BodyRef body) noexcept;
   // Writes text as a new BSTR into *out.
   static void SetResult(BSTR* out, const std::string& text);
+  // An engine operation that returned false did not do its work: raises code 1
+  // "<operation> did not complete for <item>" (class "CZANApi", the operation's name).
+  static void RequireDone(bool done, const char* operation, const std::string& item);
 
   InnerUnknown m_inner{*this};
   IUnknown* m_outer;  // the controlling object; &m_inner when not aggregated

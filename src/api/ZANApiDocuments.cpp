@@ -21,7 +21,8 @@ HRESULT CZANApi::SetMBP(BSTR serverUrl, BSTR BusinessProcessId, BSTR MBP, BSTR* 
     XMLSet response;
     CMBPEntity changed;
     changed.loadXml(zan::BstrView(MBP));
-    m_engine->SetBusinessProcessMBP(Arg(BusinessProcessId), changed, response);
+    RequireDone(m_engine->SetBusinessProcessMBP(Arg(BusinessProcessId), changed, response),
+                "SetMBP", Arg(BusinessProcessId));
     SetResult(Response, response.getXml());
   });
 }
@@ -30,7 +31,7 @@ HRESULT CZANApi::GetMBP(BSTR serverUrl, BSTR BusinessProcessId, BSTR* MBP) {
   if (!MBP) return E_POINTER;
   return Run("GetMBP", Catch::kDocument, serverUrl, [&] {
     CMBPEntity entity;
-    m_engine->GetBusinessProcessMBP(Arg(BusinessProcessId), entity);
+    RequireDone(m_engine->GetBusinessProcessMBP(Arg(BusinessProcessId), entity), "GetMBP", Arg(BusinessProcessId));
     SetResult(MBP, entity.getXml());
   });
 }
@@ -41,7 +42,7 @@ HRESULT CZANApi::SetProjectInfo(BSTR serverUrl, BSTR ProjectId, BSTR ProjectInfo
     XMLSet response;
     CProjectInfoEntity changed;
     changed.loadXml(zan::BstrView(ProjectInfo));
-    m_engine->SetProjectInfo(Arg(ProjectId), changed, response);
+    RequireDone(m_engine->SetProjectInfo(Arg(ProjectId), changed, response), "SetProjectInfo", Arg(ProjectId));
     SetResult(Response, response.getXml());
   });
 }
@@ -50,7 +51,7 @@ HRESULT CZANApi::GetProjectInfo(BSTR serverUrl, BSTR ProjectId, BSTR* ProjectInf
   if (!ProjectInfo) return E_POINTER;
   return Run("GetProjectInfo", Catch::kDocument, serverUrl, [&] {
     CProjectInfoEntity entity;
-    m_engine->GetProjectInfo(Arg(ProjectId), entity);
+    RequireDone(m_engine->GetProjectInfo(Arg(ProjectId), entity), "GetProjectInfo", Arg(ProjectId));
     SetResult(ProjectInfo, entity.getXml());
   });
 }
@@ -64,7 +65,8 @@ HRESULT CZANApi::SetMBPFile(BSTR serverUrl, BSTR BusinessProcessId, BSTR BPFile,
     // readable document fails here, before the stored document is read or written.
     file.loadFromFile(Arg(BPFile));
     changed.loadXml(file.getXml());
-    m_engine->SetBusinessProcessMBP(Arg(BusinessProcessId), changed, response);
+    RequireDone(m_engine->SetBusinessProcessMBP(Arg(BusinessProcessId), changed, response),
+                "SetMBPFile", Arg(BusinessProcessId));
     SetResult(Response, response.getXml());
   });
 }
@@ -74,7 +76,7 @@ HRESULT CZANApi::GetMBPFile(BSTR serverUrl, BSTR BusinessProcessId, BSTR MBPFile
     // An empty directory would put the file at the root of the file system.
     if (Arg(MBPFile).empty()) throw CGenException("No local directory was given", zan::err::kUnknown, "", "");
     CMBPEntity entity;
-    m_engine->GetBusinessProcessMBP(Arg(BusinessProcessId), entity);
+    RequireDone(m_engine->GetBusinessProcessMBP(Arg(BusinessProcessId), entity), "GetMBPFile", Arg(BusinessProcessId));
     XMLSet file;
     file.loadXml(entity.getXml());
     file.saveToFile(Arg(MBPFile) + "/" + zan::repo::kMbpBaseName);

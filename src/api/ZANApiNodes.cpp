@@ -32,7 +32,8 @@ HRESULT CZANApi::CreateFolder(BSTR serverUrl, BSTR Parent, BSTR FolderName, BSTR
   return Run("CreateFolder", Catch::kPlain, serverUrl, [&] {
     XMLSet props, response;
     LoadOptionalProperties(props, Properties);
-    m_engine->CreateFolder(Arg(Parent), Arg(FolderName), props, response);
+    RequireDone(m_engine->CreateFolder(Arg(Parent), Arg(FolderName), props, response),
+                "CreateFolder", Arg(Parent) + "/" + Arg(FolderName));
     SetResult(Response, response.getXml());
   });
 }
@@ -43,7 +44,8 @@ HRESULT CZANApi::CreateBusinessProcess(BSTR serverUrl, BSTR Parent, BSTR Busines
   return Run("CreateBusinessProcess", Catch::kPlain, serverUrl, [&] {
     XMLSet props, response;
     LoadOptionalProperties(props, Properties);
-    m_engine->CreateBusinessProcess(Arg(serverUrl), Arg(Parent), Arg(BusinessProcessName), props, response);
+    RequireDone(m_engine->CreateBusinessProcess(Arg(serverUrl), Arg(Parent), Arg(BusinessProcessName), props, response),
+                "CreateBusinessProcess", Arg(Parent) + "/" + Arg(BusinessProcessName));
     SetResult(Response, response.getXml());
   });
 }
@@ -58,7 +60,8 @@ HRESULT CZANApi::UploadBP(BSTR serverUrl, BSTR BusinessProcessId, BSTR LocalDire
   const HRESULT hr = Run("UploadBP", Catch::kPlain, serverUrl, [&] {
     XMLSet response;
     try {
-      m_engine->UploadBP(Arg(serverUrl), Arg(BusinessProcessId), Arg(LocalDirectory), response);
+      RequireDone(m_engine->UploadBP(Arg(serverUrl), Arg(BusinessProcessId), Arg(LocalDirectory), response),
+                  "UploadBP", Arg(BusinessProcessId));
     } catch (const CGenException& e) {
       alertText = e.GetFullText();
       throw;
@@ -80,7 +83,8 @@ HRESULT CZANApi::CreateProject(BSTR serverUrl, BSTR ProjectName, BSTR Properties
   return Run("CreateProject", Catch::kPlain, serverUrl, [&] {
     XMLSet props, response;
     LoadOptionalProperties(props, Properties);
-    m_engine->CreateProject(Arg(serverUrl), Arg(ProjectName), props, response);
+    RequireDone(m_engine->CreateProject(Arg(serverUrl), Arg(ProjectName), props, response),
+                "CreateProject", Arg(ProjectName));
     SetResult(Response, response.getXml());
   });
 }
@@ -89,7 +93,7 @@ HRESULT CZANApi::GetProjectProperties(BSTR serverUrl, BSTR ProjectName, BSTR* Re
   if (!Response) return E_POINTER;
   return Run("GetProjectProperties", Catch::kPlain, serverUrl, [&] {
     XMLSet response;
-    m_engine->GetProjectProperties(Arg(ProjectName), response);
+    RequireDone(m_engine->GetProjectProperties(Arg(ProjectName), response), "GetProjectProperties", Arg(ProjectName));
     SetResult(Response, response.getXml());
   });
 }
@@ -99,7 +103,8 @@ HRESULT CZANApi::SetProjectProperties(BSTR serverUrl, BSTR ProjectName, BSTR Pro
   return Run("SetProjectProperties", Catch::kPlain, serverUrl, [&] {
     XMLSet props, response;
     LoadProperties(props, Properties);
-    m_engine->SetProjectProperties(Arg(ProjectName), props, response);
+    RequireDone(m_engine->SetProjectProperties(Arg(ProjectName), props, response),
+                "SetProjectProperties", Arg(ProjectName));
     SetResult(Response, response.getXml());
   });
 }
@@ -109,7 +114,7 @@ HRESULT CZANApi::SetFolderProperties(BSTR serverUrl, BSTR FolderId, BSTR Propert
   return Run("SetFolderProperties", Catch::kPlain, serverUrl, [&] {
     XMLSet props, response;
     LoadProperties(props, Properties);
-    m_engine->SetFolderProperties(Arg(FolderId), props, response);
+    RequireDone(m_engine->SetFolderProperties(Arg(FolderId), props, response), "SetFolderProperties", Arg(FolderId));
     SetResult(Response, response.getXml());
   });
 }
@@ -120,7 +125,8 @@ HRESULT CZANApi::SetBusinessProcessProperties(BSTR serverUrl, BSTR BusinessProce
   return Run("SetBusinessProcessProperties", Catch::kPlain, serverUrl, [&] {
     XMLSet props, response;
     LoadProperties(props, Properties);
-    m_engine->SetBusinessProcessProperties(Arg(BusinessProcessId), props, response);
+    RequireDone(m_engine->SetBusinessProcessProperties(Arg(BusinessProcessId), props, response),
+                "SetBusinessProcessProperties", Arg(BusinessProcessId));
     SetResult(Response, response.getXml());
   });
 }
@@ -129,7 +135,7 @@ HRESULT CZANApi::GetFolderProperties(BSTR serverUrl, BSTR FolderId, BSTR* Respon
   if (!Response) return E_POINTER;
   return Run("GetFolderProperties", Catch::kPlain, serverUrl, [&] {
     XMLSet response;
-    m_engine->GetFolderProperties(Arg(FolderId), response);
+    RequireDone(m_engine->GetFolderProperties(Arg(FolderId), response), "GetFolderProperties", Arg(FolderId));
     SetResult(Response, response.getXml());
   });
 }
@@ -138,7 +144,8 @@ HRESULT CZANApi::GetBusinessProcessProperties(BSTR serverUrl, BSTR BusinessProce
   if (!Response) return E_POINTER;
   return Run("GetBusinessProcessProperties", Catch::kPlain, serverUrl, [&] {
     XMLSet response;
-    m_engine->GetBusinessProcessProperties(Arg(BusinessProcessId), response);
+    RequireDone(m_engine->GetBusinessProcessProperties(Arg(BusinessProcessId), response),
+                "GetBusinessProcessProperties", Arg(BusinessProcessId));
     SetResult(Response, response.getXml());
   });
 }
@@ -147,7 +154,7 @@ HRESULT CZANApi::GetProjects(BSTR serverUrl, BSTR* Response) {
   if (!Response) return E_POINTER;
   return Run("GetProjects", Catch::kPlain, serverUrl, [&] {
     XMLSet response;
-    m_engine->GetProjects(response);
+    RequireDone(m_engine->GetProjects(response), "GetProjects", Arg(serverUrl));
     SetResult(Response, response.getXml());
   });
 }
@@ -156,7 +163,7 @@ HRESULT CZANApi::DeleteProject(BSTR serverUrl, BSTR ProjectName, BSTR* Response)
   if (!Response) return E_POINTER;
   return Run("DeleteProject", Catch::kPlain, serverUrl, [&] {
     XMLSet response;
-    m_engine->Delete(Arg(ProjectName), response);
+    RequireDone(m_engine->Delete(Arg(ProjectName), response), "DeleteProject", Arg(ProjectName));
     SetResult(Response, response.getXml());
   });
 }
@@ -165,7 +172,7 @@ HRESULT CZANApi::DeleteFolder(BSTR serverUrl, BSTR FolderId, BSTR* Response) {
   if (!Response) return E_POINTER;
   return Run("DeleteFolder", Catch::kPlain, serverUrl, [&] {
     XMLSet response;
-    m_engine->Delete(Arg(FolderId), response);
+    RequireDone(m_engine->Delete(Arg(FolderId), response), "DeleteFolder", Arg(FolderId));
     SetResult(Response, response.getXml());
   });
 }
@@ -174,7 +181,7 @@ HRESULT CZANApi::DeleteBusinessProcess(BSTR serverUrl, BSTR BusinessProcessId, B
   if (!Response) return E_POINTER;
   return Run("DeleteBusinessProcess", Catch::kPlain, serverUrl, [&] {
     XMLSet response;
-    m_engine->Delete(Arg(BusinessProcessId), response);
+    RequireDone(m_engine->Delete(Arg(BusinessProcessId), response), "DeleteBusinessProcess", Arg(BusinessProcessId));
     SetResult(Response, response.getXml());
   });
 }
@@ -183,7 +190,7 @@ HRESULT CZANApi::GetChildren(BSTR serverUrl, BSTR Parent, BSTR* Response) {
   if (!Response) return E_POINTER;
   return Run("GetChildren", Catch::kNamed, serverUrl, [&] {
     XMLSet response;
-    m_engine->GetChildren(Arg(Parent), response);
+    RequireDone(m_engine->GetChildren(Arg(Parent), response), "GetChildren", Arg(Parent));
     SetResult(Response, response.getXml());
   });
 }
@@ -193,7 +200,8 @@ HRESULT CZANApi::DownloadBP(BSTR serverUrl, BSTR BusinessProcessId, BSTR LocalDi
   if (!Response) return E_POINTER;
   return Run("DownloadBP", Catch::kPlain, serverUrl, [&] {
     XMLSet response;
-    m_engine->DownloadBP(Arg(serverUrl), Arg(BusinessProcessId), Arg(LocalDirectory), Arg(environment), response);
+    RequireDone(m_engine->DownloadBP(Arg(serverUrl), Arg(BusinessProcessId), Arg(LocalDirectory), Arg(environment), response),
+                "DownloadBP", Arg(BusinessProcessId));
     SetResult(Response, response.getXml());
   });
 }

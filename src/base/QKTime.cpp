@@ -1,7 +1,6 @@
 #include "base/QKTime.h"
 
 #include <cstdio>
-#include <limits>
 
 #include "base/Assertion.h"
 #include "platform/os/codepage.h"
@@ -50,14 +49,11 @@ void QKTime::FromFields(int nYear, int nMonth, int nDay, int nHour, int nMin, in
   tm.tm_mon = nMonth - 1;
   tm.tm_year = nYear - 1900;
   tm.tm_isdst = nDST;
-  const int64_t t = zan::os::MakeLocalTime(tm);
-  // The 32-bit count cannot hold what lies outside its range: that is the runtime's -1.
-  const bool fits = t >= std::numeric_limits<int32_t>::min() && t <= std::numeric_limits<int32_t>::max();
-  m_time = fits ? static_cast<int32_t>(t) : -1;
+  m_time = zan::os::MakeLocalTime(tm);  // -1: the runtime cannot convert the fields
   ZAN_ASSERT(m_time != -1);
 }
 
-QKTime QKTime::CurrentTime() { return QKTime(static_cast<int32_t>(zan::os::Now())); }
+QKTime QKTime::CurrentTime() { return QKTime(zan::os::Now()); }
 
 std::tm* QKTime::UtcParts(std::tm* ptm) const {
   std::tm parts;
@@ -96,10 +92,9 @@ std::string QKTime::FormatUtc(std::string_view format) const {
   return out;
 }
 
-QKTimeSpan::QKTimeSpan(int32_t lDays, int nHours, int nMins, int nSecs)
-    : m_timeSpan(static_cast<int32_t>(static_cast<int64_t>(nSecs) +
-                                      60 * (static_cast<int64_t>(nMins) +
-                                            60 * (static_cast<int64_t>(nHours) + 24 * static_cast<int64_t>(lDays))))) {}
+QKTimeSpan::QKTimeSpan(int64_t lDays, int nHours, int nMins, int nSecs)
+    : m_timeSpan(static_cast<int64_t>(nSecs) +
+                 60 * (static_cast<int64_t>(nMins) + 60 * (static_cast<int64_t>(nHours) + 24 * lDays))) {}
 
 std::string QKTimeSpan::Format(std::string_view format) const {
   std::string out;
@@ -115,7 +110,7 @@ std::string QKTimeSpan::Format(std::string_view format) const {
     const char directive = format[i];
     switch (directive) {
       case 'D':
-        std::snprintf(number, sizeof number, "%ld", static_cast<long>(Days()));
+        std::snprintf(number, sizeof number, "%lld", static_cast<long long>(Days()));
         out += number;
         break;
       case 'H':

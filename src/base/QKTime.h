@@ -1,5 +1,5 @@
-// QKTime: a point in time as the C runtime's signed 32-bit count of seconds since
-// 1970-01-01 00:00:00 UTC (0: no time set), built from the clock or from calendar fields,
+// QKTime: a point in time as a signed 64-bit count of seconds since 1970-01-01 00:00:00 UTC
+// (0: no time set; times after 2038 included), built from the clock or from calendar fields,
 // broken down and formatted. QKTimeSpan: a duration in seconds. Plain values; any thread.
 #ifndef ZAN_BASE_QKTIME_H_
 #define ZAN_BASE_QKTIME_H_
@@ -18,11 +18,11 @@ class QKTime {
   static constexpr size_t kMaxTimeBufferSize = 128;
 
   QKTime() = default;
-  explicit QKTime(int32_t seconds) : m_time(seconds) {}
+  explicit QKTime(int64_t seconds) : m_time(seconds) {}
   // Local calendar fields, normalised by the runtime (month 1-12, nDST < 0: the runtime
   // decides about daylight saving). Checked: "nDay >= 1 && nDay <= 31",
-  // "nMonth >= 1 && nMonth <= 12", "nYear >= 1900", then "m_time != -1" (the result fits the
-  // 32-bit count); a failed check goes to the assertion hook (base/Assertion.h).
+  // "nMonth >= 1 && nMonth <= 12", "nYear >= 1900", then "m_time != -1" (the runtime could
+  // convert the fields); a failed check goes to the assertion hook (base/Assertion.h).
   QKTime(int nYear, int nMonth, int nDay, int nHour, int nMin, int nSec, int nDST = -1);
   // MS-DOS date (day bits 0-4, month bits 5-8, year - 1980 bits 9-15) and time (seconds / 2
   // bits 0-4, minutes bits 5-10, hours bits 11-15), then as from calendar fields.
@@ -47,7 +47,7 @@ class QKTime {
   std::string Format(std::string_view format) const;
   std::string FormatUtc(std::string_view format) const;
 
-  int32_t Seconds() const { return m_time; }
+  int64_t Seconds() const { return m_time; }
 
   friend bool operator==(const QKTime&, const QKTime&) = default;
   friend auto operator<=>(const QKTime&, const QKTime&) = default;
@@ -55,7 +55,7 @@ class QKTime {
  private:
   void FromFields(int nYear, int nMonth, int nDay, int nHour, int nMin, int nSec, int nDST);
 
-  int32_t m_time = 0;
+  int64_t m_time = 0;
 };
 
 class QKTimeSpan {
@@ -64,17 +64,17 @@ class QKTimeSpan {
   static constexpr size_t kMaxTimeBufferSize = 128;
 
   QKTimeSpan() = default;
-  explicit QKTimeSpan(int32_t seconds) : m_timeSpan(seconds) {}
-  QKTimeSpan(int32_t lDays, int nHours, int nMins, int nSecs);
+  explicit QKTimeSpan(int64_t seconds) : m_timeSpan(seconds) {}
+  QKTimeSpan(int64_t lDays, int nHours, int nMins, int nSecs);
 
   // The parts truncate towards zero: a negative span has negative parts.
-  int32_t Days() const { return m_timeSpan / 86400; }
-  int32_t TotalHours() const { return m_timeSpan / 3600; }
-  int32_t Hours() const { return TotalHours() - Days() * 24; }
-  int32_t TotalMinutes() const { return m_timeSpan / 60; }
-  int32_t Minutes() const { return TotalMinutes() - TotalHours() * 60; }
-  int32_t TotalSeconds() const { return m_timeSpan; }
-  int32_t Seconds() const { return m_timeSpan - TotalMinutes() * 60; }
+  int64_t Days() const { return m_timeSpan / 86400; }
+  int64_t TotalHours() const { return m_timeSpan / 3600; }
+  int64_t Hours() const { return TotalHours() - Days() * 24; }
+  int64_t TotalMinutes() const { return m_timeSpan / 60; }
+  int64_t Minutes() const { return TotalMinutes() - TotalHours() * 60; }
+  int64_t TotalSeconds() const { return m_timeSpan; }
+  int64_t Seconds() const { return m_timeSpan - TotalMinutes() * 60; }
 
   // Copies format, a double-byte character of the process code page as one, replacing
   // "%D" by the days ("%ld"), "%H" "%M" "%S" by the parts ("%02d"), "%%" by '%' and '%'
@@ -86,7 +86,7 @@ class QKTimeSpan {
   friend auto operator<=>(const QKTimeSpan&, const QKTimeSpan&) = default;
 
  private:
-  int32_t m_timeSpan = 0;
+  int64_t m_timeSpan = 0;
 };
 
 #endif

@@ -1,6 +1,8 @@
 #include "dav/DavHTTPManager.h"
 
+#include <optional>
 #include <utility>
+#include <vector>
 
 #include "base/GenException.h"
 #include "dav/Multistatus.h"
@@ -47,7 +49,20 @@ bool CDavHTTPManager::setResourceProperties(const std::string& url, const std::s
       element.appendChild(doc.createTextNode(value));
     }
     if (request->send(doc.xml()) != S_OK) return false;
-    if (request->status() != 207) throw CGenException("Dav Unknown Error. " + url, zan::err::kUnknown, kClass, "setResourceProperties");
+    const long status = request->status();
+    // 200/204: the whole update was applied. 207: only when every propstat is 2xx.
+    if (status == 200 || status == 204) return true;
+    if (status != 207) throw CGenException("Dav Unknown Error. " + url, zan::err::kUnknown, kClass, "setResourceProperties");
+    const std::optional<std::vector<zan::dav::Refusal>> refused = zan::dav::RefusedProperties(request->responseText());
+    if (!refused) {
+      throw CGenException("The server's reply to PROPPATCH " + url + " (HTTP/1.1 207 " + request->statusText() +
+                              ") does not say which properties were stored",
+                          zan::err::kUnknown, kClass, "setResourceProperties");
+    }
+    if (!refused->empty()) {
+      throw CGenException("The server refused properties of " + url + ": " + zan::dav::DescribeRefusals(*refused),
+                          zan::err::kUnknown, kClass, "setResourceProperties");
+    }
     return true;
   } catch (const _com_error& e) {
     zan::os::ShowErrorAlert(e.Description());
@@ -142,6 +157,31 @@ bool CDavHTTPManager::findResourceProperties(const std::u16string& url, const st
     throw CGenException(e, kClass, "findResourceProperties");
   } catch (CGenException& e) {
     e.Rethrow(e.GetErrorDescription(), e.GetErrorCode(), kClass, "findResourceProperties");
+  }
+}
+
+long CDavHTTPManager::countMembers(const std::string& url, const std::string& requestXml) {
+  try {
+    XMLSet reply = propfind(url, requestXml, "1", false);
+    const std::string self = zan::dav::ComparablePath(url);
+    bool sawSelf = false;
+    long found = 0;
+    std::string href;
+    for (long i = 0; i < reply.getCount(); ++i) {
+      XMLSet response;
+      reply.getInnerSet(i, response);
+      if (response.getItemValue("a:href", href) && zan::dav::ComparablePath(href) == self) {
+        sawSelf = true;
+        continue;
+      }
+      XMLSet props;
+      if (readResponseProperties(response, props)) ++found;
+    }
+    return sawSelf ? found : -1;
+  } catch (const _com_error& e) {
+    throw CGenException(e, kClass, "countMembers");
+  } catch (CGenException& e) {
+    e.Rethrow(e.GetErrorDescription(), e.GetErrorCode(), kClass, "countMembers");
   }
 }
 

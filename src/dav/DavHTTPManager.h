@@ -16,9 +16,11 @@ class CDavHTTPManager {
   virtual ~CDavHTTPManager() = default;
 
   // PROPPATCH: every item of the item-set text becomes a property (namespace "DAV:") of the
-  // resource. True after a 207 reply; false when the send reports a success status other
-  // than S_OK. Another status raises "Dav Unknown Error. " + url (code 1); a COM error is
-  // shown in the error alert and passed on unchanged.
+  // resource. True when the server applied every property: 200/204, or 207 with every
+  // propstat 2xx; false when the send reports a success status other than S_OK. A 207 that
+  // refuses a property raises (code 1) "The server refused properties of " + url + ": " and
+  // each refused property with its status line; another status raises "Dav Unknown Error. "
+  // + url (code 1); a COM error is shown in the error alert and passed on unchanged.
   bool setResourceProperties(const std::string& url, const std::string& xmlText);
 
   // PROPFIND with the given Depth ("0", or "1,noroot" for the members of a collection
@@ -27,6 +29,12 @@ class CDavHTTPManager {
   // url; another status but 207 raises "Dav Unknown Error. " (code 1).
   bool findResourceProperties(const std::u16string& url, const std::u16string& xmlText, const std::u16string& depth,
                               XMLSet& result);
+
+  // PROPFIND Depth "1" of a collection, asking for the items of requestXml: how many members
+  // (the collection itself not counted) carry one of the properties. -1 when the reply does
+  // not hold the collection's own response, so it cannot be a whole listing. Failures as
+  // findResourceProperties.
+  long countMembers(const std::string& url, const std::string& requestXml);
 
   // Fills props from the children of one multistatus response element: the properties of its
   // propstat whose status is "HTTP/1.1 200 OK", named without prefix. False when none.

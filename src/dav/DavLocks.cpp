@@ -1,6 +1,8 @@
 // Guarding a read-modify-write of one resource: write locks, ETag-conditional reads and
 // writes. These go through the request object directly: the record and stream objects
 // have no notion of locks or entity tags.
+#include <cstdint>
+
 #include "base/GenException.h"
 #include "dav/DavADOManager.h"
 #include "platform/ado/ado_errors.h"
@@ -14,6 +16,13 @@ const char kLockBody[] =
     "<?xml version=\"1.0\" encoding=\"utf-8\"?>"
     "<D:lockinfo xmlns:D=\"DAV:\"><D:lockscope><D:exclusive/></D:lockscope>"
     "<D:locktype><D:write/></D:locktype><D:owner>zanclient</D:owner></D:lockinfo>";
+
+// The statuses of a request that got no reply (platform/http/http_errors.h): WinINet
+// errors 12000-12199 in the Win32 facility.
+bool IsTransportFailure(HRESULT hr) {
+  const uint32_t u = static_cast<uint32_t>(hr);
+  return (u & 0xFFFF0000u) == 0x80070000u && (u & 0xFFFFu) >= 12000 && (u & 0xFFFFu) < 12200;
+}
 
 zan::http::Response AsResponse(const zan::http::XmlHttpRequest& request) {
   zan::http::Response r;
@@ -43,6 +52,9 @@ std::string CDavADOManager::LockItem(const std::string& url, int timeoutSeconds)
     if (token.size() >= 2 && token.front() == '<' && token.back() == '>') token = token.substr(1, token.size() - 2);
     return token;
   } catch (const _com_error& e) {
+    // No reply at all: no lock; the read that follows reports the failure as it would
+    // without the lock.
+    if (IsTransportFailure(e.Error())) return {};
     throw CGenException(e, kClass, "LockItem");
   }
 }
@@ -59,14 +71,13 @@ bool CDavADOManager::UnlockItem(const std::string& url, const std::string& lockT
   }
 }
 
-std::string CDavADOManager::GetFileStream(const std::string& url, std::string& strongEtag) {
+std::string CDavADOManager::GetFileStream(const std::string& url, std::string& etag) {
   try {
     zan::http::XmlHttpRequest request;
     request.open("GET", url, false, "", "");
     request.send();
     if (request.status() != 200) zan::ado::ThrowForReply(AsResponse(request), "GET", url);
-    const std::string etag = request.getResponseHeader("ETag");
-    strongEtag = etag.rfind("W/", 0) == 0 ? std::string() : etag;
+    etag = request.getResponseHeader("ETag");
     return request.responseText();
   } catch (const _com_error& e) {
     CGenException error(e, kClass, "GetFileStream");
@@ -84,7 +95,7 @@ bool CDavADOManager::SetFileStream(const std::string& url, const std::string& te
     request.setRequestHeader("If-Match", condition.ifMatch.empty() ? std::string("*") : condition.ifMatch);
     request.send(text);
     const long status = request.status();
-    if (status == 412 && !condition.ifMatch.empty())
+    if (status == 412 && (!condition.ifMatch.empty() || !condition.lockToken.empty()))
       throw CGenException("The item was changed by another client. " + url, zan::err::kPreconditionFailed, kClass,
                           "SetFileStream");
     if (status < 200 || status > 299) zan::ado::ThrowForReply(AsResponse(request), "PUT", url);

@@ -43,6 +43,43 @@ void CopyChildren(const dom::Node& source, const dom::Node& target, const dom::D
   }
 }
 
+// The status code of a status line ("HTTP/1.1 424 Failed Dependency" -> 424); 0 when none.
+int StatusCodeOf(std::string_view line) {
+  const size_t blank = line.find(' ');
+  if (blank == std::string_view::npos) return 0;
+  int code = 0;
+  size_t i = blank + 1;
+  for (int digits = 0; digits < 3; ++digits, ++i) {
+    if (i >= line.size() || line[i] < '0' || line[i] > '9') return 0;
+    code = code * 10 + (line[i] - '0');
+  }
+  return code;
+}
+
+bool IsDav(const dom::Node& node, std::string_view localName) {
+  return node.nodeType() == dom::NODE_ELEMENT && node.namespaceURI() == kDavNamespace && node.baseName() == localName;
+}
+
+// The first DAV: child element of node with that local name (empty when none).
+dom::Node DavChild(const dom::Node& node, std::string_view localName) {
+  for (dom::Node c = node.firstChild(); c; c = c.nextSibling())
+    if (IsDav(c, localName)) return c;
+  return dom::Node();
+}
+
+std::string Trimmed(const std::string& text) {
+  const size_t first = text.find_first_not_of(" \t\r\n");
+  if (first == std::string::npos) return {};
+  return text.substr(first, text.find_last_not_of(" \t\r\n") - first + 1);
+}
+
+// The multistatus root of the reply, or empty when the reply is not one.
+dom::Element MultistatusRoot(const dom::Document& doc, std::string_view reply) {
+  if (!doc.loadXML(reply)) return dom::Element();
+  const dom::Element root = doc.documentElement();
+  return root && IsDav(root, "multistatus") ? root : dom::Element();
+}
+
 std::string Origin(std::string_view url) {
   const size_t scheme = url.find("://");
   if (scheme == std::string_view::npos) return {};
@@ -69,6 +106,55 @@ std::string CanonicalMultistatus(std::string_view reply) {
       doc.appendChild(doc.createNode(dom::NODE_ELEMENT, ns == kDavNamespace ? "a:" + root.baseName() : root.nodeName(), ns));
   CopyChildren(root, copy, doc);
   return doc.xml();
+}
+
+std::optional<std::vector<Refusal>> RefusedProperties(std::string_view reply) {
+  const dom::Document doc = dom::Document::Create();
+  const dom::Element root = MultistatusRoot(doc, reply);
+  if (!root) return std::nullopt;
+  std::vector<Refusal> refused;
+  bool anyPropstat = false;
+  for (dom::Node response = root.firstChild(); response; response = response.nextSibling()) {
+    if (!IsDav(response, "response")) continue;
+    for (dom::Node propstat = response.firstChild(); propstat; propstat = propstat.nextSibling()) {
+      if (!IsDav(propstat, "propstat")) continue;
+      anyPropstat = true;
+      const dom::Node status = DavChild(propstat, "status");
+      const std::string line = status ? Trimmed(status.text()) : std::string();
+      const int code = StatusCodeOf(line);
+      if (code >= 200 && code <= 299) continue;
+      const dom::Node prop = DavChild(propstat, "prop");
+      bool named = false;
+      for (dom::Node p = prop ? prop.firstChild() : dom::Node(); p; p = p.nextSibling()) {
+        if (p.nodeType() != dom::NODE_ELEMENT) continue;
+        refused.push_back({p.baseName(), line});
+        named = true;
+      }
+      if (!named) refused.push_back({"(unnamed property)", line});
+    }
+    // A response without propstat reports its status for the whole resource.
+    const dom::Node status = DavChild(response, "status");
+    if (status) {
+      const std::string line = Trimmed(status.text());
+      const int code = StatusCodeOf(line);
+      anyPropstat = true;
+      if (code < 200 || code > 299) {
+        const dom::Node href = DavChild(response, "href");
+        refused.push_back({href ? Trimmed(href.text()) : std::string(), line});
+      }
+    }
+  }
+  if (!anyPropstat) return std::nullopt;  // nothing says what was applied
+  return refused;
+}
+
+std::string DescribeRefusals(const std::vector<Refusal>& refusals) {
+  std::string text;
+  for (const Refusal& r : refusals) {
+    if (!text.empty()) text += ", ";
+    text += r.name + " (" + (r.statusLine.empty() ? std::string("no status") : r.statusLine) + ")";
+  }
+  return text;
 }
 
 std::string ComparablePath(std::string_view urlOrHref) {

@@ -1,6 +1,7 @@
 #include "engine/DocumentUpdate.h"
 
 #include <algorithm>
+#include <optional>
 #include <thread>
 #include <utility>
 
@@ -36,24 +37,86 @@ void DocumentLock::Release() noexcept {
   m_token.clear();
 }
 
+namespace {
+
+bool IsWeak(const std::string& etag) { return etag.rfind("W/", 0) == 0; }
+
+// Reads url again while its ETag is weak, for up to policy.strongEtagWait; the content of
+// the last read. changed: the ETag changed during the wait (another writer is at work).
+std::string ReadWithStrongEtag(DocumentStore& store, const std::string& url, const UpdatePolicy& policy,
+                               std::string stored, std::string& etag, bool& changed) {
+  using Clock = std::chrono::steady_clock;
+  const auto deadline = Clock::now() + policy.strongEtagWait;
+  std::chrono::milliseconds pause{25};
+  const std::string first = etag;
+  changed = false;
+  while (IsWeak(etag)) {
+    const auto now = Clock::now();
+    if (now >= deadline) break;
+    std::this_thread::sleep_for(std::min<Clock::duration>(pause, deadline - now));
+    pause = std::min(pause * 2, std::chrono::milliseconds{250});
+    stored = store.Read(url, etag);
+    changed = changed || etag != first;
+  }
+  return stored;
+}
+
+}  // namespace
+
 bool UpdateDocument(DocumentStore& store, const std::string& url, const UpdatePolicy& policy, const MergeStep& merge,
-                    std::string& merged) {
-  DocumentLock lock(store, url, policy);
+                    std::string& merged, const HoldsChanges& holdsChanges) {
+  bool locking = true;  // until the server shows it offers no locking
   for (int attempt = 1;; ++attempt) {
+    std::optional<DocumentLock> lock;
+    if (locking) lock.emplace(store, url, policy);
     std::string etag;
-    const std::string stored = store.Read(url, etag);
-    std::string text = merge(stored);
+    std::string stored = store.Read(url, etag);
     CDavADOManager::WriteCondition condition;
-    condition.lockToken = lock.token();
-    if (condition.lockToken.empty()) condition.ifMatch = etag;
+    if (lock) condition.lockToken = lock->token();
+    locking = !condition.lockToken.empty();
+    if (!locking) {
+      bool changed = false;
+      stored = ReadWithStrongEtag(store, url, policy, std::move(stored), etag, changed);
+      if (IsWeak(etag) && changed) {  // others kept writing during the wait: try again, bounded
+        if (attempt < policy.writeAttempts) continue;
+        throw CGenException("The document kept changing during the update: " + url, zan::err::kPreconditionFailed,
+                            "CZanDavEngine", "UpdateDocument");
+      }
+      if (etag.empty() || IsWeak(etag)) {
+        throw CGenException("The server offers neither a lock nor a strong ETag for " + url +
+                                ", so the update could lose another client's change; nothing was written",
+                            zan::err::kPreconditionFailed, "CZanDavEngine", "UpdateDocument");
+      }
+      condition.ifMatch = etag;
+    }
+    std::string text = merge(stored);
+    bool stale = false;  // the write found the document changed, or the change did not stay
     try {
       if (!store.Write(url, text, condition)) return false;
     } catch (CGenException& e) {
-      if (e.GetErrorCode() != zan::err::kPreconditionFailed || !condition.lockToken.empty()) throw;
-      if (attempt < policy.writeAttempts) continue;  // changed since the read: merge again
-      e.Rethrow("The document kept changing during the update: " + url, zan::err::kPreconditionFailed, "CZanDavEngine",
-                "UpdateDocument");
+      if (e.GetErrorCode() != zan::err::kPreconditionFailed) throw;
+      if (attempt >= policy.writeAttempts) {
+        e.Rethrow("The document kept changing during the update: " + url, zan::err::kPreconditionFailed,
+                  "CZanDavEngine", "UpdateDocument");
+      }
+      stale = true;
     }
+    if (!stale && !locking && holdsChanges) {
+      // A server checks If-Match before it writes, not atomically with the write: another
+      // writer that passed the same check may land just after. Once the document has been
+      // quiet (a strong ETag again, or the wait is over), it must still hold the changes.
+      std::string after;
+      bool changed = false;
+      std::string settled = ReadWithStrongEtag(store, url, policy, store.Read(url, after), after, changed);
+      if (!holdsChanges(settled)) {
+        if (attempt >= policy.writeAttempts) {
+          throw CGenException("The document kept changing during the update: " + url, zan::err::kPreconditionFailed,
+                              "CZanDavEngine", "UpdateDocument");
+        }
+        stale = true;
+      }
+    }
+    if (stale) continue;  // lock, read and merge again
     merged = std::move(text);
     return true;
   }

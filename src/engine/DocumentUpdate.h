@@ -3,9 +3,13 @@
 // An update takes a short exclusive WebDAV lock on the document before it reads it and
 // releases it after the merged document is written, on every path out. A second updater
 // that finds the lock taken waits with a bounded backoff and then merges into the document
-// as the first one left it. A server that offers no locking gets a write conditional on the
-// document's strong ETag instead (read, merged and tried again, bounded, while another
-// writer changes it), or a plain write when the server reports no strong ETag.
+// as the first one left it; a write that the server refuses with 412 although the lock was
+// granted (overlapping locks) runs lock, read and merge again, bounded. A server that offers
+// no locking gets a write conditional on the document's strong ETag instead (read, merged
+// and tried again, bounded, while another writer changes it). A weak ETag (Apache's, for a
+// second after a write) is read again until it turns strong, bounded; when the server gives
+// no strong ETag at all, the update fails and writes nothing: a write without a safe
+// precondition could lose another client's change.
 #ifndef ZAN_ENGINE_DOCUMENTUPDATE_H_
 #define ZAN_ENGINE_DOCUMENTUPDATE_H_
 
@@ -23,21 +27,24 @@ struct UpdatePolicy {
   int lockSeconds = 30;
   // How long an update waits for another client's lock before it fails with 423.
   std::chrono::milliseconds lockWait{10000};
-  // How many conditional writes may find the document changed (412) before the update fails.
-  int writeAttempts = 5;
+  // How many times an update may find the document changed by another writer (a 412, or
+  // a weak ETag that keeps changing) before it fails.
+  int writeAttempts = 16;
+  // Without locking: how long a weak ETag is read again, waiting for a strong one.
+  std::chrono::milliseconds strongEtagWait{3000};
 };
 
 // What an update needs of the server. DavDocumentStore in production; a test may stand in.
 class DocumentStore {
  public:
   virtual ~DocumentStore() = default;
-  // A lock token, or "" when the server offers no locking; raises code 423 when another
-  // client holds a lock.
+  // A lock token, or "" when the server offers no locking (or gave no reply: the read then
+  // reports the failure); raises code 423 when another client holds a lock.
   virtual std::string Lock(const std::string& url, int timeoutSeconds) = 0;
   virtual void Unlock(const std::string& url, const std::string& token) noexcept = 0;
-  // The content, and the strong ETag ("" when the server reports none or a weak one).
-  virtual std::string Read(const std::string& url, std::string& strongEtag) = 0;
-  // Raises code 412 when condition.ifMatch no longer matches.
+  // The content, and the ETag as the server sent it ("W/" first when weak; "" when none).
+  virtual std::string Read(const std::string& url, std::string& etag) = 0;
+  // Raises code 412 when the condition (lock token or ETag) no longer holds.
   virtual bool Write(const std::string& url, const std::string& text,
                      const CDavADOManager::WriteCondition& condition) = 0;
 };
@@ -49,9 +56,7 @@ class DavDocumentStore : public DocumentStore {
   explicit DavDocumentStore(CDavADOManager& dav) : m_dav(dav) {}
   std::string Lock(const std::string& url, int timeoutSeconds) override { return m_dav.LockItem(url, timeoutSeconds); }
   void Unlock(const std::string& url, const std::string& token) noexcept override { m_dav.UnlockItem(url, token); }
-  std::string Read(const std::string& url, std::string& strongEtag) override {
-    return m_dav.GetFileStream(url, strongEtag);
-  }
+  std::string Read(const std::string& url, std::string& etag) override { return m_dav.GetFileStream(url, etag); }
   bool Write(const std::string& url, const std::string& text,
              const CDavADOManager::WriteCondition& condition) override {
     return m_dav.SetFileStream(url, text, condition);
@@ -87,13 +92,22 @@ class DocumentLock {
 // nothing is written).
 using MergeStep = std::function<std::string(const std::string& stored)>;
 
+// Whether a stored text still holds the update's changes; may throw.
+using HoldsChanges = std::function<bool(const std::string& stored)>;
+
 // Locks url, reads it, merges, writes the result and unlocks (on every path). Without a lock
-// the write is conditional on the read's strong ETag; a 412 runs read and merge again, up to
+// the write is conditional on the read's strong ETag (a weak one is read again for up to
+// policy.strongEtagWait; none at all raises 412 "The server offers neither a lock nor a
+// strong ETag for " + url + ", so the update could lose another client's change; nothing
+// was written"). A 412 (with or without the lock) runs lock, read and merge again, up to
 // policy.writeAttempts writes, then raises 412 "The document kept changing during the
-// update: " + url (class "CZanDavEngine", method "UpdateDocument"). merged receives the
-// stored text. False when the write returns false.
+// update: " + url. Both with class "CZanDavEngine", method "UpdateDocument". Without a lock,
+// a write that another writer may have overwritten (servers check If-Match before they
+// write, not with it) is confirmed with holdsChanges once the document is quiet again (a
+// strong ETag, or policy.strongEtagWait over); a document that lost the changes counts as
+// a 412. merged receives the stored text. False when the write returns false.
 bool UpdateDocument(DocumentStore& store, const std::string& url, const UpdatePolicy& policy, const MergeStep& merge,
-                    std::string& merged);
+                    std::string& merged, const HoldsChanges& holdsChanges = {});
 
 }  // namespace zan::engine
 

@@ -1,6 +1,8 @@
 // CZanDavEngine: construction, connection, URL rules and the has-children flag.
 #include "engine/ZanDavEngine.h"
 
+#include <utility>
+
 #include "base/FileUtils.h"
 #include "base/GenException.h"
 #include "engine/RepositoryNames.h"
@@ -22,12 +24,28 @@ CZanDavEngine::CZanDavEngine() {
 
 bool CZanDavEngine::InitToZanServer(const std::string& serverUrl, XMLSet& /*scratch*/) {
   const std::string url = serverUrl;  // serverUrl may alias a string this call replaces
+  // A failed connection leaves nothing of an earlier server (not its URL, not its templates):
+  // the engine is not connected, and the next call with this URL connects again.
+  struct Disconnect {
+    CZanDavEngine& engine;
+    bool armed = true;
+    ~Disconnect() {
+      if (!armed) return;
+      engine.m_serverUrl.clear();
+      engine.m_mbpTemplate = CMBPEntity();
+      engine.m_mprTemplateText.clear();
+    }
+  } disconnect{*this};
   try {
     m_serverUrl = url;
     const std::string templates = GetServerUrl() + "/" + zan::repo::kMbpTemplates + "/";
-    m_mbpTemplate.loadXml(m_davManager.GetFileStream(templates + zan::repo::kMbpFile));
-    m_mprTemplateText = zan::os::MultiByteToWide(
+    CMBPEntity mbpTemplate;
+    mbpTemplate.loadXml(m_davManager.GetFileStream(templates + zan::repo::kMbpFile));
+    std::u16string mprTemplateText = zan::os::MultiByteToWide(
         m_davManager.GetFileStream(GetServerUrl() + "/" + zan::repo::kMprTemplates + "/" + zan::repo::kMprFile));
+    m_mbpTemplate = mbpTemplate;
+    m_mprTemplateText = std::move(mprTemplateText);
+    disconnect.armed = false;
     return true;
   } catch (const _com_error& e) {
     CGenException error(e, kClass, "InitToZanServer");
@@ -102,8 +120,9 @@ bool CZanDavEngine::RefreshHasChildren(const std::string& collectionUrl) {
   XMLSet request;
   request.addItem(zan::repo::kNodeType, "");
   request.addItem(zan::repo::kName, "");
-  XMLSet result;
-  m_davManager.findResourceProperties(zan::os::MultiByteToWide(collectionUrl),
-                                      zan::os::MultiByteToWide(request.getXml()), u"1,noroot", result);
-  return SetHasChildren(collectionUrl, result.getCount() > 0);
+  // Only a reply that holds the collection's own response is a whole listing; a broken one
+  // (a proxy's empty multistatus, say) must not hide the node's children from everyone.
+  const long members = m_davManager.countMembers(collectionUrl, request.getXml());
+  if (members < 0) return false;
+  return SetHasChildren(collectionUrl, members > 0);
 }

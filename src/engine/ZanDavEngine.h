@@ -30,7 +30,7 @@ class CZanDavEngine : public CZanEngine {
   CZanDavEngine& operator=(const CZanDavEngine&) = delete;
 
   // Core (ZanDavEngine.cpp). A failed template read raises 104 "Can not Connect to " + URL
-  // and leaves the engine connected to serverUrl.
+  // and leaves the engine not connected, holding nothing of an earlier server.
   bool InitToZanServer(const std::string& serverUrl, XMLSet& scratch) override;
   bool IsConnected(const std::string& serverUrl) override;
   std::string GetServerUrl() override;
@@ -90,8 +90,9 @@ class CZanDavEngine : public CZanEngine {
   bool BuildNodeProperties(const std::string& name, int kindCode, XMLSet& set);
   // Writes ZAN_HAS_CHILDREN = "TRUE" or "FALSE" on url.
   bool SetHasChildren(const std::string& url, bool hasChildren);
-  // Recomputes ZAN_HAS_CHILDREN of the collection: "TRUE" when a member carries ZAN_NODE_TYPE
-  // or ZAN_NAME.
+  // Recomputes ZAN_HAS_CHILDREN of the collection from a listing of its own: "TRUE" when a
+  // member carries ZAN_NODE_TYPE or ZAN_NAME. Writes nothing and returns false when that
+  // listing does not hold the collection's own response (not a whole listing).
   bool RefreshHasChildren(const std::string& collectionUrl);
 
   // How long a document update holds its lock and waits for another updater's.

@@ -1,5 +1,7 @@
 // CZanDavEngine: reading the MBP and project-information documents, and updating them by
 // merging a client's marked changes into the stored document under a lock.
+#include <optional>
+
 #include "base/FileUtils.h"
 #include "base/GenException.h"
 #include "engine/DiagnosticDump.h"
@@ -55,9 +57,22 @@ bool UpdateDocument(CDavADOManager& dav, const std::string& url, const Entity& c
     if constexpr (zan::engine::kDiagnosticDumps) zan::engine::DumpDocument(current, dumps.merged);
     return current.getXml();
   };
+  // A stored document holds the changes when merging them in again changes nothing but the
+  // time stamp.
+  const zan::engine::HoldsChanges holds = [&](const std::string& stored) {
+    Entity current;
+    Entity again;
+    current.loadXml(stored);
+    again.loadXml(stored);
+    Entity changedCopy(changed);
+    again.mergeChanges(changedCopy, kMarkerAttribute, kMarkerValue, kMergeFlags);
+    const std::optional<std::string> stamp = current.getParser().getRoot().getAttribute("lastmodified");
+    if (stamp) again.setLastModified(*stamp);
+    return again.getXml() == current.getXml();
+  };
   zan::engine::DavDocumentStore store(dav);
   std::string merged;
-  if (!zan::engine::UpdateDocument(store, url, policy, merge, merged)) return false;
+  if (!zan::engine::UpdateDocument(store, url, policy, merge, merged, holds)) return false;
   response.loadXml(merged);
   if constexpr (zan::engine::kDiagnosticDumps) {
     try {

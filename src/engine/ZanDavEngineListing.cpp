@@ -19,9 +19,6 @@ bool CZanDavEngine::GetChildren(const std::string& parentId, XMLSet& response) {
   request.addItem(zan::repo::kHasChildren, "");
   try {
     if (!m_davManager.FindChildrenProperties(url, request, response)) return false;
-    // No listed children: repair the node's own flag.
-    if (response.getCount() == 0) RefreshHasChildren(url);
-    return true;
   } catch (const _com_error& e) {
     throw CGenException(e, kClass, "GetChildren");
   } catch (CGenException& e) {
@@ -29,6 +26,15 @@ bool CZanDavEngine::GetChildren(const std::string& parentId, XMLSet& response) {
       throw CGenException("Item wasn't found.", zan::err::kItemNotFound, "", "");
     e.Rethrow(e.GetErrorDescription(), e.GetErrorCode(), kClass, "GetChildren");
   }
+  // No listed children: repair the node's own flag, at best. A read never fails for it, and
+  // RefreshHasChildren writes only from a whole listing that holds no member.
+  if (response.getCount() == 0) {
+    try {
+      RefreshHasChildren(url);
+    } catch (...) {
+    }
+  }
+  return true;
 }
 
 bool CZanDavEngine::GetProjects(XMLSet& response) { return GetChildren("", response); }

@@ -1,5 +1,6 @@
 // CZanDavEngine: creating and deleting nodes, and reading and writing their properties.
-// A step that returns false ends an operation with false; nothing done before is undone.
+// A step that returns false ends an operation with false. A creation is all or nothing: when
+// a step after the creation of its collection fails, the collection is deleted again.
 #include "base/FileUtils.h"
 #include "base/GenException.h"
 #include "engine/DiagnosticDump.h"
@@ -26,6 +27,51 @@ constexpr char kNoPropertiesText[] = "The item you requested was not found.";
 constexpr char kNoPropertyTargetText[] = "Dav Unknown Error.";
 constexpr int32_t kNoResource = static_cast<int32_t>(zan::ado::kAdErrUrlDoesNotExist);
 
+// Deletes a collection that a creation made; "" when it is gone, else a sentence for the
+// creation's error text. Never throws.
+std::string RemoveAgain(CDavADOManager& dav, const std::string& url) noexcept {
+  std::string why;
+  try {
+    if (dav.DeleteItem(url)) return {};
+    why = "the deletion did not complete";
+  } catch (const _com_error& e) {
+    why = e.Description();
+  } catch (const CGenException& e) {
+    why = e.GetErrorDescription();
+  } catch (...) {
+    why = "Unknown Error.";
+  }
+  try {
+    return " The new collection " + url + " could not be removed again: " + why;
+  } catch (...) {
+    return {};
+  }
+}
+
+// Creations are all or nothing: runs the steps that follow the creation of the collection
+// url; when they return false or throw, the collection is deleted again (best effort) so the
+// name is free for a retry, and the failure passes on. A failed removal is added to the
+// error's description (a false then becomes an error naming the removal).
+template <class Steps>
+bool CompleteCreation(CDavADOManager& dav, const std::string& url, const char* operation, Steps steps) {
+  try {
+    if (steps()) return true;
+  } catch (const _com_error& e) {
+    const std::string cleanup = RemoveAgain(dav, url);
+    if (cleanup.empty()) throw;
+    throw _com_error(e.Error(), e.Description() + cleanup);
+  } catch (CGenException& e) {
+    const std::string cleanup = RemoveAgain(dav, url);
+    if (cleanup.empty()) throw;
+    e.Rethrow(e.GetErrorDescription() + cleanup, e.GetErrorCode(), kClass, operation);
+  }
+  const std::string cleanup = RemoveAgain(dav, url);
+  if (!cleanup.empty())
+    throw CGenException("The creation of " + url + " did not complete." + cleanup, zan::err::kUnknown, kClass,
+                        operation);
+  return false;
+}
+
 // A property request naming the given properties, each with an empty value, in order.
 XMLSet PropertyRequest(std::initializer_list<const char*> names) {
   XMLSet request;
@@ -42,14 +88,17 @@ bool CZanDavEngine::CreateProject(const std::string& connectionUrl, const std::s
   const std::string root = GetServerUrl();
   const std::string projectUrl = root + "/" + name;
   if (!m_davManager.CreateItem(root, name, true)) return false;
-  const std::string mprTemplate = root + "/" + zan::repo::kMprTemplates + "/" + zan::repo::kMprFile;
-  if (!m_davManager.Copy(connectionUrl, mprTemplate, projectUrl + "/" + zan::repo::kMprFile, "", "", kCopyOverwrite)) {
-    return false;
-  }
-  XMLSet set(properties);
-  BuildNodeProperties(name, zan::repo::kProjectCode, set);
-  if (!m_davManager.setResourceProperties(projectUrl, set.getXml())) return false;
-  return SetHasChildren(root, true);
+  return CompleteCreation(m_davManager, projectUrl, "CreateProject", [&] {
+    const std::string mprTemplate = root + "/" + zan::repo::kMprTemplates + "/" + zan::repo::kMprFile;
+    if (!m_davManager.Copy(connectionUrl, mprTemplate, projectUrl + "/" + zan::repo::kMprFile, "", "",
+                           kCopyOverwrite)) {
+      return false;
+    }
+    XMLSet set(properties);
+    BuildNodeProperties(name, zan::repo::kProjectCode, set);
+    if (!m_davManager.setResourceProperties(projectUrl, set.getXml())) return false;
+    return SetHasChildren(root, true);
+  });
 }
 
 bool CZanDavEngine::CreateFolder(const std::string& parentId, const std::string& name, XMLSet& properties,
@@ -61,10 +110,12 @@ bool CZanDavEngine::CreateFolder(const std::string& parentId, const std::string&
       CreationParentUrl(parentId, MissingNode{zan::err::kUnknown, kNoParentText, "CreateFolder"});
   const std::string folderUrl = parentUrl + "/" + name;
   if (!m_davManager.CreateItem(parentUrl, name, true)) return false;
-  XMLSet set(properties);
-  BuildNodeProperties(name, zan::repo::kFolderCode, set);
-  if (!m_davManager.setResourceProperties(folderUrl, set.getXml())) return false;
-  return SetHasChildren(parentUrl, true);
+  return CompleteCreation(m_davManager, folderUrl, "CreateFolder", [&] {
+    XMLSet set(properties);
+    BuildNodeProperties(name, zan::repo::kFolderCode, set);
+    if (!m_davManager.setResourceProperties(folderUrl, set.getXml())) return false;
+    return SetHasChildren(parentUrl, true);
+  });
 }
 
 bool CZanDavEngine::CreateBusinessProcess(const std::string& connectionUrl, const std::string& parentId,
@@ -96,15 +147,17 @@ bool CZanDavEngine::CreateBusinessProcessFromMBP(const std::string& connectionUr
     processUrl = CFileUtils::ToForwardSlashes(processUrl);
     const std::string mbpUrl = processUrl + "/" + zan::repo::kMbpFile;
     if (!m_davManager.CreateItem(parentUrl, name, true)) return false;
-    const std::string mbpTemplate = GetServerUrl() + "/" + zan::repo::kMbpTemplates + "/" + zan::repo::kMbpFile;
-    if (!m_davManager.Copy(connectionUrl, mbpTemplate, mbpUrl, "", "", kCopyOverwrite)) return false;
-    stamped.setLastModified(GetTimeStamp());
-    // One PUT of the copied document (an empty condition: the document must exist).
-    if (!m_davManager.SetFileStream(mbpUrl, stamped.getXml(), CDavADOManager::WriteCondition{})) return false;
-    XMLSet set;
-    BuildNodeProperties(name, zan::repo::kBusinessProcessCode, set);
-    if (!m_davManager.setResourceProperties(processUrl, set.getXml())) return false;
-    return SetHasChildren(parentUrl, true);
+    return CompleteCreation(m_davManager, processUrl, "CreateBusinessProcessFromMBP", [&] {
+      const std::string mbpTemplate = GetServerUrl() + "/" + zan::repo::kMbpTemplates + "/" + zan::repo::kMbpFile;
+      if (!m_davManager.Copy(connectionUrl, mbpTemplate, mbpUrl, "", "", kCopyOverwrite)) return false;
+      stamped.setLastModified(GetTimeStamp());
+      // One PUT of the copied document (an empty condition: the document must exist).
+      if (!m_davManager.SetFileStream(mbpUrl, stamped.getXml(), CDavADOManager::WriteCondition{})) return false;
+      XMLSet set;
+      BuildNodeProperties(name, zan::repo::kBusinessProcessCode, set);
+      if (!m_davManager.setResourceProperties(processUrl, set.getXml())) return false;
+      return SetHasChildren(parentUrl, true);
+    });
   } catch (const _com_error& e) {
     throw CGenException(e, kClass, "CreateBusinessProcessFromMBP");
   } catch (CGenException& e) {
@@ -118,7 +171,12 @@ bool CZanDavEngine::Delete(const std::string& itemId, XMLSet& /*response*/) {
   // No connection check first: RefreshHasChildren makes it, after the deletion.
   const std::string url = NodeUrl(itemId, NodeUse::kWrite, MissingNode{kNoResource, kNoResourceText, "Delete"});
   if (!m_davManager.DeleteItem(url)) return false;
-  return RefreshHasChildren(m_davManager.GetParentUrl(url));
+  // The deletion is done: the parent's flag is repaired at best, its failure changes nothing.
+  try {
+    RefreshHasChildren(m_davManager.GetParentUrl(url));
+  } catch (...) {
+  }
+  return true;
 }
 
 namespace {

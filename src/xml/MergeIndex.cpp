@@ -93,9 +93,17 @@ MergeIndex::Table& MergeIndex::build(NodeView parent) {
 
 MergeIndex::Match MergeIndex::find(NodeView parent, std::string_view key) {
   if (!parent) throw _com_error(E_POINTER);  // as the selection through an empty reference
-  if (!m_plainKey || key.find('\'') != std::string_view::npos) {
-    const zan::dom::NodeList found = parent.node().selectNodes("*[@" + m_key + "='" + std::string(key) + "']");
-    return Match{found.length(), found.length() ? NodeView(found.item(0)) : NodeView()};
+  if (!m_plainKey) {
+    // An odd key attribute name goes to the selection (which rejects invalid names); the key
+    // itself is compared as a value, never placed into the expression.
+    const zan::dom::NodeList carriers = parent.node().selectNodes("*[@" + m_key + "]");
+    Match m;
+    for (long i = 0; i < carriers.length(); ++i) {
+      const NodeView child(carriers.item(i));
+      const std::optional<std::string_view> k = child.attribute(m_key.c_str());
+      if (k && *k == key && m.count++ == 0) m.first = child;
+    }
+    return m;
   }
   if (m_recent.parent != parent.id()) {
     auto tableAt = m_tables.find(parent.id());

@@ -4,9 +4,9 @@
 // order), in time independent of the number of siblings: small parents are scanned, larger
 // ones get a table built once. The merge reports its own changes (added, replaced) so the
 // tables stay exact; other changes of the destination during the index's life are not seen.
-// A key attribute that is not a plain name, or a key holding an apostrophe, is looked up
-// with the real selection (which raises the platform's invalid-XPath error where the
-// expression is invalid).
+// Keys are compared as values, whatever they hold (quotes and brackets included): a key
+// matches only itself. A key attribute that is not a plain name is found with the selection
+// "*[@K]" (which raises the platform's invalid-XPath error for an invalid name).
 //
 // Keys::kPkidOrTag reads a child's key as stamping merge keys would have written it (its
 // pkid when not empty, else its tag name), for a destination that is not stamped.

@@ -216,6 +216,52 @@ TEST_F(ApiTest, EveryOperationReturnsItsResponseText) {
   for (const Row& row : rows) EXPECT_EQ("ok " + Response(row.op), Result(row.call())) << row.op;
 }
 
+TEST_F(ApiTest, AnEngineOperationThatReturnsFalseIsAFailure) {
+  // An operation that did not do its work never returns S_OK: code 1 with a text naming the
+  // operation and the item, and the out parameter stays unwritten.
+  script_.result = false;
+  const std::string u = "http://a";
+  struct Row {
+    const char* text;
+    std::function<HRESULT()> call;
+  };
+  const std::vector<Row> rows = {
+      {"CreateFolder did not complete for P/F", [&] { return api_->CreateFolder(B(u), B("P"), B("F"), B(""), Out()); }},
+      {"CreateBusinessProcess did not complete for P/B",
+       [&] { return api_->CreateBusinessProcess(B(u), B("P"), B("B"), B(""), Out()); }},
+      {"CreateProject did not complete for P", [&] { return api_->CreateProject(B(u), B("P"), B(""), Out()); }},
+      {"UploadBP did not complete for B", [&] { return api_->UploadBP(B(u), B("B"), B("/d"), Out()); }},
+      {"DownloadBP did not complete for B", [&] { return api_->DownloadBP(B(u), B("B"), B("/d"), B("e"), Out()); }},
+      {"GetProjectProperties did not complete for P", [&] { return api_->GetProjectProperties(B(u), B("P"), Out()); }},
+      {"SetProjectProperties did not complete for P",
+       [&] { return api_->SetProjectProperties(B(u), B("P"), B("<a/>"), Out()); }},
+      {"SetFolderProperties did not complete for F",
+       [&] { return api_->SetFolderProperties(B(u), B("F"), B("<a/>"), Out()); }},
+      {"SetBusinessProcessProperties did not complete for B",
+       [&] { return api_->SetBusinessProcessProperties(B(u), B("B"), B("<a/>"), Out()); }},
+      {"GetFolderProperties did not complete for F", [&] { return api_->GetFolderProperties(B(u), B("F"), Out()); }},
+      {"GetBusinessProcessProperties did not complete for B",
+       [&] { return api_->GetBusinessProcessProperties(B(u), B("B"), Out()); }},
+      {"GetProjects did not complete for http://a", [&] { return api_->GetProjects(B(u), Out()); }},
+      {"DeleteProject did not complete for P", [&] { return api_->DeleteProject(B(u), B("P"), Out()); }},
+      {"DeleteFolder did not complete for F", [&] { return api_->DeleteFolder(B(u), B("F"), Out()); }},
+      {"DeleteBusinessProcess did not complete for B",
+       [&] { return api_->DeleteBusinessProcess(B(u), B("B"), Out()); }},
+      {"GetChildren did not complete for P", [&] { return api_->GetChildren(B(u), B("P"), Out()); }},
+      {"SetMBP did not complete for B", [&] { return api_->SetMBP(B(u), B("B"), B("<mbp/>"), Out()); }},
+      {"GetMBP did not complete for B", [&] { return api_->GetMBP(B(u), B("B"), Out()); }},
+      {"SetProjectInfo did not complete for P",
+       [&] { return api_->SetProjectInfo(B(u), B("P"), B("<projectinfo/>"), Out()); }},
+      {"GetProjectInfo did not complete for P", [&] { return api_->GetProjectInfo(B(u), B("P"), Out()); }},
+  };
+  for (const Row& row : rows) {
+    const std::string result = Result(row.call());
+    EXPECT_EQ("0x80040001 " + std::string(row.text), result.substr(0, 11 + std::string(row.text).size()))
+        << result;
+    EXPECT_EQ(nullptr, out_) << row.text;
+  }
+}
+
 TEST_F(ApiTest, DocumentsPassAsTheirOwnText) {
   script_.document = "<mbp lastmodified=\"t\"><bp id=\"Alpha/Billing\"><x>ü</x></bp></mbp>";
   CMBPEntity stored;

@@ -18,7 +18,7 @@ bool FakeEngine::Call(const std::string& op, const std::vector<std::string>& arg
   s_.calls.push_back(entry + ")");
   if (s_.fault) s_.fault(op);
   if (response) response->addItem("Called", op);
-  return true;
+  return s_.result;
 }
 
 bool FakeEngine::InitToZanServer(const std::string& serverUrl, XMLSet&) {
@@ -76,7 +76,7 @@ bool FakeEngine::SetBusinessProcessProperties(const std::string& businessProcess
 bool FakeEngine::GetBusinessProcessMBP(const std::string& businessProcessId, CMBPEntity& entity) {
   Call("GetBusinessProcessMBP", {businessProcessId}, nullptr);
   entity.loadXml(std::string_view(s_.document));
-  return true;
+  return s_.result;
 }
 bool FakeEngine::SetBusinessProcessMBP(const std::string& businessProcessId, const CMBPEntity& changed,
                                        XMLSet& response) {
@@ -85,7 +85,7 @@ bool FakeEngine::SetBusinessProcessMBP(const std::string& businessProcessId, con
 bool FakeEngine::GetProjectInfo(const std::string& projectId, CProjectInfoEntity& entity) {
   Call("GetProjectInfo", {projectId}, nullptr);
   entity.loadXml(std::string_view(s_.document));
-  return true;
+  return s_.result;
 }
 bool FakeEngine::SetProjectInfo(const std::string& projectId, const CProjectInfoEntity& changed, XMLSet& response) {
   return Call("SetProjectInfo", {projectId, changed.getXml()}, &response);

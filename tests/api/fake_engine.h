@@ -16,6 +16,7 @@ struct EngineScript {
   std::vector<std::string> calls;  // "Op(arg,arg,...)" in call order; IsConnected is not logged
   std::string serverUrl;           // stored by InitToZanServer before it fails or succeeds
   bool initResult = true;
+  bool result = true;  // what every other operation returns
   // Called with the operation's name after it is logged; may throw.
   std::function<void(const std::string& op)> fault;
   std::string document = "<mbp><bp id=\"x\"/></mbp>";  // loaded into entities that are read

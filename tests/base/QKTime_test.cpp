@@ -165,8 +165,8 @@ TEST(QKTime, FailedChecksQuoteTheirTextInOrder) {
       {1899, 13, 1, "nMonth >= 1 && nMonth <= 12"},
       {2003, 0, 1, "nMonth >= 1 && nMonth <= 12"},
       {1899, 12, 1, "nYear >= 1900"},
-      {1900, 1, 1, "m_time != -1"},  // before the 32-bit count's range
-      {2040, 1, 1, "m_time != -1"},  // after it
+      {1900, 1, 1, ""},  // the 64-bit count holds times before 1901...
+      {2040, 1, 1, ""},  // ...and after 2038
       {2003, 7, 15, ""},
   };
   for (const auto& c : cases) {
@@ -175,16 +175,38 @@ TEST(QKTime, FailedChecksQuoteTheirTextInOrder) {
   EXPECT_EQ(FirstFailure([] { QKTime(static_cast<uint16_t>(0), static_cast<uint16_t>(0)); }),
             "nDay >= 1 && nDay <= 31");
   SYSTEMTIME st{2040, 1, 0, 1, 0, 0, 0, 0};
-  EXPECT_EQ(FirstFailure([&] { QKTime{st}; }), "m_time != -1");
+  EXPECT_EQ(FirstFailure([&] { QKTime{st}; }), "");
+}
+
+TEST(QKTime, TimesAfter2038FormatCorrectly) {
+  struct Case {
+    int y, mo, d, h, mi, s;
+    const char* stamp;
+  } cases[] = {
+      {2038, 1, 19, 3, 14, 8, "2038-01-19 03:14:08"},  // one second past the 32-bit count
+      {2040, 2, 29, 12, 0, 0, "2040-02-29 12:00:00"},
+      {2106, 2, 7, 6, 28, 16, "2106-02-07 06:28:16"},  // past the unsigned 32-bit count
+      {3000, 12, 31, 23, 59, 59, "3000-12-31 23:59:59"},
+  };
+  for (const auto& c : cases) {
+    const QKTime t(c.y, c.mo, c.d, c.h, c.mi, c.s);
+    EXPECT_GT(t.Seconds(), int64_t{0x7FFFFFFF}) << c.stamp;
+    EXPECT_EQ(Stamp(t), c.stamp);
+    EXPECT_EQ(Stamp(QKTime(t.Seconds())), c.stamp) << "the count round-trips";
+  }
+  EXPECT_EQ(QKTime(int64_t{0x80000000}).FormatUtc("%Y-%m-%d %H:%M:%S"), "2038-01-19 03:14:08");
+  EXPECT_EQ(QKTimeSpan(int64_t{0x80000000}).Days(), 24855);
 }
 
 TEST(QKTime, HookThatReturnsSeesEveryCheck) {
   HookGuard guard(RecordingHook);
   g_recorded.clear();
   const QKTime t(1899, 13, 0, 0, 0, 0);
-  EXPECT_EQ(g_recorded, (std::vector<std::string>{"nDay >= 1 && nDay <= 31", "nMonth >= 1 && nMonth <= 12",
-                                                  "nYear >= 1900", "m_time != -1"}));
-  EXPECT_EQ(t.Seconds(), -1);
+  // The runtime normalises the fields (day 0 of month 13 of 1899: 1899-12-31), which the
+  // 64-bit count holds.
+  EXPECT_EQ(g_recorded,
+            (std::vector<std::string>{"nDay >= 1 && nDay <= 31", "nMonth >= 1 && nMonth <= 12", "nYear >= 1900"}));
+  EXPECT_EQ(Stamp(t), "1899-12-31 00:00:00");
 }
 
 TEST(QKTimeDeathTest, DefaultHookPrintsAndAborts) {

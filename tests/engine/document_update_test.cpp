@@ -17,7 +17,10 @@ using zan::engine::UpdatePolicy;
 class StandInStore : public DocumentStore {
  public:
   bool locking = true;        // false: Lock returns "" (no locking offered)
-  bool strongEtags = true;    // false: Read reports no strong ETag
+  bool strongEtags = true;    // false: Read reports no ETag at all
+  int weakReads = 0;          // reads that report the ETag as weak (W/), as Apache for a second
+  int lockLost = 0;           // writes under the lock that the server refuses with 412
+  int overwritten = 0;        // conditional writes that another writer, passing the same check, overwrites
   int lockedTries = 0;        // Lock calls that find another client's lock (423)
   int concurrentChanges = 0;  // conditional writes that find the document changed (412)
   std::string content = "v";
@@ -36,10 +39,20 @@ class StandInStore : public DocumentStore {
   std::string Read(const std::string&, std::string& strongEtag) override {
     Log("GET");
     strongEtag = strongEtags ? "e" + std::to_string(version) : "";
+    if (strongEtags && weakReads > 0) {
+      --weakReads;
+      strongEtag = "W/" + strongEtag;
+    }
     return content;
   }
   bool Write(const std::string&, const std::string& text, const CDavADOManager::WriteCondition& c) override {
     Log("PUT(" + c.lockToken + "|" + c.ifMatch + ")");
+    if (!c.lockToken.empty() && lockLost > 0) {
+      --lockLost;
+      content += "+other";
+      ++version;
+      throw CGenException("Precondition Failed", zan::err::kPreconditionFailed, "CDavADOManager", "SetFileStream");
+    }
     if (!c.ifMatch.empty() && concurrentChanges > 0) {
       --concurrentChanges;
       content += "+other";
@@ -49,6 +62,11 @@ class StandInStore : public DocumentStore {
     if (text == "refused") return false;
     content = text;
     ++version;
+    if (!c.ifMatch.empty() && overwritten > 0) {
+      --overwritten;
+      content = "v+other";  // merged into the version this writer read: this writer's change is gone
+      ++version;
+    }
     return true;
   }
 
@@ -145,12 +163,69 @@ TEST_F(DocumentUpdateTest, WithoutLockingGivesUpOnADocumentThatKeepsChanging) {
   EXPECT_EQ(3, merges_);
 }
 
-TEST_F(DocumentUpdateTest, WithoutLockingOrStrongEtagWritesPlainly) {
+TEST_F(DocumentUpdateTest, WithoutLockingOrAnyEtagWritesNothing) {
   store_.locking = false;
   store_.strongEtags = false;
-  store_.concurrentChanges = 1;  // cannot be detected without an ETag
-  EXPECT_EQ("LOCK GET PUT(|)", Update());
+  const std::string error = ErrorOf([&] { Update(); });
+  EXPECT_EQ("412 The server offers neither a lock nor a strong ETag for http://h/doc, so the update could lose "
+            "another client's change; nothing was written [CZanDavEngine::UpdateDocument]",
+            error);
+  EXPECT_EQ("LOCK GET", store_.calls);
+  EXPECT_EQ("v", store_.content);
+}
+
+TEST_F(DocumentUpdateTest, WithoutLockingAWeakEtagIsReadAgainUntilItIsStrong) {
+  store_.locking = false;
+  store_.weakReads = 2;
+  EXPECT_EQ("LOCK GET GET GET PUT(|e0)", Update());
+  EXPECT_TRUE(result_);
+  EXPECT_EQ(1, merges_) << "the merge runs on the document the strong ETag belongs to";
   EXPECT_EQ("v+mine", store_.content);
+}
+
+TEST_F(DocumentUpdateTest, WithoutLockingAnEtagThatStaysWeakWritesNothing) {
+  store_.locking = false;
+  store_.weakReads = 1000000;
+  policy_.strongEtagWait = std::chrono::milliseconds(120);
+  const std::string error = ErrorOf([&] { Update(); });
+  EXPECT_EQ("412 The server offers neither a lock nor a strong ETag for http://h/doc, so the update could lose "
+            "another client's change; nothing was written [CZanDavEngine::UpdateDocument]",
+            error);
+  EXPECT_EQ(std::string::npos, store_.calls.find("PUT")) << store_.calls;
+  EXPECT_EQ(0, merges_);
+  EXPECT_EQ("v", store_.content);
+}
+
+TEST_F(DocumentUpdateTest, WithoutLockingAWriteOverwrittenByAnotherIsMergedAgain) {
+  // A server checks If-Match before it writes, not with it: a second writer that passed the
+  // same check overwrites this one's change. The quiet document must still hold it.
+  store_.locking = false;
+  store_.overwritten = 1;
+  merged_.clear();
+  result_ = zan::engine::UpdateDocument(
+      store_, "http://h/doc", policy_, [&](const std::string& stored) { ++merges_; return stored + "+mine"; }, merged_,
+      [](const std::string& stored) { return stored.find("+mine") != std::string::npos; });
+  EXPECT_EQ("LOCK GET PUT(|e0) GET GET PUT(|e2) GET", store_.calls);
+  EXPECT_TRUE(result_);
+  EXPECT_EQ(2, merges_);
+  EXPECT_EQ("v+other+mine", store_.content);
+}
+
+TEST_F(DocumentUpdateTest, APreconditionFailureUnderTheLockRunsLockReadAndMergeAgain) {
+  store_.lockLost = 2;  // the server granted an overlapping lock to another writer
+  EXPECT_EQ("LOCK GET PUT(t1|) UNLOCK(t1) LOCK GET PUT(t1|) UNLOCK(t1) LOCK GET PUT(t1|) UNLOCK(t1)", Update());
+  EXPECT_TRUE(result_);
+  EXPECT_EQ(3, merges_);
+  EXPECT_EQ("v+other+other+mine", store_.content);
+}
+
+TEST_F(DocumentUpdateTest, APreconditionFailureUnderTheLockIsRetriedBounded) {
+  store_.lockLost = 1000;
+  policy_.writeAttempts = 3;
+  const std::string error = ErrorOf([&] { Update(); });
+  EXPECT_EQ("412 The document kept changing during the update: http://h/doc [CZanDavEngine::UpdateDocument]", error);
+  EXPECT_EQ(3, merges_);
+  EXPECT_TRUE(store_.calls.ends_with("UNLOCK(t1)")) << store_.calls;
 }
 
 }  // namespace

@@ -79,16 +79,31 @@ TEST_F(EngineCoreTest, ConnectingReadsBothTemplates) {
   EXPECT_EQ(expected.getXml(), engine.GetMBPTemplate());
 }
 
-TEST_F(EngineCoreTest, MissingMprTemplateFailsWith104AndStaysConnectedWithTheMbpTemplate) {
-  ASSERT_EQ(204, Status("DELETE", Url("Templates/MPR.xml")));
+TEST_F(EngineCoreTest, AFailedConnectionLeavesNothingOfAnEarlierServer) {
+  // Connected to a first repository, then a second one without an MPR template: the failed
+  // connection leaves the engine not connected, without the first server's templates, so
+  // the next call with that URL connects again.
   CZanDavEngine engine;
   XMLSet scratch;
-  EXPECT_EQ("104 Can not Connect to " + R() + " [CZanDavEngine::InitToZanServer]",
-            ErrorOf([&] { engine.InitToZanServer(R(), scratch); }));
-  EXPECT_TRUE(engine.IsConnected(R()));
-  CMBPEntity expected;
-  expected.loadXml(Get(Url("Templates/MBP.xml")));
-  EXPECT_EQ(expected.getXml(), engine.GetMBPTemplate());
+  ASSERT_TRUE(engine.InitToZanServer(R(), scratch));
+  ASSERT_NE(CMBPEntity().getXml(), engine.GetMBPTemplate());
+  ASSERT_EQ(201, Mkcol(Url("second")));
+  ASSERT_EQ(201, Mkcol(Url("second/Templates")));
+  ASSERT_EQ(201, Put(Url("second/Templates/MBP.xml"), "<mbp><bp/></mbp>"));
+  const std::string second = Url("second");
+  EXPECT_EQ("104 Can not Connect to " + second + " [CZanDavEngine::InitToZanServer]",
+            ErrorOf([&] { engine.InitToZanServer(second, scratch); }));
+  EXPECT_FALSE(engine.IsConnected(second));
+  EXPECT_FALSE(engine.IsConnected(R()));
+  EXPECT_EQ("", engine.GetServerUrl());
+  EXPECT_EQ(CMBPEntity().getXml(), engine.GetMBPTemplate()) << "no template of either server";
+  XMLSet response;
+  EXPECT_EQ("103 The ZAN Server is not Connected [CZanDavEngine::verifyConnection]",
+            ErrorOf([&] { engine.GetChildren("", response); }));
+  // Once the template is there, the same URL connects.
+  ASSERT_EQ(201, Put(Url("second/Templates/MPR.xml"), "<projectinfo/>"));
+  EXPECT_TRUE(engine.InitToZanServer(second, scratch));
+  EXPECT_EQ("<mbp><bp/></mbp>", engine.GetMBPTemplate());
 }
 
 TEST_F(EngineCoreTest, ServerWithoutTemplatesFailsWith104) {
@@ -97,7 +112,7 @@ TEST_F(EngineCoreTest, ServerWithoutTemplatesFailsWith104) {
   const std::string url = Url("nowhere");
   EXPECT_EQ("104 Can not Connect to " + url + " [CZanDavEngine::InitToZanServer]",
             ErrorOf([&] { engine.InitToZanServer(url, scratch); }));
-  EXPECT_TRUE(engine.IsConnected(url));
+  EXPECT_FALSE(engine.IsConnected(url));
 }
 
 TEST_F(EngineCoreTest, IsConnectedComparesByteForByte) {

@@ -311,15 +311,21 @@ TEST_F(OperationsTest, OneTrailingSeparatorDoesNotReconnect) {
   EXPECT_EQ(1u, Requests(templates).size());
 }
 
-TEST_F(OperationsTest, AFailedConnectionIsNotRetriedWithTheSameUrl) {
+TEST_F(OperationsTest, AFailedConnectionIsTriedAgainAndKeepsNothingOfTheEarlierServer) {
+  const std::string templates = R().substr(R().find('/', 8)) + "/Templates/MBP.xml";
+  EXPECT_EQ("ok " + Set(""), Result(api_->GetProjects(Root(), Out())));
   const std::string nowhere = Url("Nowhere");
   const std::string first = Result(api_->GetProjects(B(nowhere), Out()));
   EXPECT_TRUE(first.starts_with("0x80040068 Can not Connect to " + nowhere + "\n\r\n\rError 104: Can not Connect to " +
                                 nowhere + " (CZanDavEngine::InitToZanServer) \n\r"))
       << first;
+  // The next call with that URL connects again, and fails again.
   const std::string again = Result(api_->GetProjects(B(nowhere), Out()));
-  EXPECT_FALSE(again.starts_with("0x80040068")) << again;
-  EXPECT_EQ(1u, Requests("/Nowhere/Templates/MBP.xml").size());
+  EXPECT_EQ(first, again);
+  EXPECT_EQ(2u, Requests("/Nowhere/Templates/MBP.xml").size());
+  // Back on the first server, the object connects anew: nothing of it was kept.
+  EXPECT_EQ("ok " + Set(""), Result(api_->GetProjects(Root(), Out())));
+  EXPECT_EQ(2u, Requests(templates).size());
 }
 
 }  // namespace

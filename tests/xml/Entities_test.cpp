@@ -63,7 +63,29 @@ TEST(EntitiesTest, ParameterAndConfigurationFiles) {
   CGenException e = Raised([&] { mbp.getParameterFileName("QA"); });
   EXPECT_EQ(e.GetClassName(), "CZANDataEntity");
   EXPECT_EQ(e.GetMethodName(), "getNodeByPath");
-  EXPECT_EQ(Outcome([&] { mbp.getParameterFileName("O'Neil"); }).substr(0, 12), "com " + Hex(E_FAIL));
+}
+
+TEST(EntitiesTest, EnvironmentNamesAreComparedAsValues) {
+  // An environment name is never placed into an expression: quotes and brackets find only
+  // the default that carries exactly that name.
+  CMBPEntity mbp(
+      "<mbp><bp><datasets><defaults><default pkid=\"DEV\" refid=\"3\"/><default pkid=\"O'Neil\" refid=\"4\"/>"
+      "<default pkid='say \"hi\"' refid=\"5\"/></defaults></datasets></bp></mbp>");
+  struct Case {
+    const char* environment;
+    const char* parameterFile;
+  } cases[] = {
+      {"O'Neil", "4.prm"},
+      {"say \"hi\"", "5.prm"},
+      {"zz' or '1'='1", "0: Xml path not found /mbp/bp/datasets/defaults/default[@pkid='zz' or '1'='1']"},
+      {"DEV']|//default[@pkid='DEV", "0: Xml path not found /mbp/bp/datasets/defaults/default[@pkid='DEV']|//default[@pkid='DEV']"},
+      {"dev", "0: Xml path not found /mbp/bp/datasets/defaults/default[@pkid='dev']"},
+  };
+  for (const Case& c : cases) {
+    std::string name;
+    const std::string outcome = Outcome([&] { name = mbp.getParameterFileName(c.environment); });
+    EXPECT_EQ(outcome == "ok" ? name : outcome, c.parameterFile) << c.environment;
+  }
 }
 
 TEST(EntitiesTest, IdAndTimeStamps) {

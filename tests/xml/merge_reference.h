@@ -1,4 +1,4 @@
-// The merge as its algorithm reads (one selection per source element), as the reference for
+// The merge as its algorithm reads (one lookup per source element), as the reference for
 // the indexed merge, and random documents to compare the two on.
 #ifndef ZAN_TESTS_XML_MERGE_REFERENCE_H_
 #define ZAN_TESTS_XML_MERGE_REFERENCE_H_
@@ -30,9 +30,16 @@ inline bool ReferenceMergeNode(CXmlBasicQKParser& dest, const Node& s, const Ele
     tag = source.tagName();
     const std::string key = dest.getAttribute(source, k);
     const std::string marker = dest.getAttribute(source, m);
-    const NodeList selected = p.selectNodes("*[@" + k + "='" + key + "']");
-    if (selected.length() > 1) throw CGenException("Merge found more then one node match", 1, kClass, kMethod);
-    const Element match(selected.item(0));
+    // The children that carry the key attribute with exactly that value (compared as a
+    // value: a key holding quotes matches only itself).
+    const NodeList carriers = p.selectNodes("*[@" + k + "]");
+    Element match;
+    long matches = 0;
+    for (long i = 0; i < carriers.length(); ++i) {
+      const Element c(carriers.item(i));
+      if (c.getAttribute(k) == key && matches++ == 0) match = c;
+    }
+    if (matches > 1) throw CGenException("Merge found more then one node match", 1, kClass, kMethod);
     if (!match) {
       if ((f & kAdd) == kAdd) return static_cast<bool>(dest.appendCopy(p, source));
       return true;

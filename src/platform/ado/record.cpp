@@ -13,6 +13,8 @@
 #include "platform/ado/local_file.h"
 #include "platform/ado/resource_url.h"
 #include "platform/com/com_error.h"
+#include "platform/dom/document.h"
+#include "platform/dom/element.h"
 #include "platform/http/user_info.h"
 #include "platform/http/transport.h"
 #include "platform/http/url_encoding.h"
@@ -69,9 +71,46 @@ void RequireExists(std::string_view url, const Credentials& who) {
   internal::RememberExists(url);
 }
 
+// The members a DELETE's 207 reply names with a non-2xx status: "href (status line)",
+// joined by ", "; "" when the reply names none or is not readable.
+std::string UndeletedMembers(std::string_view body) {
+  const dom::Document doc = dom::Document::Create();
+  if (!doc.loadXML(body)) return {};
+  const auto isDav = [](const dom::Node& n, std::string_view name) {
+    return n.nodeType() == dom::NODE_ELEMENT && n.namespaceURI() == "DAV:" && n.baseName() == name;
+  };
+  const auto childText = [&](const dom::Node& n, std::string_view name) {
+    for (dom::Node c = n.firstChild(); c; c = c.nextSibling())
+      if (isDav(c, name)) return c.text();
+    return std::string();
+  };
+  std::string members;
+  const dom::Element root = doc.documentElement();
+  for (dom::Node r = root ? root.firstChild() : dom::Node(); r; r = r.nextSibling()) {
+    if (!isDav(r, "response")) continue;
+    const std::string status = childText(r, "status");
+    const size_t blank = status.find(' ');
+    if (blank != std::string::npos && blank + 1 < status.size() && status[blank + 1] == '2') continue;  // 2xx
+    if (!members.empty()) members += ", ";
+    members += childText(r, "href") + " (" + status + ")";
+  }
+  return members;
+}
+
+// A DELETE did what it says only with 200 or 204; a 207 names what was not deleted.
+void RequireDeleted(const http::Response& reply, std::string_view url) {
+  if (reply.status == 200 || reply.status == 204) return;
+  if (reply.status == 207) {
+    const std::string members = UndeletedMembers(reply.body);
+    throw _com_error(E_FAIL, "Not everything was deleted: " + reply.statusLine + " (DELETE " + std::string(url) +
+                                 ")" + (members.empty() ? std::string() : "; not deleted: " + members));
+  }
+  ThrowForReply(reply, "DELETE", url);
+}
+
 void DeleteIfPresent(std::string_view url, const Credentials& who) {
   const http::Response reply = Send("DELETE", url, who);
-  if (!Is2xx(reply) && reply.status != 404) ThrowForReply(reply, "DELETE", url);
+  if (reply.status != 404) RequireDeleted(reply, url);
   internal::ForgetTree(url);
 }
 
@@ -250,7 +289,7 @@ HRESULT Record::DeleteRecord(std::string_view source, bool async) {
     target = url_ + (url_.ends_with('/') ? "" : "/") + std::string(source);
   }
   const http::Response reply = Send("DELETE", target, Credentials{user_, password_});
-  if (!Is2xx(reply)) ThrowForReply(reply, "DELETE", target);
+  RequireDeleted(reply, target);
   internal::ForgetTree(target);
   return S_OK;
 }

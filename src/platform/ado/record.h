@@ -6,7 +6,9 @@
 //     (with overwrite: DELETE, then the PUT)
 //   Open, adFailIfNotExists                  PROPFIND Depth 0, once per URL in the process (later
 //                                            opens of a URL known to exist send nothing)
-//   DeleteRecord                             DELETE (a collection with everything in it)
+//   DeleteRecord                             DELETE (a collection with everything in it);
+//                                            only 200/204 are success: a 207 fails naming
+//                                            the members not deleted, a 404 fails too
 //   CopyRecord server -> server              COPY with Destination and Overwrite T/F
 //   CopyRecord server -> file://             GET streamed into the file
 //   CopyRecord file:// -> server             PUT streamed from the file
