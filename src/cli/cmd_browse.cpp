@@ -36,7 +36,7 @@ int PrintListing(Context& ctx, const std::string& parentId, bool isRoot) {
   std::string raw;
   if (int code = List(ctx, parentId, isRoot, &nodes, &raw)) return code;
   if (ctx.options.xml) {
-    std::cout << raw << "\n";
+    std::cout << ForStdout(raw) << "\n";
     return 0;
   }
   if (nodes.empty()) {
@@ -97,7 +97,7 @@ int PrintTree(Context& ctx, const std::string& id, int depth) {
   if (int code = Walk(ctx, id, isRoot, "", depth, &rows)) return code;
   std::vector<std::vector<std::string>> table;
   for (const TreeRow& row : rows) table.push_back({row.label, row.kind, row.hasChildren ? "+" : ""});
-  std::cout << top << Table({}, table);
+  std::cout << TerminalSafe(top) << Table({}, table);
   return 0;
 }
 

@@ -30,36 +30,39 @@ zan::http::XmlHttpRequestPtr CreateRequest(const char* method) {
   return request;
 }
 
-// Appends one inner set per found response to result, building the whole batch as text and
-// loading it once (one parse for any number of members).
-void AppendInnerSets(const std::vector<zan::dav::MultistatusResponse>& reply, XMLSet& result) {
-  std::string items;
-  for (const zan::dav::MultistatusResponse& r : reply) {
-    if (!r.found) continue;
-    items += "<QKXItem>";
-    for (const auto& [name, value] : r.props) {
-      if (!XMLSet::isValidItemTag(name)) {  // raises the item set's own error for the name
-        XMLSet check;
-        check.addItem(name, value);
-      }
-      items += '<' + name + '>';
-      zan::dom::AppendEscapedText(items, value);
-      items += "</" + name + '>';
+// The text of one found response as an inner set of the listing's item set.
+void AppendInnerSet(const zan::dav::MultistatusResponse& r, std::string& items) {
+  if (!r.found) return;
+  items += "<QKXItem>";
+  for (const auto& [name, value] : r.props) {
+    if (!XMLSet::isValidItemTag(name)) {  // raises the item set's own error for the name
+      XMLSet check;
+      check.addItem(name, value);
     }
-    items += "</QKXItem>";
+    items += '<' + name + '>';
+    zan::dom::AppendEscapedText(items, value);
+    items += "</" + name + '>';
   }
+  items += "</QKXItem>";
+}
+
+// Appends the inner sets (as text) to result as its last items, loading the whole batch
+// once (one parse for any number of members).
+void AppendInnerSets(std::string& items, XMLSet& result) {
   if (items.empty()) return;
-  // The result's text with the batch added as its last items.
   std::string xml = result.getXml();
   if (xml.size() >= 2 && xml.compare(xml.size() - 2, 2, "/>") == 0) {
     const size_t open = xml.rfind('<');
     size_t nameEnd = open + 1;
     while (nameEnd < xml.size() && xml[nameEnd] != ' ' && xml[nameEnd] != '/' && xml[nameEnd] != '>') ++nameEnd;
     const std::string root = xml.substr(open + 1, nameEnd - open - 1);
-    xml.replace(xml.size() - 2, 2, ">" + items + "</" + root + ">");
+    xml.replace(xml.size() - 2, 2, ">");
+    xml += items;
+    xml += "</" + root + ">";
   } else {
     xml.insert(xml.rfind("</"), items);
   }
+  std::string().swap(items);
   result.loadXml(xml);
 }
 
@@ -95,9 +98,8 @@ bool CDavHTTPManager::setResourceProperties(const std::string& url, const std::s
   }
 }
 
-std::vector<zan::dav::MultistatusResponse> CDavHTTPManager::propfind(const std::string& url,
-                                                                    const std::string& requestXml,
-                                                                    const std::string& depth, bool askResourceType) {
+void CDavHTTPManager::propfind(const std::string& url, const std::string& requestXml, const std::string& depth,
+                               bool askResourceType, const zan::dav::MultistatusReader::ResponseHandler& onResponse) {
   zan::http::XmlHttpRequestPtr request = CreateRequest("findResourceProperties");
   const zan::dom::Document doc = zan::dom::Document::Create();
   const zan::dom::Node propfind = doc.appendChild(doc.createNode(zan::dom::NODE_ELEMENT, "d:propfind", kDav));
@@ -124,8 +126,18 @@ std::vector<zan::dav::MultistatusResponse> CDavHTTPManager::propfind(const std::
   const bool noRoot = depth == kNoRoot;
   // The reply is read as it arrives; only a 2xx body reaches the reader.
   std::unique_ptr<zan::dav::MultistatusReader> reader;
+  const std::string self = zan::dav::ComparablePath(url);
+  bool selfDropped = !noRoot;
+  const auto each = [&](zan::dav::MultistatusResponse& r) {
+    if (!selfDropped && zan::dav::ComparablePath(r.href) == self) {
+      selfDropped = true;
+      return;
+    }
+    onResponse(r);
+  };
   auto send = [&](const std::string& depthSent) {
-    reader = std::make_unique<zan::dav::MultistatusReader>();
+    selfDropped = !noRoot;
+    reader = std::make_unique<zan::dav::MultistatusReader>(each);
     request->open("PROPFIND", url, false, "", "");
     request->setResponseSink([&reader](std::string_view chunk) { reader->Feed(chunk); });
     request->setRequestHeader("Brief", "t");
@@ -155,27 +167,16 @@ std::vector<zan::dav::MultistatusResponse> CDavHTTPManager::propfind(const std::
     throw CGenException("The server's reply is not a well-formed multistatus: " + reader->error() + " (PROPFIND " + url +
                             ", " + request->statusLine() + ")",
                         zan::err::kUnknown, kClass, "findResourceProperties");
-
-  std::vector<zan::dav::MultistatusResponse> reply = std::move(reader->responses());
-  if (noRoot) {
-    const std::string self = zan::dav::ComparablePath(url);
-    for (auto it = reply.begin(); it != reply.end(); ++it) {
-      if (zan::dav::ComparablePath(it->href) == self) {
-        reply.erase(it);
-        break;
-      }
-    }
-  }
-  return reply;
 }
 
 bool CDavHTTPManager::findResourceProperties(const std::u16string& url, const std::u16string& xmlText,
                                              const std::u16string& depth, XMLSet& result) {
   const std::string url8 = zan::os::WideToMultiByte(url);
   try {
-    const std::vector<zan::dav::MultistatusResponse> reply =
-        propfind(url8, zan::os::WideToMultiByte(xmlText), zan::os::WideToMultiByte(depth), false);
-    AppendInnerSets(reply, result);
+    std::string items;
+    propfind(url8, zan::os::WideToMultiByte(xmlText), zan::os::WideToMultiByte(depth), false,
+             [&items](const zan::dav::MultistatusResponse& r) { AppendInnerSet(r, items); });
+    AppendInnerSets(items, result);
     return true;
   } catch (const _com_error& e) {
     throw CGenException(e, kClass, "findResourceProperties");
@@ -187,7 +188,10 @@ bool CDavHTTPManager::findResourceProperties(const std::u16string& url, const st
 std::vector<CDavHTTPManager::Member> CDavHTTPManager::listMembers(const std::string& url,
                                                                   const std::string& requestXml) {
   try {
-    return propfind(url, requestXml, kNoRoot, true);
+    std::vector<Member> members;
+    propfind(url, requestXml, kNoRoot, true,
+             [&members](zan::dav::MultistatusResponse& r) { members.push_back(std::move(r)); });
+    return members;
   } catch (const _com_error& e) {
     throw CGenException(e, kClass, "findResourceProperties");
   } catch (CGenException& e) {

@@ -49,12 +49,13 @@ class CDavHTTPManager {
   std::vector<Member> listMembers(const std::string& url, const std::string& requestXml);
 
  private:
-  // Sends the PROPFIND and returns the responses of the reply, read as it arrives, with the
-  // response naming url itself dropped for a "1,noroot" depth. Raises the failures of
-  // findResourceProperties without their context; a reply that is not a well-formed
-  // multistatus raises code 1 naming the reason and the status line.
-  std::vector<zan::dav::MultistatusResponse> propfind(const std::string& url, const std::string& requestXml, const std::string& depth,
-                  bool askResourceType);
+  // Sends the PROPFIND and hands each response of the reply, read as it arrives, to
+  // onResponse, the response naming url itself left out for a "1,noroot" depth. The
+  // responses count only when this returns: it raises the failures of
+  // findResourceProperties without their context, and code 1 naming the reason and the
+  // status line for a reply that is not a well-formed multistatus.
+  void propfind(const std::string& url, const std::string& requestXml, const std::string& depth, bool askResourceType,
+                const zan::dav::MultistatusReader::ResponseHandler& onResponse);
 };
 
 #endif

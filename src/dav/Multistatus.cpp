@@ -43,6 +43,7 @@ const std::string* MultistatusResponse::Find(std::string_view name) const {
 // 4 status / prop, 5 a property, 6 inside a property (resourcetype's collection).
 struct MultistatusReader::State : dom::StreamHandler {
   dom::StreamReader reader{*this};
+  ResponseHandler onResponse;
   std::vector<MultistatusResponse> responses;
   std::string error;
   uint64_t bytes = 0;
@@ -166,8 +167,12 @@ struct MultistatusReader::State : dom::StreamHandler {
           if (hasResourceType) r.collection = isCollection;
         }
         props.clear();
-      } else if (depth == 2) {
+      } else if (depth == 2 && inResponse) {
         inResponse = false;
+        if (onResponse) {
+          onResponse(responses.back());
+          responses.pop_back();
+        }
       }
     }
     --depth;
@@ -178,7 +183,9 @@ struct MultistatusReader::State : dom::StreamHandler {
   }
 };
 
-MultistatusReader::MultistatusReader() : state_(std::make_unique<State>()) {}
+MultistatusReader::MultistatusReader(ResponseHandler onResponse) : state_(std::make_unique<State>()) {
+  state_->onResponse = std::move(onResponse);
+}
 MultistatusReader::~MultistatusReader() = default;
 
 void MultistatusReader::Feed(std::string_view chunk) {

@@ -6,6 +6,7 @@
 #define ZAN_DAV_MULTISTATUS_H_
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -33,7 +34,10 @@ struct MultistatusResponse {
 // nesting limit of the stream reader, and the XML size cap (ZANCLIENT_MAX_XML_SIZE).
 class MultistatusReader {
  public:
-  MultistatusReader();
+  // Each response, once read whole, goes to onResponse (and is not kept) when one is given;
+  // else it is kept in responses().
+  using ResponseHandler = std::function<void(MultistatusResponse&)>;
+  explicit MultistatusReader(ResponseHandler onResponse = nullptr);
   ~MultistatusReader();
   MultistatusReader(const MultistatusReader&) = delete;
   MultistatusReader& operator=(const MultistatusReader&) = delete;

@@ -34,6 +34,12 @@ int BoundSocket(int& port) {
 FaultServer::FaultServer(std::string reply, After after, std::string filler)
     : reply_(std::move(reply)), after_(after), filler_(std::move(filler)) {
   if (filler_.empty()) filler_ = " ";
+  Start();
+}
+
+FaultServer::FaultServer(Responder responder) : after_(After::kClose), responder_(std::move(responder)) { Start(); }
+
+void FaultServer::Start() {
   listener_ = BoundSocket(port_);
   if (listen(listener_, 16) != 0 || pipe(wake_) != 0) {
     close(listener_);
@@ -72,7 +78,8 @@ void FaultServer::Run() {
       if (n <= 0) break;
       head.append(buffer, static_cast<size_t>(n));
     }
-    (void)!write(conn, reply_.data(), reply_.size());
+    const std::string reply = responder_ ? responder_(head) : reply_;
+    (void)!write(conn, reply.data(), reply.size());
     if (after_ == After::kDrip || after_ == After::kEndless) {
       Feed(conn);
       close(conn);

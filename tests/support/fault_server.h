@@ -8,6 +8,7 @@
 #define ZAN_TESTS_SUPPORT_FAULT_SERVER_H_
 
 #include <atomic>
+#include <functional>
 #include <string>
 #include <thread>
 
@@ -23,11 +24,17 @@ class FaultServer {
   FaultServer(const FaultServer&) = delete;
   FaultServer& operator=(const FaultServer&) = delete;
 
+  // Answers each request with what responder returns for its head (request line and
+  // headers), then closes the connection: a stand-in server whose answers differ by request.
+  using Responder = std::function<std::string(const std::string& head)>;
+  explicit FaultServer(Responder responder);
+
   // "http://127.0.0.1:PORT"
   std::string Url() const;
   int Accepted() const { return accepted_.load(); }
 
  private:
+  void Start();
   void Run();
   // Writes filler after the reply (kDrip, kEndless) until a bound is reached.
   void Feed(int conn);
@@ -35,6 +42,7 @@ class FaultServer {
   std::string reply_;
   After after_;
   std::string filler_;
+  Responder responder_;
   int listener_ = -1;
   int port_ = 0;
   int wake_[2] = {-1, -1};

@@ -4,6 +4,8 @@
 
 #include <algorithm>
 #include <climits>
+#include <exception>
+#include <utility>
 
 #include "platform/os/limits.h"
 
@@ -20,6 +22,23 @@ struct StreamReader::Parser {
   uint64_t depth = 0;
   uint64_t maxDepth = 0;
   bool failed = false;
+  std::exception_ptr thrown;  // what a handler threw; rethrown by Feed / Finish
+
+  // Runs a handler call; an exception never unwinds through the parser's C code.
+  template <class F>
+  void Guarded(F&& call) {
+    try {
+      call();
+    } catch (...) {
+      thrown = std::current_exception();
+      Stop("The reader's handler failed");
+    }
+  }
+  void RethrowPending() {
+    if (!thrown) return;
+    std::exception_ptr e = std::exchange(thrown, nullptr);
+    std::rethrow_exception(e);
+  }
 
   void Stop(std::string reason) {
     if (failed) return;
@@ -37,21 +56,23 @@ struct StreamReader::Parser {
     }
     const std::string_view full(name);
     const size_t sep = full.find(kSeparator);
-    if (sep == std::string_view::npos) {
-      p.handler->StartElement({}, full);
-    } else {
-      p.handler->StartElement(full.substr(0, sep), full.substr(sep + 1));
-    }
+    p.Guarded([&] {
+      if (sep == std::string_view::npos) {
+        p.handler->StartElement({}, full);
+      } else {
+        p.handler->StartElement(full.substr(0, sep), full.substr(sep + 1));
+      }
+    });
   }
   static void OnEnd(void* user, const XML_Char*) {
     auto& p = *static_cast<Parser*>(user);
     if (p.failed) return;
     --p.depth;
-    p.handler->EndElement();
+    p.Guarded([&] { p.handler->EndElement(); });
   }
   static void OnText(void* user, const XML_Char* text, int length) {
     auto& p = *static_cast<Parser*>(user);
-    if (!p.failed) p.handler->Text(std::string_view(text, static_cast<size_t>(length)));
+    if (!p.failed) p.Guarded([&] { p.handler->Text(std::string_view(text, static_cast<size_t>(length))); });
   }
   static void OnDoctype(void* user, const XML_Char*, const XML_Char*, const XML_Char*, int) {
     static_cast<Parser*>(user)->Stop("A document type declaration is not allowed here");
@@ -90,6 +111,7 @@ bool StreamReader::Feed(std::string_view chunk) {
     }
     chunk.remove_prefix(static_cast<size_t>(n));
   }
+  p.RethrowPending();
   return !p.failed;
 }
 
@@ -102,6 +124,7 @@ bool StreamReader::Finish() {
              std::to_string(XML_GetCurrentLineNumber(p.xml)) + ", column " +
              std::to_string(XML_GetCurrentColumnNumber(p.xml));
   }
+  p.RethrowPending();
   return !p.failed;
 }
 

@@ -33,7 +33,8 @@ class StreamReader {
   StreamReader& operator=(const StreamReader&) = delete;
 
   // Reads the next chunk; false once the text is malformed or a bound was passed (then
-  // error() says why, and later chunks are ignored).
+  // error() says why, and later chunks are ignored). What a handler throws stops the read
+  // and is rethrown here.
   bool Feed(std::string_view chunk);
   // The end of the text: false when it is malformed or incomplete.
   bool Finish();
