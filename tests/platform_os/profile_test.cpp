@@ -110,7 +110,7 @@ TEST_F(ProfileTest, Failures) {
     const char* value;
   } invalid[] = {{"", "K", "v"}, {"General", "", "v"}, {"Gen\neral", "K", "v"},
                  {"General", "K\r", "v"}, {"General", "K", "v\n[Injected]"}, {"Gen]", "K", "v"},
-                 {"General", "K=1", "v"}};
+                 {"General", "K=1", "v"}, {"General", ";K", "v"}, {"General", " [K", "v"}};
   for (const auto& c : invalid) {
     EXPECT_FALSE(WritePrivateProfileString(c.section, c.key, c.value, path())) << c.section << "/" << c.key;
     EXPECT_EQ(zan::os::GetLastError(), static_cast<uint32_t>(EINVAL));

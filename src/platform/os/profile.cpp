@@ -152,7 +152,8 @@ bool WritePrivateProfileString(std::string_view section, std::string_view key, s
   section = Trim(section);
   key = Trim(key);
   if (section.empty() || key.empty() || section.find(']') != std::string_view::npos ||
-      key.find('=') != std::string_view::npos || value.find_first_of("\r\n") != std::string_view::npos ||
+      key.find('=') != std::string_view::npos || key.front() == ';' || key.front() == '[' ||
+      value.find_first_of("\r\n") != std::string_view::npos ||
       fileName.empty() || fileName.find('\0') != std::string_view::npos) {
     return Fail(EINVAL);
   }
