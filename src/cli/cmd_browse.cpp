@@ -37,7 +37,7 @@ int PrintListing(Context& ctx, const std::string& parentId, bool isRoot) {
   std::string raw;
   if (int code = List(ctx, parentId, isRoot, &nodes, &raw)) return code;
   if (ctx.options.xml) {
-    std::cout << raw << "\n";
+    std::cout << ForStdout(raw) << "\n";
     return 0;
   }
   if (nodes.empty()) {
@@ -131,7 +131,7 @@ int PrintTree(Context& ctx, const std::string& id, int depth) {
   if (int code = Walk(ctx, id, isRoot, "", depth, 0, &walk, &rows)) return code;
   std::vector<std::vector<std::string>> table;
   for (const TreeRow& row : rows) table.push_back({row.label, row.kind, row.hasChildren ? "+" : ""});
-  std::cout << top << Table({}, table);
+  std::cout << TerminalSafe(top) << Table({}, table);
   // A tree the server describes as endless or with names that are no path is a server fault.
   return walk.guarded ? kExitServerError : 0;
 }

@@ -4,6 +4,7 @@
 #include <memory>
 
 #include "cli/commands.h"
+#include "cli/format.h"
 #include "cli/xml_text.h"
 
 namespace zancli {
@@ -17,7 +18,7 @@ struct DocArgs {
 
 // Prints a document: the raw text with --xml, else indented for reading.
 void PrintDocument(Context& ctx, const std::string& text) {
-  std::cout << (ctx.options.xml ? text + "\n" : Indented(text));
+  std::cout << (ctx.options.xml ? ForStdout(text) + "\n" : TerminalSafe(Indented(text)));
   std::cout.flush();
 }
 

@@ -77,7 +77,7 @@ int Call(Context& ctx, const CallArgs& a) {
       std::cerr << "zan: late binding needs the type library registered: run 'zan register'\n";
     return code;
   }
-  if (!r.text.empty()) std::cout << r.text << "\n";
+  if (!r.text.empty()) std::cout << ForStdout(r.text) << "\n";
   return 0;
 }
 

@@ -103,7 +103,7 @@ int Create(Context& ctx, const char* op, const std::vector<std::string>& args, c
   int code = 0;
   if (!ctx.Call(op, args, &r, &code)) return code;
   if (ctx.options.xml)
-    std::cout << r.text << "\n";
+    std::cout << ForStdout(r.text) << "\n";
   else
     std::cout << "created " << what << "\n";
   return 0;
@@ -116,7 +116,7 @@ int ShowProps(Context& ctx, const std::string& id, const KindArgs& flags) {
   int code = 0;
   if (!ctx.Call(OperationFor("Get", kind), {id}, &r, &code)) return code;
   if (ctx.options.xml) {
-    std::cout << r.text << "\n";
+    std::cout << ForStdout(r.text) << "\n";
     return 0;
   }
   Properties props;
@@ -138,7 +138,7 @@ int SetProps(Context& ctx, const std::string& id, const Properties& props, const
   int code = 0;
   if (!ctx.Call(OperationFor("Set", kind), {id, BuildProperties(props)}, &r, &code)) return code;
   if (ctx.options.xml)
-    std::cout << r.text << "\n";
+    std::cout << ForStdout(r.text) << "\n";
   else
     std::cout << "set " << props.size() << (props.size() == 1 ? " property" : " properties") << " on "
               << KindName(kind) << " " << id << "\n";
@@ -152,7 +152,7 @@ int Remove(Context& ctx, const std::string& id, const KindArgs& flags) {
   int code = 0;
   if (!ctx.Call(OperationFor("Delete", kind), {id}, &r, &code)) return code;
   if (ctx.options.xml)
-    std::cout << r.text << "\n";
+    std::cout << ForStdout(r.text) << "\n";
   else
     std::cout << "deleted " << KindName(kind) << " " << id << "\n";
   return 0;

@@ -30,7 +30,7 @@ int Download(Context& ctx, const TransferArgs& a) {
   }
   if (!r.ok()) return ctx.PrintFailure("DownloadBP", r);
   if (ctx.options.xml) {
-    std::cout << r.text << "\n";
+    std::cout << ForStdout(r.text) << "\n";
     return 0;
   }
   std::cout << "downloaded " << a.id << " for environment " << a.env << " into " << a.dir << " (now holding "
@@ -50,7 +50,7 @@ int Upload(Context& ctx, const TransferArgs& a) {
   }
   if (!r.ok()) return ctx.PrintFailure("UploadBP", r);
   if (ctx.options.xml) {
-    std::cout << r.text << "\n";
+    std::cout << ForStdout(r.text) << "\n";
     return 0;
   }
   std::cout << "uploaded " << a.dir << " (" << Summary(total) << ") as the AppFiles of " << a.id << "\n";

@@ -1,5 +1,7 @@
 #include "cli/context.h"
 
+#include <cstdint>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <iostream>
@@ -10,6 +12,21 @@
 #include "cli/progress.h"
 
 namespace zancli {
+
+namespace {
+
+// ZANCLIENT_MAX_XML_SIZE when it is a positive whole number, else 256 MiB (as the module).
+uint64_t MaxInputBytes() {
+  const char* text = std::getenv("ZANCLIENT_MAX_XML_SIZE");
+  uint64_t value = 0;
+  for (const char* p = text ? text : ""; *p; ++p) {
+    if (*p < '0' || *p > '9' || value > (UINT64_MAX - 9) / 10) return 256ull << 20;
+    value = value * 10 + static_cast<uint64_t>(*p - '0');
+  }
+  return value > 0 ? value : 256ull << 20;
+}
+
+}  // namespace
 
 const Module& Context::module() {
   if (!module_) {
@@ -40,24 +57,35 @@ bool Context::Call(const char* op, const std::vector<std::string>& args, Outcome
 int Context::PrintFailure(const std::string& op, const Outcome& outcome) {
   ExitCode code = ExitCodeFor(outcome.hr, outcome.error);
   std::cerr << "zan: " << op << " failed: " << ExitCodeName(code) << " (" << StatusText(outcome.hr) << ")\n";
-  if (!outcome.error.empty()) std::cerr << PlainLines(MaskPasswords(outcome.error)) << "\n";
+  if (!outcome.error.empty()) std::cerr << TerminalSafe(PlainLines(MaskPasswords(outcome.error))) << "\n";
   return code;
 }
 
 bool Context::ShowProgress() const { return !options.quiet && StderrIsTerminal(); }
 
 std::string ReadInput(const std::string& path) {
-  if (path == "-") {
-    std::ostringstream s;
-    s << std::cin.rdbuf();
-    return s.str();
+  // A document is read whole, up to the module's own cap (ZANCLIENT_MAX_XML_SIZE), so an
+  // endless input such as /dev/zero is refused instead of filling memory.
+  const uint64_t cap = MaxInputBytes();
+  std::ifstream file;
+  std::istream* in = &std::cin;
+  if (path != "-") {
+    std::error_code ec;
+    if (std::filesystem::is_directory(path, ec)) throw UsageError(path + " is a directory, not a file");
+    file.open(path, std::ios::binary);
+    if (!file) throw UsageError("cannot read " + path);
+    in = &file;
   }
-  std::error_code ec;
-  if (std::filesystem::is_directory(path, ec)) throw UsageError(path + " is a directory, not a file");
-  std::ifstream in(path, std::ios::binary);
-  if (!in) throw UsageError("cannot read " + path);
-  std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-  if (in.bad()) throw UsageError("cannot read " + path);
+  std::string text;
+  char buffer[65536];
+  while (*in) {
+    in->read(buffer, sizeof buffer);
+    const auto n = static_cast<size_t>(in->gcount());
+    if (text.size() + n > cap)
+      throw UsageError(path + " is larger than the limit of " + std::to_string(cap) + " bytes (ZANCLIENT_MAX_XML_SIZE)");
+    text.append(buffer, n);
+  }
+  if (in->bad()) throw UsageError("cannot read " + path);
   return text;
 }
 

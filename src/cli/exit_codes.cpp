@@ -37,6 +37,8 @@ ExitCode ExitCodeFor(HRESULT hr, const std::string& errorText) {
   switch (static_cast<uint32_t>(hr)) {
     case 0x80040066:  // Item wasn't found.
     case 0x80040194:  // The item you requested was not found.
+    case 0x800A0E91:  // The resource does not exist (a document or file the server lacks)
+    case 0x800E0E91:  // the same, carried as the module's code (0x80040000 | 0x800A0E91)
       return kExitNotFound;
     case 0x80040067:  // The ZAN Server is not Connected
     case 0x80040068:  // Can not Connect to ...
@@ -84,7 +86,7 @@ std::string ExitCodesHelp() {
          "  2  bad input: usage error, unknown operation, missing argument, malformed XML\n"
          "     (0x800403E9..0x800403EC), a local file or an XML path that is not there\n"
          "     (0x80040000/0x80040001 'Xml path not found', 'Could not read file', ...)\n"
-         "  3  not found: the node or resource does not exist (0x80040066, 0x80040194)\n"
+         "  3  not found: the node or resource does not exist (0x80040066, 0x80040194, 0x800E0E91)\n"
          "  4  not connected: no server given, or it cannot be reached (0x80040067, 0x80040068)\n"
          "  5  module error: ZANClient.so cannot be loaded, create its object, or find its\n"
          "     registered type library (run 'zan register')\n"

@@ -1,5 +1,7 @@
 #include "cli/format.h"
 
+#include <unistd.h>
+
 #include <algorithm>
 #include <cstdio>
 
@@ -21,7 +23,55 @@ std::string KindLabel(const std::string& nodeType) {
   return nodeType.empty() ? "?" : nodeType;
 }
 
-std::string Table(const std::vector<std::string>& header, const std::vector<std::vector<std::string>>& rows) {
+std::string TerminalSafe(const std::string& text) {
+  std::string out;
+  out.reserve(text.size());
+  char buf[16];
+  for (size_t i = 0; i < text.size();) {
+    const auto c = static_cast<unsigned char>(text[i]);
+    if (c < 0x80) {
+      if ((c < 0x20 && c != '\n' && c != '\t') || c == 0x7F) {
+        std::snprintf(buf, sizeof buf, "\\x%02X", c);
+        out += buf;
+      } else {
+        out += static_cast<char>(c);
+      }
+      ++i;
+      continue;
+    }
+    // A UTF-8 sequence: its length by the lead byte, then continuation bytes.
+    const size_t length = (c >= 0xC2 && c <= 0xDF) ? 2 : (c >= 0xE0 && c <= 0xEF) ? 3 : (c >= 0xF0 && c <= 0xF4) ? 4 : 0;
+    bool valid = length != 0 && i + length <= text.size();
+    uint32_t code = length == 2 ? (c & 0x1Fu) : length == 3 ? (c & 0x0Fu) : (c & 0x07u);
+    for (size_t k = 1; valid && k < length; ++k) {
+      const auto d = static_cast<unsigned char>(text[i + k]);
+      valid = (d & 0xC0) == 0x80;
+      code = (code << 6) | (d & 0x3Fu);
+    }
+    if (valid && length == 3 && (code < 0x800 || (code >= 0xD800 && code <= 0xDFFF))) valid = false;
+    if (valid && length == 4 && (code < 0x10000 || code > 0x10FFFF)) valid = false;
+    if (!valid) {
+      std::snprintf(buf, sizeof buf, "\\x%02X", c);
+      out += buf;
+      ++i;
+    } else if (code >= 0x80 && code <= 0x9F) {
+      std::snprintf(buf, sizeof buf, "\\u%04X", static_cast<unsigned>(code));
+      out += buf;
+      i += length;
+    } else {
+      out.append(text, i, length);
+      i += length;
+    }
+  }
+  return out;
+}
+
+std::string ForStdout(const std::string& text) { return isatty(STDOUT_FILENO) == 1 ? TerminalSafe(text) : text; }
+
+std::string Table(const std::vector<std::string>& header, const std::vector<std::vector<std::string>>& rawRows) {
+  std::vector<std::vector<std::string>> rows = rawRows;
+  for (auto& row : rows)
+    for (auto& cell : row) cell = TerminalSafe(cell);
   std::vector<size_t> widths;
   auto measure = [&](const std::vector<std::string>& row) {
     if (widths.size() < row.size()) widths.resize(row.size(), 0);

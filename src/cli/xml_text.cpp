@@ -2,6 +2,7 @@
 
 #include <pugixml.hpp>
 
+#include <algorithm>
 #include <cctype>
 #include <sstream>
 
@@ -31,14 +32,20 @@ bool HasElementChild(pugi::xml_node node) {
   return false;
 }
 
-void ReadItems(pugi::xml_node parent, std::vector<Item>* items) {
+// Item sets nest one or two levels; deeper elements are read as plain items (their text),
+// so a hostile text cannot recurse the host's stack.
+constexpr int kMaxItemDepth = 32;
+
+void ReadItems(pugi::xml_node parent, std::vector<Item>* items, int depth = 0) {
   for (pugi::xml_node c : parent.children()) {
     if (c.type() != pugi::node_element) continue;
     Item item;
     item.name = c.name();
-    if (HasElementChild(c)) {
+    if (HasElementChild(c) && depth < kMaxItemDepth) {
       item.isSet = true;
-      ReadItems(c, &item.items);
+      ReadItems(c, &item.items, depth + 1);
+    } else if (HasElementChild(c)) {
+      item.value = c.child_value();
     } else {
       item.value = c.text().get();
     }
@@ -140,6 +147,23 @@ std::string Indented(const std::string& xml) {
   pugi::xml_document doc;
   std::string error;
   if (!Load(doc, xml, &error)) return xml;
+  // Indentation grows with the square of the depth: a document nested deeper than people
+  // read is printed as it is, in time linear in its size.
+  constexpr int kMaxIndentedDepth = 100;
+  int depth = 0, deepest = 0;
+  for (pugi::xml_node cur = doc.first_child(); cur && deepest <= kMaxIndentedDepth;) {
+    if (cur.first_child()) {
+      cur = cur.first_child();
+      deepest = std::max(deepest, ++depth);
+      continue;
+    }
+    while (cur && !cur.next_sibling()) {
+      cur = cur.parent();
+      --depth;
+    }
+    if (cur) cur = cur.next_sibling();
+  }
+  if (deepest > kMaxIndentedDepth) return xml + "\n";
   std::ostringstream out;
   doc.save(out, "  ", pugi::format_indent | pugi::format_no_declaration, pugi::encoding_utf8);
   return out.str();

@@ -48,7 +48,8 @@ bool ParseProperties(const std::string& xml, std::vector<std::pair<std::string, 
 bool CheckDocument(const std::string& xml, const std::string& expectedRoot, std::string* error);
 
 // The document re-indented for reading (two spaces a level); the text unchanged when it does
-// not parse.
+// not parse or nests deeper than 100 levels (indentation would grow with the square of the
+// depth).
 std::string Indented(const std::string& xml);
 
 }  // namespace zancli

@@ -6,7 +6,7 @@
 #include "platform/ado/record.h"
 #include "platform/ado/stream.h"
 #include "platform/os/codepage.h"
-#include "platform/os/standard_output.h"
+#include "platform/os/alert.h"
 
 using namespace zan::ado;
 
@@ -33,7 +33,9 @@ bool CDavADOManager::CreateItem(const std::string& url, long createOptions, long
     return true;
   } catch (const _com_error& e) {
     CGenException error(e, kClass, "CreateItem");
-    if (error.IsUnspecified()) error.Rethrow(std::string(kUnspecifiedText) + " " + url, zan::err::kUnknown, kClass, "CreateItem");
+    if (error.IsUnspecified())
+      error.Rethrow(std::string(kUnspecifiedText) + " " + url + " (" + error.GetErrorDescription() + ")",
+                    zan::err::kUnknown, kClass, "CreateItem");
     error.Rethrow(error.GetErrorDescription() + " " + url, error.GetErrorCode(), kClass, "CreateItem");
   } catch (CGenException& e) {
     e.Rethrow(e.GetErrorDescription() + " " + url, e.GetErrorCode(), kClass, "CreateItem");
@@ -51,7 +53,7 @@ bool CDavADOManager::DeleteItem(const std::string& url) {
     record->Close();
     return true;
   } catch (const _com_error& e) {
-    zan::os::WriteStdout("Description = '" + e.Description() + "'\n");
+    zan::os::ShowErrorAlert("Description = '" + e.Description() + "'");
     throw;
   }
 }

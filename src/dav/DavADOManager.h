@@ -21,7 +21,8 @@ class CDavADOManager : public CDavHTTPManager {
   // Opens a record at url with the given create options, mode and open options.
   bool CreateItem(const std::string& url, long createOptions, long mode, long openOptions);
   // Deletes the resource (a collection with everything in it). A COM failure writes
-  // "Description = '<description>'\n" to standard output and is passed on.
+  // "Description = '<description>'" to the error alert (the module's one diagnostic sink,
+  // platform/os/alert.h; never standard output) and is passed on.
   bool DeleteItem(const std::string& url);
   // The text before the last "/" (empty when there is none).
   std::string GetParentUrl(const std::string& url);

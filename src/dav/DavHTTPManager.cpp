@@ -1,11 +1,13 @@
 #include "dav/DavHTTPManager.h"
 
+#include <memory>
 #include <optional>
 #include <utility>
 #include <vector>
 
 #include "base/GenException.h"
 #include "dav/Multistatus.h"
+#include "platform/dom/escape.h"
 #include "platform/dom/document.h"
 #include "platform/http/url_encoding.h"
 #include "platform/http/xml_http_request.h"
@@ -19,12 +21,51 @@ constexpr const char* kDav = "DAV:";
 constexpr const char* kOk = "HTTP/1.1 200 OK";
 constexpr const char* kNoRoot = "1,noroot";
 
+// " (HTTP/1.1 401 Unauthorized)": the status line a failure's text names.
+std::string Answered(const zan::http::XmlHttpRequest& request) { return " (" + request.statusLine() + ")"; }
+
 // A new request object; a failed creation raises its status as an error object.
 zan::http::XmlHttpRequestPtr CreateRequest(const char* method) {
   zan::http::XmlHttpRequestPtr request;
   const HRESULT hr = request.CreateInstance();
   if (FAILED(hr)) throw CGenException("Could not create the XML HTTP request object", hr, kClass, method);
   return request;
+}
+
+// The text of one found response as an inner set of the listing's item set.
+void AppendInnerSet(const zan::dav::MultistatusResponse& r, std::string& items) {
+  if (!r.found) return;
+  items += "<QKXItem>";
+  for (const auto& [name, value] : r.props) {
+    if (!XMLSet::isValidItemTag(name)) {  // raises the item set's own error for the name
+      XMLSet check;
+      check.addItem(name, value);
+    }
+    items += '<' + name + '>';
+    zan::dom::AppendEscapedText(items, value);
+    items += "</" + name + '>';
+  }
+  items += "</QKXItem>";
+}
+
+// Appends the inner sets (as text) to result as its last items, loading the whole batch
+// once (one parse for any number of members).
+void AppendInnerSets(std::string& items, XMLSet& result) {
+  if (items.empty()) return;
+  std::string xml = result.getXml();
+  if (xml.size() >= 2 && xml.compare(xml.size() - 2, 2, "/>") == 0) {
+    const size_t open = xml.rfind('<');
+    size_t nameEnd = open + 1;
+    while (nameEnd < xml.size() && xml[nameEnd] != ' ' && xml[nameEnd] != '/' && xml[nameEnd] != '>') ++nameEnd;
+    const std::string root = xml.substr(open + 1, nameEnd - open - 1);
+    xml.replace(xml.size() - 2, 2, ">");
+    xml += items;
+    xml += "</" + root + ">";
+  } else {
+    xml.insert(xml.rfind("</"), items);
+  }
+  std::string().swap(items);
+  result.loadXml(xml);
 }
 
 }  // namespace
@@ -52,7 +93,9 @@ bool CDavHTTPManager::setResourceProperties(const std::string& url, const std::s
     const long status = request->status();
     // 200/204: the whole update was applied. 207: only when every propstat is 2xx.
     if (status == 200 || status == 204) return true;
-    if (status != 207) throw CGenException("Dav Unknown Error. " + url, zan::err::kUnknown, kClass, "setResourceProperties");
+    if (status != 207)
+      throw CGenException("Dav Unknown Error. " + url + Answered(*request), zan::err::kUnknown, kClass,
+                          "setResourceProperties");
     const std::optional<std::vector<zan::dav::Refusal>> refused = zan::dav::RefusedProperties(request->responseText());
     if (!refused) {
       throw CGenException("The server's reply to PROPPATCH " + url + " (HTTP/1.1 207 " + request->statusText() +
@@ -70,8 +113,8 @@ bool CDavHTTPManager::setResourceProperties(const std::string& url, const std::s
   }
 }
 
-XMLSet CDavHTTPManager::propfind(const std::string& url, const std::string& requestXml, const std::string& depth,
-                                 bool askResourceType) {
+void CDavHTTPManager::propfind(const std::string& url, const std::string& requestXml, const std::string& depth,
+                               bool askResourceType, const zan::dav::MultistatusReader::ResponseHandler& onResponse) {
   zan::http::XmlHttpRequestPtr request = CreateRequest("findResourceProperties");
   const zan::dom::Document doc = zan::dom::Document::Create();
   const zan::dom::Node propfind = doc.appendChild(doc.createNode(zan::dom::NODE_ELEMENT, "d:propfind", kDav));
@@ -96,8 +139,22 @@ XMLSet CDavHTTPManager::propfind(const std::string& url, const std::string& requ
   // A server that refuses "1,noroot" (Apache answers 400) is asked again with "1" and the
   // collection's own response is dropped below; the refusal is remembered.
   const bool noRoot = depth == kNoRoot;
+  // The reply is read as it arrives; only a 2xx body reaches the reader.
+  std::unique_ptr<zan::dav::MultistatusReader> reader;
+  const std::string self = zan::dav::ComparablePath(url);
+  bool selfDropped = !noRoot;
+  const auto each = [&](zan::dav::MultistatusResponse& r) {
+    if (!selfDropped && zan::dav::ComparablePath(r.href) == self) {
+      selfDropped = true;
+      return;
+    }
+    onResponse(r);
+  };
   auto send = [&](const std::string& depthSent) {
+    selfDropped = !noRoot;
+    reader = std::make_unique<zan::dav::MultistatusReader>(each);
     request->open("PROPFIND", url, false, "", "");
+    request->setResponseSink([&reader](std::string_view chunk) { reader->Feed(chunk); });
     request->setRequestHeader("Brief", "t");
     request->setRequestHeader("encoding", "utf-8");
     request->setRequestHeader("Content-Type", "text/xml; charset=UTF-8");
@@ -115,43 +172,26 @@ XMLSet CDavHTTPManager::propfind(const std::string& url, const std::string& requ
       if (status != 400) zan::dav::RememberRefusesNoRoot(url);
     }
   }
-  if (status == 404) throw CGenException("The item you requested was not found. " + url, zan::err::kDavNotFound, kClass, "findResourceProperties");
-  if (status != 207) throw CGenException("Dav Unknown Error. ", zan::err::kUnknown, kClass, "findResourceProperties");
-
-  const std::string canonical = zan::dav::CanonicalMultistatus(request->responseText());
-  XMLSet reply(std::string_view(canonical), XMLSet::kDefaultTag);
-  // A 207 whose body is no multistatus (a proxy's page, say) lists nothing; it is no listing.
-  if (!reply.getRoot() || reply.getRoot().nodeName() != "a:multistatus")
-    throw CGenException("The reply is not a WebDAV multistatus: HTTP/1.1 207 " + request->statusText() + " (PROPFIND " +
-                            url + ")",
+  if (status == 404)
+    throw CGenException("The item you requested was not found. " + url + Answered(*request), zan::err::kDavNotFound,
+                        kClass, "findResourceProperties");
+  if (status != 207)
+    throw CGenException("Dav Unknown Error. " + url + Answered(*request), zan::err::kUnknown, kClass,
+                        "findResourceProperties");
+  if (!reader->Finish())
+    throw CGenException("The server's reply is not a well-formed multistatus: " + reader->error() + " (PROPFIND " + url +
+                            ", " + request->statusLine() + ")",
                         zan::err::kUnknown, kClass, "findResourceProperties");
-  if (noRoot) {
-    const std::string self = zan::dav::ComparablePath(url);
-    std::string href;
-    for (long i = 0; i < reply.getCount(); ++i) {
-      XMLSet response;
-      reply.getInnerSet(i, response);
-      if (response.getItemValue("a:href", href) && zan::dav::ComparablePath(href) == self) {
-        reply.getRoot().removeChild(reply.getRoot().childNodes().item(i));
-        break;
-      }
-    }
-  }
-  return reply;
 }
 
 bool CDavHTTPManager::findResourceProperties(const std::u16string& url, const std::u16string& xmlText,
                                              const std::u16string& depth, XMLSet& result) {
   const std::string url8 = zan::os::WideToMultiByte(url);
   try {
-    XMLSet reply = propfind(url8, zan::os::WideToMultiByte(xmlText), zan::os::WideToMultiByte(depth), false);
-    const long count = reply.getCount();
-    for (long i = 0; i < count; ++i) {
-      XMLSet response;
-      reply.getInnerSet(i, response);
-      XMLSet props;
-      if (readResponseProperties(response, props)) result.addInnerSet(props);
-    }
+    std::string items;
+    propfind(url8, zan::os::WideToMultiByte(xmlText), zan::os::WideToMultiByte(depth), false,
+             [&items](const zan::dav::MultistatusResponse& r) { AppendInnerSet(r, items); });
+    AppendInnerSets(items, result);
     return true;
   } catch (const _com_error& e) {
     throw CGenException(e, kClass, "findResourceProperties");
@@ -162,21 +202,16 @@ bool CDavHTTPManager::findResourceProperties(const std::u16string& url, const st
 
 long CDavHTTPManager::countMembers(const std::string& url, const std::string& requestXml) {
   try {
-    XMLSet reply = propfind(url, requestXml, "1", false);
     const std::string self = zan::dav::ComparablePath(url);
     bool sawSelf = false;
     long found = 0;
-    std::string href;
-    for (long i = 0; i < reply.getCount(); ++i) {
-      XMLSet response;
-      reply.getInnerSet(i, response);
-      if (response.getItemValue("a:href", href) && zan::dav::ComparablePath(href) == self) {
+    propfind(url, requestXml, "1", false, [&](const zan::dav::MultistatusResponse& r) {
+      if (zan::dav::ComparablePath(r.href) == self) {
         sawSelf = true;
-        continue;
+        return;
       }
-      XMLSet props;
-      if (readResponseProperties(response, props)) ++found;
-    }
+      if (r.found) ++found;
+    });
     return sawSelf ? found : -1;
   } catch (const _com_error& e) {
     throw CGenException(e, kClass, "countMembers");
@@ -188,30 +223,9 @@ long CDavHTTPManager::countMembers(const std::string& url, const std::string& re
 std::vector<CDavHTTPManager::Member> CDavHTTPManager::listMembers(const std::string& url,
                                                                   const std::string& requestXml) {
   try {
-    XMLSet reply = propfind(url, requestXml, kNoRoot, true);
     std::vector<Member> members;
-    const long count = reply.getCount();
-    for (long i = 0; i < count; ++i) {
-      XMLSet response;
-      reply.getInnerSet(i, response);
-      Member member;
-      response.getItemValue("a:href", member.href);
-      member.found = readResponseProperties(response, member.props);
-      // resourcetype holds an element (a:collection) only for a collection: its item then
-      // holds an inner set.
-      XMLSet found;
-      for (response.moveFirst(); !response.isEOF(); response.moveNext()) {
-        std::string name, status;
-        response.getItem(response.getCursor(), name, status);
-        if (name != "a:propstat") continue;
-        XMLSet propstat, prop, type;
-        response.getInnerSet(response.getCursor(), propstat);
-        if (!propstat.findItem("a:status", status) || status != kOk) continue;
-        propstat.getInnerSetByTag("a:prop", prop);
-        if (prop.getInnerSetByTag("a:resourcetype", type)) member.collection = type.hasItem("a:collection");
-      }
-      members.push_back(std::move(member));
-    }
+    propfind(url, requestXml, kNoRoot, true,
+             [&members](zan::dav::MultistatusResponse& r) { members.push_back(std::move(r)); });
     return members;
   } catch (const _com_error& e) {
     throw CGenException(e, kClass, "findResourceProperties");
@@ -258,7 +272,7 @@ bool CDavHTTPManager::Copy(const std::string& sourceUrl, const std::string& dest
     // A successful COPY has no XML body: its status tells the outcome.
     const long status = request->status();
     if (status < 200 || status > 299)
-      throw CGenException("Dav Unknown Error. " + sourceUrl, zan::err::kUnknown, kClass, "Copy");
+      throw CGenException("Dav Unknown Error. " + sourceUrl + Answered(*request), zan::err::kUnknown, kClass, "Copy");
     return true;
   } catch (const _com_error& e) {
     throw CGenException(e, kClass, "Copy");

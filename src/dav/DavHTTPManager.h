@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "dav/Multistatus.h"
 #include "xml/XMLSet.h"
 
 class CDavHTTPManager {
@@ -26,7 +27,8 @@ class CDavHTTPManager {
   // PROPFIND with the given Depth ("0", or "1,noroot" for the members of a collection
   // without the collection itself). One inner set per resource whose properties were found
   // is appended to result. 404 raises code 404 "The item you requested was not found. " +
-  // url; another status but 207 raises "Dav Unknown Error. " (code 1).
+  // url; another status but 207 raises "Dav Unknown Error. " + url (code 1); both name the
+  // reply's status line, e.g. " (HTTP/1.1 401 Unauthorized)".
   bool findResourceProperties(const std::u16string& url, const std::u16string& xmlText, const std::u16string& depth,
                               XMLSet& result);
 
@@ -49,22 +51,19 @@ class CDavHTTPManager {
  protected:
   // One member of a collection listing: its href as the server wrote it, whether its
   // resourcetype holds a collection, and its found properties (named without prefix).
-  struct Member {
-    std::string href;
-    bool found = false;  // the response had a propstat with status 200
-    bool collection = false;
-    XMLSet props;
-  };
+  using Member = zan::dav::MultistatusResponse;
   // PROPFIND Depth "1,noroot" for url's members (the collection itself left out), asking for
   // the items of requestXml and resourcetype; failures as findResourceProperties.
   std::vector<Member> listMembers(const std::string& url, const std::string& requestXml);
 
  private:
-  // Sends the PROPFIND and returns the canonical reply (DAV: elements under prefix "a")
-  // with the response naming url itself dropped for a "1,noroot" depth. Raises the
-  // failures of findResourceProperties without their context.
-  XMLSet propfind(const std::string& url, const std::string& requestXml, const std::string& depth,
-                  bool askResourceType);
+  // Sends the PROPFIND and hands each response of the reply, read as it arrives, to
+  // onResponse, the response naming url itself left out for a "1,noroot" depth. The
+  // responses count only when this returns: it raises the failures of
+  // findResourceProperties without their context, and code 1 naming the reason and the
+  // status line for a reply that is not a well-formed multistatus.
+  void propfind(const std::string& url, const std::string& requestXml, const std::string& depth, bool askResourceType,
+                const zan::dav::MultistatusReader::ResponseHandler& onResponse);
 };
 
 #endif

@@ -28,7 +28,7 @@ zan::http::Response AsResponse(const zan::http::XmlHttpRequest& request) {
   zan::http::Response r;
   r.status = request.status();
   r.statusText = request.statusText();
-  r.statusLine = "HTTP/1.1 " + std::to_string(r.status) + " " + r.statusText;
+  r.statusLine = request.statusLine();
   return r;
 }
 

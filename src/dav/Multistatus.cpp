@@ -3,45 +3,20 @@
 #include <mutex>
 #include <set>
 
-#include "platform/dom/document.h"
-#include "platform/dom/element.h"
-#include "platform/dom/node_list.h"
+#include "platform/com/com_error.h"
+#include "platform/dom/stream_reader.h"
+#include "platform/http/http_errors.h"
 #include "platform/http/url_encoding.h"
+#include "platform/os/limits.h"
 
 namespace zan::dav {
 
 namespace {
 
 constexpr std::string_view kDavNamespace = "DAV:";
+constexpr std::string_view kOk = "HTTP/1.1 200 OK";
 
 bool IsBlank(std::string_view text) { return text.find_first_not_of(" \t\r\n") == std::string_view::npos; }
-
-// Copies source's children below target (in target's document), renaming DAV: elements.
-void CopyChildren(const dom::Node& source, const dom::Node& target, const dom::Document& doc) {
-  const dom::NodeList children = source.childNodes();
-  const long count = children.length();
-  bool hasElement = false;
-  for (long i = 0; i < count && !hasElement; ++i) hasElement = children.item(i).nodeType() == dom::NODE_ELEMENT;
-  for (long i = 0; i < count; ++i) {
-    const dom::Node child = children.item(i);
-    switch (child.nodeType()) {
-      case dom::NODE_ELEMENT: {
-        const std::string ns = child.namespaceURI();
-        const std::string name = ns == kDavNamespace ? "a:" + child.baseName() : child.nodeName();
-        const dom::Node copy = target.appendChild(doc.createNode(dom::NODE_ELEMENT, name, ns));
-        CopyChildren(child, copy, doc);
-        break;
-      }
-      case dom::NODE_TEXT:
-      case dom::NODE_CDATA_SECTION:
-        // Formatting between elements goes; a value's text stays, blanks included.
-        if (!(hasElement && IsBlank(child.nodeValue()))) target.appendChild(doc.createTextNode(child.nodeValue()));
-        break;
-      default:
-        break;
-    }
-  }
-}
 
 // The status code of a status line ("HTTP/1.1 424 Failed Dependency" -> 424); 0 when none.
 int StatusCodeOf(std::string_view line) {
@@ -95,17 +70,187 @@ std::set<std::string>& RefusingOrigins() {
 
 }  // namespace
 
-std::string CanonicalMultistatus(std::string_view reply) {
-  const dom::Document source = dom::Document::Create();
-  if (!source.loadXML(reply)) return {};
-  const dom::Element root = source.documentElement();
-  if (!root) return {};
-  const dom::Document doc = dom::Document::Create();
-  const std::string ns = root.namespaceURI();
-  const dom::Node copy =
-      doc.appendChild(doc.createNode(dom::NODE_ELEMENT, ns == kDavNamespace ? "a:" + root.baseName() : root.nodeName(), ns));
-  CopyChildren(root, copy, doc);
-  return doc.xml();
+const std::string* MultistatusResponse::Find(std::string_view name) const {
+  for (const auto& [n, v] : props)
+    if (n == name) return &v;
+  return nullptr;
+}
+
+// The reader's position, by depth: 1 multistatus, 2 response, 3 href / propstat,
+// 4 status / prop, 5 a property, 6 inside a property (resourcetype's collection).
+struct MultistatusReader::State : dom::StreamHandler {
+  dom::StreamReader reader{*this};
+  ResponseHandler onResponse;
+  std::vector<MultistatusResponse> responses;
+  std::string error;
+  uint64_t bytes = 0;
+  uint64_t cap = os::MaxXmlSize();
+  bool badRoot = false;
+
+  uint64_t depth = 0;
+  bool inResponse = false;
+  bool hasHref = false;
+  // The propstat being read.
+  bool inPropstat = false;
+  std::string status;
+  bool hasStatus = false;
+  bool propSeen = false;  // its first <prop> has been read
+  bool inProp = false;
+  std::vector<std::pair<std::string, std::string>> props;
+  bool hasResourceType = false;
+  bool isCollection = false;
+  bool inResourceType = false;
+  // Text being gathered for an element (href, status or a property) opened at captureDepth.
+  enum class Target { kNone, kHref, kStatus, kProperty } target = Target::kNone;
+  uint64_t captureDepth = 0;
+  std::string capture;
+  std::string textNode;  // the pieces of the current text node
+
+  void FlushText() {
+    if (!textNode.empty() && !IsBlank(textNode)) capture += textNode;
+    textNode.clear();
+  }
+
+  void StartElement(std::string_view ns, std::string_view name) override {
+    FlushText();
+    ++depth;
+    const bool dav = ns == kDavNamespace;
+    if (target != Target::kNone) {
+      if (inResourceType && depth == 6 && dav && name == "collection") isCollection = true;
+      return;
+    }
+    switch (depth) {
+      case 1:
+        badRoot = !(dav && name == "multistatus");
+        break;
+      case 2:
+        if (dav && name == "response") {
+          inResponse = true;
+          hasHref = false;
+          responses.emplace_back();
+        }
+        break;
+      case 3:
+        if (!inResponse || !dav) break;
+        if (name == "href" && !hasHref) Begin(Target::kHref);
+        if (name == "propstat") {
+          inPropstat = true;
+          status.clear();
+          hasStatus = false;
+          propSeen = false;
+          props.clear();
+          hasResourceType = false;
+          isCollection = false;
+        }
+        break;
+      case 4:
+        if (!inPropstat || !dav) break;
+        if (name == "status" && !hasStatus) Begin(Target::kStatus);
+        if (name == "prop" && !propSeen) inProp = true;
+        break;
+      case 5:
+        if (!inProp) break;
+        props.emplace_back(std::string(name), std::string());
+        if (dav && name == "resourcetype" && !hasResourceType) {
+          hasResourceType = true;
+          inResourceType = true;
+        }
+        Begin(Target::kProperty);
+        break;
+      default:
+        break;
+    }
+  }
+
+  void Begin(Target t) {
+    target = t;
+    captureDepth = depth;
+    capture.clear();
+  }
+
+  void EndElement() override {
+    FlushText();
+    if (target != Target::kNone && depth == captureDepth) {
+      switch (target) {
+        case Target::kHref:
+          responses.back().href = std::move(capture);
+          hasHref = true;
+          break;
+        case Target::kStatus:
+          status = std::move(capture);
+          hasStatus = true;
+          break;
+        case Target::kProperty:
+          props.back().second = std::move(capture);
+          inResourceType = false;
+          break;
+        case Target::kNone:
+          break;
+      }
+      capture.clear();
+      target = Target::kNone;
+    } else if (target == Target::kNone) {
+      if (depth == 4 && inProp) {
+        inProp = false;
+        propSeen = true;
+      } else if (depth == 3 && inPropstat) {
+        inPropstat = false;
+        if (status == kOk) {
+          MultistatusResponse& r = responses.back();
+          if (!r.found) {
+            r.found = true;
+            r.props = std::move(props);
+          }
+          if (hasResourceType) r.collection = isCollection;
+        }
+        props.clear();
+      } else if (depth == 2 && inResponse) {
+        inResponse = false;
+        if (onResponse) {
+          onResponse(responses.back());
+          responses.pop_back();
+        }
+      }
+    }
+    --depth;
+  }
+
+  void Text(std::string_view text) override {
+    if (target != Target::kNone) textNode.append(text);
+  }
+};
+
+MultistatusReader::MultistatusReader(ResponseHandler onResponse) : state_(std::make_unique<State>()) {
+  state_->onResponse = std::move(onResponse);
+}
+MultistatusReader::~MultistatusReader() = default;
+
+void MultistatusReader::Feed(std::string_view chunk) {
+  State& s = *state_;
+  s.bytes += chunk.size();
+  if (s.bytes > s.cap)
+    throw _com_error(http::kErrReplyTooLarge, "The server's reply is larger than " + os::XmlSizeCapText());
+  if (s.error.empty() && !s.badRoot && !s.reader.Feed(chunk)) s.error = s.reader.error();
+}
+
+bool MultistatusReader::Finish() {
+  State& s = *state_;
+  if (s.error.empty() && !s.badRoot && !s.reader.Finish()) s.error = s.reader.error();
+  if (s.error.empty() && s.badRoot) s.error = "its document element is not a DAV: multistatus";
+  return s.error.empty();
+}
+
+const std::string& MultistatusReader::error() const { return state_->error; }
+
+std::vector<MultistatusResponse>& MultistatusReader::responses() { return state_->responses; }
+
+bool ReadMultistatus(std::string_view reply, std::vector<MultistatusResponse>& responses, std::string& error) {
+  MultistatusReader reader;
+  reader.Feed(reply);
+  const bool ok = reader.Finish();
+  error = reader.error();
+  responses = std::move(reader.responses());
+  return ok;
 }
 
 std::optional<std::vector<Refusal>> RefusedProperties(std::string_view reply) {

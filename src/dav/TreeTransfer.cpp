@@ -244,12 +244,15 @@ bool CDavADOManager::FindFilesDav(const std::string& url, XMLSet& listing) {
                           zan::err::kUnknown, kClass, "FindFilesDav");
     // Servers that report neither displayname nor iscollection (Apache) are read by the
     // href's last segment and the resourcetype.
-    std::string name, isCollection;
-    if (!member.props.getItemValue("displayname", name)) name = zan::dav::LastSegment(member.href);
+    const std::string* displayName = member.Find("displayname");
+    const std::string name = displayName ? *displayName : zan::dav::LastSegment(member.href);
+    const std::string* isCollection = member.Find("iscollection");
     RefuseUnsafeServerName(name, url);
-    const bool isDir = member.props.getItemValue("iscollection", isCollection) ? isCollection != "0" : member.collection;
-    AddFileEntry(member.props, name, url + "/" + name, url + "/" + name, isDir, false);
-    listing.addInnerSet(member.props);
+    const bool isDir = isCollection ? *isCollection != "0" : member.collection;
+    XMLSet entry;
+    for (const auto& [propName, value] : member.props) entry.addItem(propName, value);
+    AddFileEntry(entry, name, url + "/" + name, url + "/" + name, isDir, false);
+    listing.addInnerSet(entry);
   }
   return true;
 }
@@ -263,7 +266,9 @@ bool CDavADOManager::CreateDirDav(const std::string& url) {
     return CreateItem(url, adCreateCollection | adCreateOverwrite, adModeReadWrite, adOpenRecordUnspecified);
   } catch (const _com_error& e) {
     CGenException error(e, kClass, "CreateDirDav");
-    if (error.IsUnspecified()) error.Rethrow(std::string(kUnspecifiedText) + " " + url, zan::err::kUnknown, kClass, "CreateDirDav");
+    if (error.IsUnspecified())
+      error.Rethrow(std::string(kUnspecifiedText) + " " + url + " (" + error.GetErrorDescription() + ")",
+                    zan::err::kUnknown, kClass, "CreateDirDav");
     error.Rethrow(error.GetErrorDescription() + " " + url, error.GetErrorCode(), kClass, "CreateDirDav");
   } catch (CGenException& e) {
     e.Rethrow(e.GetErrorDescription() + " " + url, e.GetErrorCode(), kClass, "CreateDirDav");

@@ -48,10 +48,13 @@ bool CZanDavEngine::InitToZanServer(const std::string& serverUrl, XMLSet& /*scra
     disconnect.armed = false;
     return true;
   } catch (const _com_error& e) {
+    // The cause (the server's status line, or the transport's text) follows the description.
     CGenException error(e, kClass, "InitToZanServer");
-    error.Rethrow("Can not Connect to " + url, zan::err::kCannotConnect, kClass, "InitToZanServer");
+    error.Rethrow("Can not Connect to " + url + ": " + e.Description(), zan::err::kCannotConnect, kClass,
+                  "InitToZanServer");
   } catch (CGenException& e) {
-    e.Rethrow("Can not Connect to " + url, zan::err::kCannotConnect, kClass, "InitToZanServer");
+    e.Rethrow("Can not Connect to " + url + ": " + e.GetErrorDescription(), zan::err::kCannotConnect, kClass,
+              "InitToZanServer");
   } catch (...) {
     CGenException error("Unknown Error.", zan::err::kUnknown, kClass, "InitToZanServer");
     error.Rethrow("Can not Connect to " + url, zan::err::kCannotConnect, kClass, "InitToZanServer");

@@ -38,6 +38,17 @@ constexpr DumpNames kMbpDumps{"SetBusinessProcessMBP_new", "SetBusinessProcessMB
 constexpr DumpNames kMprDumps{"SetBusinessProcessMPR_new", "SetBusinessProcessMPR_old", "SetBusinessProcessMPR_Merged",
                               "SetBusinessProcessMPR_afterChange"};
 
+// Loads a document read from the server at url; one that does not parse (malformed, over the
+// size cap or nested too deep) is the server's fault: code 1 naming the reason and the URL.
+void LoadStored(CZANDataEntity& document, const std::string& text, const std::string& url) {
+  document.loadXml(text);
+  if (!document.getParser().getRoot())
+    throw CGenException("The document on the server cannot be read: " +
+                            document.getParser().getDocument().parseErrorReason() +
+                            " (GET " + url + ")",
+                        zan::err::kUnknown, kClass, "LoadStored");
+}
+
 // Merges changed into the document stored at url, stamps lastmodified, stores the result
 // (guarded against other writers, DocumentUpdate.h) and loads it into response. False when
 // the write step returns false (response untouched).
@@ -47,7 +58,7 @@ bool UpdateDocument(CDavADOManager& dav, const std::string& url, const Entity& c
   const zan::engine::MergeStep merge = [&](const std::string& stored) {
     Entity current;
     Entity changedCopy(changed);  // shares the client's document, which gains merge keys
-    current.loadXml(stored);
+    LoadStored(current, stored, url);
     if constexpr (zan::engine::kDiagnosticDumps) {
       zan::engine::DumpDocument(changedCopy, dumps.changed);
       zan::engine::DumpDocument(current, dumps.stored);
@@ -92,7 +103,7 @@ bool CZanDavEngine::GetBusinessProcessMBP(const std::string& businessProcessId, 
         NodeUrl(businessProcessId, zan::engine::NodeUse::kRead, Missing("GetBusinessProcessMBP")) + "/" +
         zan::repo::kMbpFile);
     verifyConnection();
-    entity.loadXml(m_davManager.GetFileStream(url));
+    LoadStored(entity, m_davManager.GetFileStream(url), url);
     entity.setBPId(businessProcessId);
     if constexpr (zan::engine::kDiagnosticDumps) zan::engine::DumpDocument(entity, "GetBusinessProcessMBP");
     return true;
@@ -106,7 +117,7 @@ bool CZanDavEngine::GetProjectInfo(const std::string& projectId, CProjectInfoEnt
     const std::string url =
         NodeUrl(projectId, zan::engine::NodeUse::kRead, Missing("GetProjectInfo")) + "/" + zan::repo::kMprFile;
     verifyConnection();
-    entity.loadXml(m_davManager.GetFileStream(url));
+    LoadStored(entity, m_davManager.GetFileStream(url), url);
     entity.setProjectName(projectId);
     return true;
   } catch (CGenException& e) {

@@ -12,6 +12,7 @@
 #include "cli/zan_process.h"
 #include "platform/http/transport.h"
 #include "support/dav_server.h"
+#include "support/fault_server.h"
 #include "support/temp_dir.h"
 
 namespace zan::test {
@@ -390,6 +391,84 @@ TEST_F(CliTest, UploadsAndDownloadsForAnEnvironment) {
   EXPECT_NE(std::string::npos, usr.find("ParameterFile=3.prm")) << usr;
   EXPECT_NE(std::string::npos, usr.find("DefaultCfg=8.cfg")) << usr;
   EXPECT_EQ("hello", temp_.Read("down/data/readme.txt"));
+}
+
+TEST_F(CliTest, DownloadingAMissingBusinessProcessIsNotFound) {
+  MakeTree();
+  ZanRun r = Zan({"download", "Alpha/Designs/Nope", temp_ / "down", "--env", "cli"});
+  EXPECT_EQ(3, r.code) << Describe(r);
+  EXPECT_EQ("", r.out);
+}
+
+TEST_F(CliTest, AnEndlessDocumentFileIsRefusedAtTheCap) {
+  MakeTree();
+  ZanRun r = RunZan({"--server", R(), "mbp", "set-file", "Alpha/Designs/Billing", "/dev/zero"},
+                    {{"ZANCLIENT_REGISTRY", temp_ / "registry"}, {"ZANCLIENT_MAX_XML_SIZE", "100000"}});
+  EXPECT_EQ(2, r.code) << Describe(r);
+  EXPECT_NE(std::string::npos, r.err.find("larger than the limit of 100000 bytes (ZANCLIENT_MAX_XML_SIZE)")) << r.err;
+}
+
+TEST_F(CliTest, ADeeplyNestedDocumentIsPrintedInLinearTime) {
+  MakeTree();
+  std::string doc = "<mbp><bp id=\"x\">";
+  for (int i = 0; i < 5000; ++i) doc += "<a>";
+  for (int i = 0; i < 5000; ++i) doc += "</a>";
+  doc += "</bp></mbp>";
+  ASSERT_EQ(204, Put(Url("Alpha/Designs/Billing/MBP.xml"), doc));
+  ZanRun r = Zan({"mbp", "get", "Alpha/Designs/Billing"});
+  EXPECT_EQ(0, r.code) << Describe(r).substr(0, 2000);
+  // Indented, 5000 levels would print about 25 MB of blanks.
+  EXPECT_LT(r.out.size(), 4 * doc.size());
+  EXPECT_NE(std::string::npos, r.out.find("<a><a><a>"));
+}
+
+// zan against a stand-in server that serves the templates and answers listings badly.
+class CliHostileServerTest : public ::testing::Test {
+ protected:
+  static std::string Reply(const std::string& statusLine, const std::string& body) {
+    return "HTTP/1.1 " + statusLine + "\r\nContent-Type: text/xml\r\nConnection: close\r\nContent-Length: " +
+           std::to_string(body.size()) + "\r\n\r\n" + body;
+  }
+  static std::string Answer(const std::string& head) {
+    if (head.rfind("GET ", 0) == 0 && head.find("/Templates/MBP.xml") != std::string::npos)
+      return Reply("200 OK", "<mbp><bp/></mbp>");
+    if (head.rfind("GET ", 0) == 0 && head.find("/Templates/MPR.xml") != std::string::npos)
+      return Reply("200 OK", "<projectinfo/>");
+    if (head.find(" /bad") != std::string::npos) return Reply("207 Multi-Status", "<D:multistatus xmlns:D='DAV:'>");
+    if (head.find(" /esc") != std::string::npos)
+      return Reply("207 Multi-Status",
+                   "<D:multistatus xmlns:D='DAV:'><D:response><D:href>/esc/x</D:href><D:propstat><D:prop>"
+                   "<D:ZAN_NAME>a\xC2\x9B" "31mred</D:ZAN_NAME><D:ZAN_NODE_TYPE>ZAN_FOLDER</D:ZAN_NODE_TYPE>"
+                   "<D:ZAN_HAS_CHILDREN>0</D:ZAN_HAS_CHILDREN></D:prop><D:status>HTTP/1.1 200 OK</D:status>"
+                   "</D:propstat></D:response></D:multistatus>");
+    if (head.find(" /err") != std::string::npos) return Reply("500 \x1B[2Jboom", "");
+    return Reply("404 Not Found", "");
+  }
+  ZanRun Zan(const std::vector<std::string>& args) {
+    std::vector<std::string> all = {"--server", server_.Url()};
+    all.insert(all.end(), args.begin(), args.end());
+    return RunZan(all, {{"ZANCLIENT_REGISTRY", temp_ / "registry"}});
+  }
+  FaultServer server_{&Answer};
+  TempDir temp_;
+};
+
+TEST_F(CliHostileServerTest, AMalformedListingIsAServerError) {
+  ZanRun r = Zan({"ls", "bad"});
+  EXPECT_EQ(1, r.code) << Describe(r);
+  EXPECT_NE(std::string::npos, r.err.find("not a well-formed multistatus")) << r.err;
+}
+
+TEST_F(CliHostileServerTest, ControlCharactersFromTheServerAreEscaped) {
+  ZanRun listing = Zan({"ls", "esc"});
+  EXPECT_EQ(0, listing.code) << Describe(listing);
+  EXPECT_NE(std::string::npos, listing.out.find("a\\u009B31mred")) << listing.out;
+  EXPECT_EQ(std::string::npos, listing.out.find("\xC2\x9B")) << listing.out;
+
+  ZanRun failure = Zan({"ls", "err"});
+  EXPECT_EQ(1, failure.code) << Describe(failure);
+  EXPECT_NE(std::string::npos, failure.err.find("HTTP/1.1 500 \\x1B[2Jboom")) << failure.err;
+  EXPECT_EQ(std::string::npos, failure.err.find('\x1B')) << failure.err;
 }
 
 TEST_F(CliTest, DeletesByTheKindReadFromTheNode) {

@@ -7,6 +7,7 @@
 #include "platform/os/codepage.h"
 #include "support/fault_server.h"
 #include "support/request_log.h"
+#include "support/scoped_env.h"
 
 namespace zan::test {
 namespace {
@@ -75,8 +76,9 @@ TEST_F(PropertiesTest, RefusedNoRootDepthIsRememberedSoAListingIsOneRequest) {
 TEST_F(PropertiesTest, Failures) {
   const std::string missing = Url("missing");
   EXPECT_EQ(Failure([&] { Find(missing, Names({"ZAN_NAME"}), u"0"); }),
-            "404|The item you requested was not found. " + missing);
-  EXPECT_EQ(Failure([&] { Set(missing, {{"ZAN_NAME", "x"}}); }), "1|Dav Unknown Error. " + missing);
+            "404|The item you requested was not found. " + missing + " (HTTP/1.1 404 Not Found)");
+  EXPECT_EQ(Failure([&] { Set(missing, {{"ZAN_NAME", "x"}}); }),
+            "1|Dav Unknown Error. " + missing + " (HTTP/1.1 404 Not Found)");
   EXPECT_EQ(Failure([&] { Find(R(), XMLSet(), u"0"); }), "1002|XMLSet Child Count Error");
   // A 404 keeps its code through the manager's context, which the listing relies on.
   try {
@@ -107,6 +109,67 @@ TEST_F(PropertiesTest, ComErrorOfAPropertyWriteIsAlertedAndPassedOn) {
   EXPECT_EQ(alerts.size(), 1u);
 }
 
+// A listing against a server that answers badly: each case ends with the code and a text that
+// names what went wrong (the status line for every answered failure).
+TEST(HostileListing, EachFailureNamesItsCause) {
+  const std::string xml207 = "HTTP/1.1 207 Multi-Status\r\nContent-Type: text/xml\r\nConnection: close\r\n";
+  auto fixed = [](const std::string& head, const std::string& body) {
+    return head + "Content-Length: " + std::to_string(body.size()) + "\r\n\r\n" + body;
+  };
+  std::string deep = "<D:multistatus xmlns:D='DAV:'><D:response><D:href>/x</D:href>";
+  for (int i = 0; i < 25000; ++i) deep += "<a>";
+  const struct {
+    std::string reply;
+    std::string expected;  // code|start of the text, or a part of it after '*'
+  } cases[] = {
+      {fixed("HTTP/1.1 401 Unauthorized\r\nWWW-Authenticate: Basic realm=\"x\"\r\nConnection: close\r\n", ""),
+       "*(HTTP/1.1 401 Unauthorized)"},
+      {fixed("HTTP/1.1 403 Forbidden\r\nConnection: close\r\n", "no"), "*(HTTP/1.1 403 Forbidden)"},
+      {fixed("HTTP/1.1 500 Internal Server Error\r\nConnection: close\r\n", "oops"),
+       "*(HTTP/1.1 500 Internal Server Error)"},
+      {fixed("HTTP/1.1 301 Moved Permanently\r\nLocation: http://127.0.0.1:1/elsewhere\r\nConnection: close\r\n", ""),
+       "*(HTTP/1.1 301 Moved Permanently)"},
+      {fixed(xml207, "this is not xml"), "*not a well-formed multistatus: syntax error"},
+      {fixed(xml207, "<html><body>hello</body></html>"), "*not a DAV: multistatus"},
+      {xml207 + "Content-Length: 500\r\n\r\n<D:multistatus xmlns:D='DAV:'><D:response>", "*aborted"},
+      {fixed(xml207, "<D:multistatus xmlns:D='DAV:'><D:response><D:href>/x</D:href>"), "*no element found"},
+      {fixed(xml207, deep), "*deeper than the limit of 10000 nesting levels"},
+  };
+  for (const auto& c : cases) {
+    FaultServer server(c.reply, FaultServer::After::kClose);
+    CDavADOManager m;
+    XMLSet request, result;
+    request.addItem("ZAN_NAME", "");
+    std::string failure;
+    try {
+      m.findResourceProperties(os::MultiByteToWide(server.Url() + "/R/P"), request.getXmlW(), u"1,noroot", result);
+    } catch (const CGenException& e) {
+      failure = std::to_string(e.GetErrorCode()) + "|" + e.GetErrorDescription();
+    } catch (const _com_error& e) {
+      failure = "com|" + e.Description();
+    }
+    EXPECT_NE(failure.find(c.expected.substr(1)), std::string::npos) << failure;
+    EXPECT_EQ(result.getCount(), 0) << failure;
+  }
+}
+
+TEST(HostileListing, AnOversizedReplyStopsAtTheCap) {
+  FaultServer server("HTTP/1.1 207 Multi-Status\r\nContent-Type: text/xml\r\n\r\n<D:multistatus xmlns:D='DAV:'>",
+                     FaultServer::After::kEndless, "<D:response><D:href>/R/P/x</D:href></D:response>");
+  ScopedEnv cap("ZANCLIENT_MAX_XML_SIZE", "1000000");
+  CDavADOManager m;
+  XMLSet request, result;
+  request.addItem("ZAN_NAME", "");
+  std::string failure;
+  try {
+    m.findResourceProperties(os::MultiByteToWide(server.Url() + "/R/P"), request.getXmlW(), u"1,noroot", result);
+  } catch (const CGenException& e) {
+    failure = e.GetErrorDescription();
+  }
+  EXPECT_NE(failure.find("larger than the limit of 1000000 bytes (ZANCLIENT_MAX_XML_SIZE)"), std::string::npos)
+      << failure;
+}
+
 TEST(Multistatus, ReadByNamespaceWhateverThePrefix) {
   const char* replies[] = {
       "<D:multistatus xmlns:D='DAV:'><D:response><D:href>/x</D:href><D:propstat><D:prop><ns0:N xmlns:ns0='DAV:'>v</ns0:N>"
@@ -117,12 +180,68 @@ TEST(Multistatus, ReadByNamespaceWhateverThePrefix) {
       "<a:status>HTTP/1.1 200 OK</a:status></a:propstat></a:response></a:multistatus>",
   };
   for (const char* reply : replies) {
-    EXPECT_EQ(dav::CanonicalMultistatus(reply),
-              "<a:multistatus xmlns:a=\"DAV:\"><a:response><a:href>/x</a:href><a:propstat><a:prop><a:N>v</a:N></a:prop>"
-              "<a:status>HTTP/1.1 200 OK</a:status></a:propstat></a:response></a:multistatus>")
-        << reply;
+    std::vector<dav::MultistatusResponse> responses;
+    std::string error;
+    ASSERT_TRUE(dav::ReadMultistatus(reply, responses, error)) << error;
+    ASSERT_EQ(responses.size(), 1u) << reply;
+    EXPECT_EQ(responses[0].href, "/x");
+    EXPECT_TRUE(responses[0].found);
+    ASSERT_EQ(responses[0].props.size(), 1u) << reply;
+    EXPECT_EQ(responses[0].props[0], std::make_pair(std::string("N"), std::string("v")));
   }
-  EXPECT_EQ(dav::CanonicalMultistatus("not xml"), "");
+}
+
+// Replies that are not a multistatus, each with the reason the reader gives.
+TEST(Multistatus, MalformedRepliesAreRefusedWithTheirReason) {
+  const struct {
+    std::string reply;
+    std::string reason;
+  } cases[] = {
+      {"not xml", "syntax error"},
+      {"<D:multistatus xmlns:D='DAV:'><D:response><D:href>/x</D:href>", "no element found"},
+      {"<html><body>Welcome</body></html>", "not a DAV: multistatus"},
+      {"<!DOCTYPE m [<!ENTITY a 'aaaa'>]><m/>", "document type declaration is not allowed"},
+      {std::string(20000, '<'), "not well-formed"},
+  };
+  for (const auto& c : cases) {
+    std::vector<dav::MultistatusResponse> responses;
+    std::string error;
+    EXPECT_FALSE(dav::ReadMultistatus(c.reply, responses, error)) << c.reply.substr(0, 60);
+    EXPECT_NE(error.find(c.reason), std::string::npos) << error;
+  }
+}
+
+TEST(Multistatus, NestingBeyondTheLimitIsRefusedWithoutRecursion) {
+  std::string deep = "<D:multistatus xmlns:D='DAV:'><D:response><D:href>/x</D:href>";
+  for (int i = 0; i < 200000; ++i) deep += "<a>";
+  std::vector<dav::MultistatusResponse> responses;
+  std::string error;
+  EXPECT_FALSE(dav::ReadMultistatus(deep, responses, error));
+  EXPECT_NE(error.find("deeper than the limit of 10000 nesting levels (ZANCLIENT_MAX_XML_DEPTH)"), std::string::npos)
+      << error;
+}
+
+TEST(Multistatus, PropertyValuesAreTheirTextWithoutFormattingAndTheCollectionIsSeen) {
+  const char* reply =
+      "<D:multistatus xmlns:D='DAV:'>\n <D:response>\n  <D:href>/R/a%20b/</D:href>\n"
+      "  <D:propstat><D:prop><D:displayname>a &amp; b</D:displayname>\n"
+      "   <D:resourcetype>\n    <D:collection/>\n   </D:resourcetype><Z:X xmlns:Z='urn:z'><Z:i>1</Z:i> <Z:i>2</Z:i></Z:X>"
+      "<D:e>  </D:e></D:prop><D:status>HTTP/1.1 200 OK</D:status></D:propstat>\n"
+      "  <D:propstat><D:prop><D:M/></D:prop><D:status>HTTP/1.1 404 Not Found</D:status></D:propstat>\n"
+      " </D:response>\n <D:response><D:href>/R/f</D:href><D:propstat><D:prop><D:M/></D:prop>"
+      "<D:status>HTTP/1.1 404 Not Found</D:status></D:propstat></D:response></D:multistatus>";
+  std::vector<dav::MultistatusResponse> responses;
+  std::string error;
+  ASSERT_TRUE(dav::ReadMultistatus(reply, responses, error)) << error;
+  ASSERT_EQ(responses.size(), 2u);
+  EXPECT_EQ(responses[0].href, "/R/a%20b/");
+  EXPECT_TRUE(responses[0].found);
+  EXPECT_TRUE(responses[0].collection);
+  const std::vector<std::pair<std::string, std::string>> props = {
+      {"displayname", "a & b"}, {"resourcetype", ""}, {"X", "12"}, {"e", ""}};
+  EXPECT_EQ(responses[0].props, props);
+  EXPECT_FALSE(responses[1].found);
+  EXPECT_FALSE(responses[1].collection);
 }
 
 TEST(Multistatus, FoundPropertiesWhereverTheirBlockStands) {

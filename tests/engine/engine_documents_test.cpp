@@ -112,6 +112,31 @@ TEST_F(EngineDocumentsTest, ReadOfADocumentWithoutBpFailsInContext) {
             ErrorOf([&] { engine_.GetBusinessProcessMBP("Alpha/Billing", entity); }));
 }
 
+// A stored document the client cannot read is the server's failure (code 1) with its reason,
+// never an empty error.
+TEST_F(EngineDocumentsTest, AStoredDocumentThatDoesNotParseIsAServerFailureNamingWhy) {
+  std::string deep = "<mbp><bp>";
+  for (int i = 0; i < 20000; ++i) deep += "<a>";
+  for (int i = 0; i < 20000; ++i) deep += "</a>";
+  deep += "</bp></mbp>";
+  const struct {
+    std::string stored;
+    std::string reason;
+  } cases[] = {
+      {"<mbp><bp>", "cannot be read: "},
+      {"not xml at all", "cannot be read: "},
+      {deep, "deeper than the limit of 10000 nesting levels (ZANCLIENT_MAX_XML_DEPTH)"},
+  };
+  for (const auto& c : cases) {
+    ASSERT_EQ(204, Put(MbpUrl(), c.stored));
+    CMBPEntity entity;
+    const std::string error = ErrorOf([&] { engine_.GetBusinessProcessMBP("Alpha/Billing", entity); });
+    EXPECT_EQ(error.rfind("1 The document on the server cannot be read: ", 0), 0u) << error;
+    EXPECT_NE(error.find(c.reason), std::string::npos) << error;
+    EXPECT_NE(error.find("(GET " + MbpUrl() + ")"), std::string::npos) << error;
+  }
+}
+
 TEST_F(EngineDocumentsTest, ProjectInfoReadSetsTheProjectName) {
   CProjectInfoEntity entity;
   EXPECT_TRUE(engine_.GetProjectInfo("Alpha/", entity));

@@ -177,7 +177,8 @@ TEST_F(EngineNodesTest, ReadersAskInTheirOwnOrder) {
 TEST_F(EngineNodesTest, ReadingAMissingNodeFailsWith404) {
   XMLSet response;
   EXPECT_EQ(
-      "404 The item you requested was not found. " + Url("Nowhere") + " [CDavHTTPManager::findResourceProperties]",
+      "404 The item you requested was not found. " + Url("Nowhere") +
+          " (HTTP/1.1 404 Not Found) [CDavHTTPManager::findResourceProperties]",
       ErrorOf([&] { engine_.GetFolderProperties("Nowhere", response); }));
 }
 

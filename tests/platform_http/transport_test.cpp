@@ -15,6 +15,7 @@
 #include "support/dav_server.h"
 #include "support/fault_server.h"
 #include "support/request_log.h"
+#include "support/scoped_env.h"
 #include "support/temp_dir.h"
 
 namespace zan::http {
@@ -216,6 +217,43 @@ TEST(TransportFaultTest, AConnectionClosedMidBodyIsAnAbortNotASuccess) {
   test::FaultServer server("HTTP/1.1 200 OK\r\nContent-Length: 100000\r\n\r\n" + std::string(1000, 'x'),
                            test::FaultServer::After::kClose);
   EXPECT_EQ(kErrConnectionAborted, Failure([&] { Send("GET", server.Url() + "/x"); }).first);
+}
+
+TEST(TransportFaultTest, ADrippingBodyFailsOnTheLowSpeedLimit) {
+  // Ten bytes a second never stall the line, but stay under the low-speed limit.
+  test::FaultServer server("HTTP/1.1 200 OK\r\nContent-Length: 100000\r\n\r\n", test::FaultServer::After::kDrip);
+  test::ScopedEnv time("ZANCLIENT_LOW_SPEED_TIME", "2");
+  const auto start = std::chrono::steady_clock::now();
+  const auto [status, description] = Failure([&] { Send("GET", server.Url() + "/R/doc.xml"); });
+  EXPECT_EQ(kErrTimeout, status);
+  EXPECT_NE(std::string::npos, description.find("under 256 bytes per second for 2 s")) << description;
+  EXPECT_NE(std::string::npos, description.find("ZANCLIENT_LOW_SPEED_LIMIT")) << description;
+  EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(20));  // only catches a hang
+}
+
+TEST(TransportFaultTest, AnEndlessBodyInMemoryStopsAtTheCapNamingIt) {
+  test::FaultServer server("HTTP/1.1 207 Multi-Status\r\nContent-Type: text/xml\r\n\r\n<a>",
+                           test::FaultServer::After::kEndless, "<b/>");
+  test::ScopedEnv cap("ZANCLIENT_MAX_XML_SIZE", "100000");
+  const auto [status, description] = Failure([&] { Send("PROPFIND", server.Url() + "/R", {{"Depth", "1"}}); });
+  EXPECT_EQ(kErrReplyTooLarge, status);
+  EXPECT_NE(std::string::npos, description.find("larger than the limit of 100000 bytes (ZANCLIENT_MAX_XML_SIZE)"))
+      << description;
+}
+
+TEST(TransportFaultTest, ABodyGivenToASinkHasNoCap) {
+  test::FaultServer server("HTTP/1.1 200 OK\r\n\r\n", test::FaultServer::After::kEndless, "x");
+  test::ScopedEnv cap("ZANCLIENT_MAX_XML_SIZE", "1000");
+  size_t received = 0;
+  Request r;
+  r.method = "GET";
+  r.url = server.Url() + "/big.bin";
+  r.sink = [&received](std::string_view chunk) {
+    received += chunk.size();
+    if (received > 1000000) throw _com_error(E_ABORT, "enough");
+  };
+  EXPECT_EQ(E_ABORT, Failure([&] { Perform(r); }).first);
+  EXPECT_GT(received, 1000000u);
 }
 
 TEST(TransportFaultTest, ARefusedConnectionFailsAtOnceWithCurlsText) {

@@ -7,7 +7,10 @@
 #include <thread>
 #include <vector>
 
+#include "platform/os/file_io.h"
 #include "platform/os/standard_output.h"
+#include "support/scoped_env.h"
+#include "support/temp_dir.h"
 
 namespace {
 
@@ -34,6 +37,27 @@ TEST(Alert, DefaultSinkWritesOneLineToStandardError) {
   ::testing::internal::CaptureStderr();
   ShowErrorAlert("bad\r\nthing");
   EXPECT_EQ(::testing::internal::GetCapturedStderr(), "ZAN: bad thing\n");
+}
+
+TEST(Alert, TheEnvironmentSilencesOrRedirectsTheDefaultSink) {
+  const zan::test::TempDir dir;
+  const std::string file = dir.path() + "/diagnostics.log";
+  {
+    zan::test::ScopedEnv off("ZANCLIENT_DIAGNOSTICS", "off");
+    ::testing::internal::CaptureStderr();
+    ShowErrorAlert("silenced");
+    EXPECT_EQ(::testing::internal::GetCapturedStderr(), "");
+  }
+  {
+    zan::test::ScopedEnv redirected("ZANCLIENT_DIAGNOSTICS", file);
+    ::testing::internal::CaptureStderr();
+    ShowErrorAlert("one");
+    ShowErrorAlert("two");
+    EXPECT_EQ(::testing::internal::GetCapturedStderr(), "");
+  }
+  std::string text;
+  ASSERT_TRUE(ReadWholeFile(file, text));
+  EXPECT_EQ(text, "ZAN: one\nZAN: two\n");
 }
 
 TEST(Alert, ReplaceableSink) {

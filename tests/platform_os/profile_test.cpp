@@ -64,6 +64,10 @@ TEST_F(ProfileTest, Cases) {
       {"first of two equal keys", "[General]\nK=1\nK=2\n", "General", "K", "3", "[General]\nK=3\nK=2\n"},
       {"empty value", "[General]\nK=1\n", "General", "K", "", "[General]\nK=\n"},
       {"unchanged value", "[General]\r\nK=1\n", "General", "K", "1", "[General]\r\nK=1\n"},
+      {"a value with leading blanks replaces the blanks after '='", "[General]\nK= \t1\n", "General", "K", "\t2",
+       "[General]\nK=\t2\n"},
+      {"the same value with leading blanks written again", "[General]\nK=\t2\n", "General", "K", "\t2",
+       "[General]\nK=\t2\n"},
   };
   for (const auto& c : cases) {
     EXPECT_EQ(Set(c.before, c.section, c.key, c.value), c.after) << c.name;
@@ -106,7 +110,7 @@ TEST_F(ProfileTest, Failures) {
     const char* value;
   } invalid[] = {{"", "K", "v"}, {"General", "", "v"}, {"Gen\neral", "K", "v"},
                  {"General", "K\r", "v"}, {"General", "K", "v\n[Injected]"}, {"Gen]", "K", "v"},
-                 {"General", "K=1", "v"}};
+                 {"General", "K=1", "v"}, {"General", ";K", "v"}, {"General", " [K", "v"}};
   for (const auto& c : invalid) {
     EXPECT_FALSE(WritePrivateProfileString(c.section, c.key, c.value, path())) << c.section << "/" << c.key;
     EXPECT_EQ(zan::os::GetLastError(), static_cast<uint32_t>(EINVAL));

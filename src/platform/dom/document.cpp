@@ -1,11 +1,13 @@
 #include "platform/dom/document.h"
 
+#include <cerrno>
 #include <string>
 
 #include "platform/dom/tree.h"
 #include "platform/os/codepage.h"
 #include "platform/os/file_io.h"
 #include "platform/os/lasterror.h"
+#include "platform/os/limits.h"
 
 namespace zan::dom {
 
@@ -138,8 +140,10 @@ bool Document::load(std::string_view url) const {
   auto tree = std::make_shared<Tree>();
   std::string bytes;
   bool ok = false;
-  if (zan::os::ReadWholeFile(path, bytes)) {
+  if (zan::os::ReadWholeFile(path, bytes, zan::os::MaxXmlSize())) {
     ok = detail::Parse(*tree, bytes.data(), bytes.size(), pugi::encoding_auto, c.parseError);
+  } else if (zan::os::GetLastError() == EFBIG) {
+    c.parseError = "Could not read " + std::string(path) + ": the file is larger than " + zan::os::XmlSizeCapText();
   } else {
     c.parseError = "Could not read " + std::string(path) + ": " + zan::os::SystemMessage(zan::os::GetLastError());
   }

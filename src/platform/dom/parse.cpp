@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "platform/dom/tree.h"
+#include "platform/os/limits.h"
 
 namespace zan::dom::detail {
 
@@ -58,17 +59,26 @@ bool HasDuplicateAttribute(pugi::xml_node element, std::vector<const char*>& nam
                             [](const char* a, const char* b) { return std::strcmp(a, b) == 0; }) != names.end();
 }
 
-const char* CheckAttributes(const pugi::xml_document& doc) {
+// One walk without recursion: duplicate attributes, and the nesting depth against maxDepth.
+const char* CheckTree(const pugi::xml_document& doc, uint64_t maxDepth, bool& tooDeep) {
   std::vector<const char*> names;
   pugi::xml_node cur = doc.first_child();
+  uint64_t depth = 1;
   while (cur) {
     if (cur.type() == pugi::node_element && HasDuplicateAttribute(cur, names))
       return "An attribute appears twice on one element";
     if (cur.first_child()) {
       cur = cur.first_child();
+      if (++depth > maxDepth) {
+        tooDeep = true;
+        return "too deep";
+      }
       continue;
     }
-    while (cur && !cur.next_sibling()) cur = cur.parent();
+    while (cur && !cur.next_sibling()) {
+      cur = cur.parent();
+      --depth;
+    }
     if (cur) cur = cur.next_sibling();
   }
   return nullptr;
@@ -78,12 +88,18 @@ const char* CheckAttributes(const pugi::xml_document& doc) {
 
 bool Parse(Tree& tree, const void* data, size_t size, pugi::xml_encoding encoding, std::string& reason) {
   reason.clear();
+  if (size > zan::os::MaxXmlSize()) {
+    reason = "The document is larger than " + zan::os::XmlSizeCapText();
+    tree.doc.reset();
+    return false;
+  }
   pugi::xml_parse_result r = tree.doc.load_buffer(data, size, kParseOptions, encoding);
   const char* problem = nullptr;
+  bool tooDeep = false;
   if (!r) {
     reason = std::string(r.description()) + " at offset " + std::to_string(r.offset);
-  } else if ((problem = CheckTopLevel(tree.doc)) || (problem = CheckAttributes(tree.doc))) {
-    reason = problem;
+  } else if ((problem = CheckTopLevel(tree.doc)) || (problem = CheckTree(tree.doc, zan::os::MaxXmlDepth(), tooDeep))) {
+    reason = tooDeep ? "The document nests elements deeper than " + zan::os::XmlDepthCapText() : problem;
   } else {
     return true;
   }

@@ -22,6 +22,9 @@ constexpr HRESULT kErrCannotConnect = MAKE_HRESULT_U(0x80072EFD);
 // ERROR_INTERNET_CONNECTION_ABORTED (12030): the connection broke during the exchange
 // (nothing received, reset, body shorter than announced).
 constexpr HRESULT kErrConnectionAborted = MAKE_HRESULT_U(0x80072EFE);
+// ERROR_FILE_TOO_LARGE (223): a reply body held in memory passed the size cap
+// (ZANCLIENT_MAX_XML_SIZE).
+constexpr HRESULT kErrReplyTooLarge = MAKE_HRESULT_U(0x800700DF);
 // ERROR_INTERNET_SECURITY_CHANNEL_ERROR (12157): TLS failed.
 constexpr HRESULT kErrSecureChannel = MAKE_HRESULT_U(0x80072F7D);
 

@@ -22,6 +22,7 @@
 #include "platform/http/url_encoding.h"
 #include "platform/http/user_info.h"
 #include "platform/os/alert.h"
+#include "platform/os/limits.h"
 
 namespace zan::http {
 namespace {
@@ -39,6 +40,8 @@ constexpr size_t kKeptErrorBody = 64 * 1024;
 
 std::atomic<long> g_connectMs{10000};
 std::atomic<long> g_stallMs{30000};
+std::atomic<long> g_lowSpeedLimit{256};
+std::atomic<long> g_lowSpeedMs{30000};
 
 // The calling thread's connection: one easy handle whose connection cache outlives each
 // request. `busy` guards against a request started from inside another (observer, sink).
@@ -96,6 +99,15 @@ struct Transfer {
   curl_off_t lastUp = 0;
   bool stalled = false;
   int refusals = 0;  // 401 replies seen (each authentication round brings one)
+  // Low-speed watch: bytes moved since windowStart must reach lowSpeedLimit per second.
+  long lowSpeedLimit = 0;
+  std::chrono::milliseconds lowSpeedTime{0};
+  std::chrono::steady_clock::time_point windowStart = std::chrono::steady_clock::now();
+  curl_off_t windowBytes = 0;
+  bool tooSlow = false;
+  // The cap on a body kept in memory; tooLarge once it was passed.
+  uint64_t maxBody = 0;
+  bool tooLarge = false;
 
   Transfer(const Request& r, Response& out) : request(r), response(out) {}
 };
@@ -143,6 +155,10 @@ size_t OnBody(char* data, size_t size, size_t count, void* user) {
   const std::string_view chunk(data, bytes);
   Response& r = t.response;
   if (!t.request.sink) {
+    if (r.body.size() + chunk.size() > t.maxBody) {
+      t.tooLarge = true;
+      return 0;  // stops the transfer with CURLE_WRITE_ERROR
+    }
     r.body.append(chunk);
     return bytes;
   }
@@ -196,6 +212,16 @@ int OnSeek(void* user, curl_off_t offset, int origin) {
 int OnProgress(void* user, curl_off_t, curl_off_t down, curl_off_t, curl_off_t up) {
   auto& t = *static_cast<Transfer*>(user);
   const auto now = std::chrono::steady_clock::now();
+  if (now - t.windowStart >= t.lowSpeedTime) {
+    const curl_off_t moved = down + up - t.windowBytes;
+    const auto seconds = std::chrono::duration_cast<std::chrono::milliseconds>(now - t.windowStart).count() / 1000.0;
+    if (static_cast<double>(moved) < static_cast<double>(t.lowSpeedLimit) * seconds) {
+      t.tooSlow = true;
+      return 1;
+    }
+    t.windowStart = now;
+    t.windowBytes = down + up;
+  }
   if (down != t.lastDown || up != t.lastUp) {
     t.lastDown = down;
     t.lastUp = up;
@@ -299,16 +325,24 @@ SlistPtr BuildHeaders(const Request& request) {
 
 void Configure(CURL* h, const Request& request, Transfer& transfer, const std::string& wireUrl, curl_slist* headers,
                char* errorBuffer) {
-  const long connectMs = g_connectMs.load();
+  const long connectMs = static_cast<long>(
+      std::min<uint64_t>(os::LimitFromEnvironment(os::kEnvConnectTimeout, 0) * 1000, 86400000));
   transfer.stallLimit = std::chrono::milliseconds(g_stallMs.load());
   transfer.lastMove = std::chrono::steady_clock::now();
+  transfer.lowSpeedLimit = static_cast<long>(std::min<uint64_t>(
+      os::LimitFromEnvironment(os::kEnvLowSpeedLimit, static_cast<uint64_t>(g_lowSpeedLimit.load())), 1u << 30));
+  transfer.lowSpeedTime = std::chrono::milliseconds(static_cast<long>(std::min<uint64_t>(
+      os::LimitFromEnvironment(os::kEnvLowSpeedTime, 0) * 1000, 86400000)));
+  if (transfer.lowSpeedTime.count() == 0) transfer.lowSpeedTime = std::chrono::milliseconds(g_lowSpeedMs.load());
+  transfer.windowStart = transfer.lastMove;
+  transfer.maxBody = os::MaxXmlSize();
   curl_easy_reset(h);  // keeps the connection cache
   Check(curl_easy_setopt(h, CURLOPT_URL, wireUrl.c_str()));
   Check(curl_easy_setopt(h, CURLOPT_PATH_AS_IS, 1L));  // the path goes out as given, never normalised
   Check(curl_easy_setopt(h, CURLOPT_PROTOCOLS_STR, "http,https"));
   Check(curl_easy_setopt(h, CURLOPT_NOSIGNAL, 1L));
   Check(curl_easy_setopt(h, CURLOPT_ERRORBUFFER, errorBuffer));
-  Check(curl_easy_setopt(h, CURLOPT_CONNECTTIMEOUT_MS, connectMs));
+  Check(curl_easy_setopt(h, CURLOPT_CONNECTTIMEOUT_MS, connectMs > 0 ? connectMs : g_connectMs.load()));
   Check(curl_easy_setopt(h, CURLOPT_NOPROGRESS, 0L));
   Check(curl_easy_setopt(h, CURLOPT_XFERINFOFUNCTION, &OnProgress));
   Check(curl_easy_setopt(h, CURLOPT_XFERINFODATA, &transfer));
@@ -540,6 +574,15 @@ Exchange Attempt(const Request& request, const std::string& wireUrl, curl_slist*
     observer(RequestRecord{request.method, MaskPasswords(request.url), response.status, newConnections});
 
   if (transfer.error) std::rethrow_exception(transfer.error);
+  if (transfer.tooLarge) {
+    throw _com_error(kErrReplyTooLarge, "The server's reply is larger than " + os::XmlSizeCapText() + Where(request));
+  }
+  if (transfer.tooSlow) {
+    throw _com_error(kErrTimeout, "The operation timed out: the transfer stayed under " +
+                                      std::to_string(transfer.lowSpeedLimit) + " bytes per second for " +
+                                      std::to_string(transfer.lowSpeedTime.count() / 1000) + " s (" +
+                                      os::kEnvLowSpeedLimit + ", " + os::kEnvLowSpeedTime + ")" + Where(request));
+  }
   if (transfer.stalled) {
     throw _com_error(kErrTimeout, "The operation timed out: no data moved for " +
                                       std::to_string(transfer.stallLimit.count()) + " ms" + Where(request));
@@ -589,10 +632,13 @@ Response Perform(const Request& request) {
 void SetTimeouts(const Timeouts& timeouts) {
   g_connectMs.store(std::max<long>(1, static_cast<long>(timeouts.connect.count())));
   g_stallMs.store(std::max<long>(1, static_cast<long>(timeouts.stall.count())));
+  g_lowSpeedLimit.store(std::max<long>(0, timeouts.lowSpeedLimit));
+  g_lowSpeedMs.store(std::max<long>(1, static_cast<long>(timeouts.lowSpeedTime.count())));
 }
 
 Timeouts GetTimeouts() {
-  return Timeouts{std::chrono::milliseconds(g_connectMs.load()), std::chrono::milliseconds(g_stallMs.load())};
+  return Timeouts{std::chrono::milliseconds(g_connectMs.load()), std::chrono::milliseconds(g_stallMs.load()),
+                  g_lowSpeedLimit.load(), std::chrono::milliseconds(g_lowSpeedMs.load())};
 }
 
 RequestObserver SetRequestObserver(RequestObserver observer) {

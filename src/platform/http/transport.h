@@ -37,7 +37,8 @@ struct Request {
   std::optional<std::string_view> body;
   int bodyFd = -1;
   // When set, every chunk of a 2xx reply body goes here instead of Response::body; it may
-  // throw, which stops the transfer and is rethrown by Perform.
+  // throw, which stops the transfer and is rethrown by Perform. A body that goes to a sink
+  // has no size cap; one kept in Response::body is capped (ZANCLIENT_MAX_XML_SIZE).
   std::function<void(std::string_view)> sink;
 };
 
@@ -46,7 +47,8 @@ struct Response {
   std::string statusLine;  // "HTTP/1.1 404 Not Found"
   std::string statusText;  // "Not Found" (may be empty, as in HTTP/2)
   std::vector<Header> headers;  // of the final reply, in order
-  // The reply body. With a sink: only the body of a non-2xx reply, cut after 64 KiB.
+  // The reply body, at most ZANCLIENT_MAX_XML_SIZE bytes (a longer one fails the request
+  // with kErrReplyTooLarge). With a sink: only the body of a non-2xx reply, cut after 64 KiB.
   std::string body;
 
   // The value of the first header of that name (ASCII case-insensitive); "" when none.
@@ -60,7 +62,9 @@ struct Response {
 // Redirects are replies, never followed. Throws _com_error when no complete reply arrives: a
 // status of http_errors.h and a description naming what failed ("The server's certificate was
 // not accepted: ..." for a certificate), curl's text, the method and the URL with its password
-// masked; E_INVALIDARG for a bad method token or header; whatever a sink threw.
+// masked; E_INVALIDARG for a bad method token or header; whatever a sink threw. Bounded: the
+// connect timeout, the stall timeout, the low-speed limit and the body cap
+// (platform/os/limits.h) stop a request that a server would otherwise keep going forever.
 Response Perform(const Request& request);
 
 struct Timeouts {
@@ -68,8 +72,14 @@ struct Timeouts {
   // Longest time without a byte moving either way, waiting for the reply included; checked
   // about once a second while the line is silent.
   std::chrono::milliseconds stall{30000};
+  // A transfer whose average speed over a window of lowSpeedTime stays under lowSpeedLimit
+  // bytes per second (both directions counted) is stopped.
+  long lowSpeedLimit = 256;
+  std::chrono::milliseconds lowSpeedTime{30000};
 };
-// Process-wide; applies to requests started afterwards, on every thread.
+// Process-wide; applies to requests started afterwards, on every thread. The environment
+// variables ZANCLIENT_CONNECT_TIMEOUT, ZANCLIENT_LOW_SPEED_LIMIT and ZANCLIENT_LOW_SPEED_TIME
+// (platform/os/limits.h), when set, take the place of these values.
 void SetTimeouts(const Timeouts& timeouts);
 Timeouts GetTimeouts();
 

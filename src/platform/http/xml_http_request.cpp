@@ -43,6 +43,12 @@ HRESULT XmlHttpRequest::setRequestHeader(std::string_view name, std::string_view
   return S_OK;
 }
 
+HRESULT XmlHttpRequest::setResponseSink(std::function<void(std::string_view)> sink) {
+  if (state_ != kOpened) throw _com_error(E_UNEXPECTED, "setResponseSink: the request is not open (call open first)");
+  request_.sink = std::move(sink);
+  return S_OK;
+}
+
 HRESULT XmlHttpRequest::send() { return Send(std::nullopt); }
 
 HRESULT XmlHttpRequest::send(std::string_view body) { return Send(body); }
@@ -71,6 +77,11 @@ const Response& XmlHttpRequest::Reply() const {
 long XmlHttpRequest::status() const { return Reply().status; }
 
 std::string XmlHttpRequest::statusText() const { return Reply().statusText; }
+
+std::string XmlHttpRequest::statusLine() const {
+  const Response& r = Reply();
+  return r.statusLine.empty() ? "HTTP status " + std::to_string(r.status) : r.statusLine;
+}
 
 const std::string& XmlHttpRequest::responseText() const { return Reply().body; }
 

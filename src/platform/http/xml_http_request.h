@@ -7,6 +7,7 @@
 #ifndef ZAN_PLATFORM_HTTP_XML_HTTP_REQUEST_H_
 #define ZAN_PLATFORM_HTTP_XML_HTTP_REQUEST_H_
 
+#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -47,12 +48,19 @@ class XmlHttpRequest {
   // transport's _com_error (http_errors.h).
   HRESULT send();
   HRESULT send(std::string_view body);
+  // Streams the body of a 2xx reply of the next send() to sink as it arrives, instead of
+  // keeping it (responseText() is then empty; a non-2xx body is kept, cut after 64 KiB).
+  // A body given to a sink has no size cap; the sink may throw to stop the transfer.
+  // E_UNEXPECTED before open().
+  HRESULT setResponseSink(std::function<void(std::string_view)> sink);
 
   long readyState() const { return state_; }
   // The reply's status code, reason phrase ("Multi-Status"), body bytes and headers.
   // kErrNotReady before a send() has completed.
   long status() const;
   std::string statusText() const;
+  // The reply's status line as the server sent it ("HTTP/1.1 401 Unauthorized").
+  std::string statusLine() const;
   const std::string& responseText() const;
   // The value of the first reply header of that name (case-insensitive); "" when none.
   std::string getResponseHeader(std::string_view name) const;

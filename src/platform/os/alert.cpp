@@ -1,6 +1,10 @@
 #include "platform/os/alert.h"
 
+#include <fcntl.h>
+#include <unistd.h>
+
 #include <cstdio>
+#include <cstdlib>
 #include <mutex>
 #include <string>
 #include <utility>
@@ -37,8 +41,18 @@ std::string AlertLine(std::string_view caption, std::string_view text) {
 
 void DefaultAlertSink(std::string_view caption, std::string_view text) {
   const std::string line = AlertLine(caption, text) + "\n";
-  std::fwrite(line.data(), 1, line.size(), stderr);
-  std::fflush(stderr);
+  const char* target = std::getenv(kEnvDiagnostics);
+  const std::string_view where = target ? target : "";
+  if (where == "off") return;
+  if (where.empty() || where == "stderr") {
+    std::fwrite(line.data(), 1, line.size(), stderr);
+    std::fflush(stderr);
+    return;
+  }
+  const int fd = ::open(target, O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600);
+  if (fd < 0) return;  // a diagnostic never fails the operation
+  (void)!::write(fd, line.data(), line.size());
+  ::close(fd);
 }
 
 void ShowErrorAlert(std::string_view text) {

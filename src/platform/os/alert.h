@@ -1,5 +1,8 @@
-// The error alert: the system's modal "ZAN" message box, here a replaceable sink. By
-// default it writes one line to standard error; a host or a test may install its own.
+// The error alert: the system's modal "ZAN" message box, here a replaceable sink, and the one
+// place every diagnostic line of the module goes (the module never writes to standard
+// output). By default it writes one line to standard error; the environment variable
+// ZANCLIENT_DIAGNOSTICS redirects it ("off" silences it, any other value but "stderr" names
+// a file the lines are appended to), and a host or a test may install its own sink.
 #ifndef ZAN_PLATFORM_OS_ALERT_H_
 #define ZAN_PLATFORM_OS_ALERT_H_
 
@@ -10,6 +13,7 @@
 namespace zan::os {
 
 constexpr std::string_view kAlertCaption = "ZAN";
+constexpr const char* kEnvDiagnostics = "ZANCLIENT_DIAGNOSTICS";
 
 using AlertSink = std::function<void(std::string_view caption, std::string_view text)>;
 
@@ -19,8 +23,9 @@ void ShowErrorAlert(std::string_view text);
 // Installs sink (an empty one installs the default) and returns the previous sink, which is
 // never empty. Any thread; a sink already running finishes with its own code.
 AlertSink SetAlertSink(AlertSink sink);
-// The default sink: caption + ": " + text on one line of standard error, each run of line
-// breaks (CR, LF) inside the text shown as one blank and those at its ends dropped.
+// The default sink: caption + ": " + text on one line of standard error (or where
+// ZANCLIENT_DIAGNOSTICS says, read on every call), each run of line breaks (CR, LF) inside
+// the text shown as one blank and those at its ends dropped.
 void DefaultAlertSink(std::string_view caption, std::string_view text);
 // The one-line form the default sink writes, without its final line feed.
 std::string AlertLine(std::string_view caption, std::string_view text);

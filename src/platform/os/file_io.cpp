@@ -78,7 +78,7 @@ bool WriteWholeFile(std::string_view path, std::string_view bytes) {
   return true;
 }
 
-bool ReadWholeFile(std::string_view path, std::string& bytes) {
+bool ReadWholeFile(std::string_view path, std::string& bytes, uint64_t maxBytes) {
   std::string name;
   if (!NativeName(path, name)) return false;
   Fd fd(::open(name.c_str(), O_RDONLY | O_CLOEXEC));
@@ -87,6 +87,10 @@ bool ReadWholeFile(std::string_view path, std::string& bytes) {
   if (::fstat(fd.get(), &st) != 0) return Failed();
   if (!S_ISREG(st.st_mode)) {
     SetLastError(S_ISDIR(st.st_mode) ? EISDIR : EINVAL);
+    return false;
+  }
+  if (static_cast<uint64_t>(st.st_size) > maxBytes) {
+    SetLastError(EFBIG);
     return false;
   }
   std::string out;
@@ -99,6 +103,10 @@ bool ReadWholeFile(std::string_view path, std::string& bytes) {
       return Failed();
     }
     if (n == 0) break;
+    if (out.size() + static_cast<size_t>(n) > maxBytes) {  // grown since fstat
+      SetLastError(EFBIG);
+      return false;
+    }
     out.append(buf, static_cast<size_t>(n));
   }
   bytes = std::move(out);

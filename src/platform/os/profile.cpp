@@ -152,7 +152,8 @@ bool WritePrivateProfileString(std::string_view section, std::string_view key, s
   section = Trim(section);
   key = Trim(key);
   if (section.empty() || key.empty() || section.find(']') != std::string_view::npos ||
-      key.find('=') != std::string_view::npos || value.find_first_of("\r\n") != std::string_view::npos ||
+      key.find('=') != std::string_view::npos || key.front() == ';' || key.front() == '[' ||
+      value.find_first_of("\r\n") != std::string_view::npos ||
       fileName.empty() || fileName.find('\0') != std::string_view::npos) {
     return Fail(EINVAL);
   }
@@ -204,12 +205,16 @@ bool WritePrivateProfileString(std::string_view section, std::string_view key, s
       const size_t eq = trimmed.find('=');
       if (trimmed.empty() || trimmed.front() == ';' || eq == std::string_view::npos) continue;
       if (!SameName(Trim(trimmed.substr(0, eq)), key)) continue;
-      // Keep the key text, '=' and the blanks after it; replace the rest of the line.
-      size_t valueBegin = line.find('=') + 1;
+      // Keep the key text, '=' and the blanks after it; replace the rest of the line. A value
+      // that brings its own leading blanks replaces those blanks too (else each write of
+      // it would add them again).
+      const size_t equals = line.find('=') + 1;
+      size_t valueBegin = equals;
       while (valueBegin < line.size() && IsBlank(line[valueBegin])) ++valueBegin;
       if (line.substr(valueBegin) == value) return true;
+      const size_t keep = !value.empty() && IsBlank(value.front()) ? equals : valueBegin;
       const Line& l = lines[end];
-      result = text.substr(0, l.begin + valueBegin);
+      result = text.substr(0, l.begin + keep);
       result.append(value);
       result.append(text, l.begin + l.size, std::string::npos);
       return ReplaceFile(path, result, haveOld ? &old : nullptr);

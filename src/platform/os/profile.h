@@ -15,7 +15,8 @@ namespace zan::os {
 // - every other line stays byte for byte; new lines use the file's own line end.
 // The file is replaced through a temporary file in its directory and a rename, so a reader
 // sees the old or the new content. Writes are serialised within the process.
-// False with the last error set on failure (an empty section or key name: EINVAL).
+// False with the last error set on failure (an empty section or key name, or a key that
+// would read back as a comment or a section header, starting with ';' or '[': EINVAL).
 bool WritePrivateProfileString(std::string_view section, std::string_view key, std::string_view value,
                                std::string_view fileName);
 

@@ -1,0 +1,32 @@
+#include "platform/os/limits.h"
+
+#include <cstdlib>
+
+namespace zan::os {
+
+uint64_t LimitFromEnvironment(const char* name, uint64_t fallback) {
+  const char* text = std::getenv(name);
+  if (!text || !*text) return fallback;
+  uint64_t value = 0;
+  for (const char* p = text; *p; ++p) {
+    if (*p < '0' || *p > '9') return fallback;
+    const uint64_t digit = static_cast<uint64_t>(*p - '0');
+    if (value > (UINT64_MAX - digit) / 10) return fallback;
+    value = value * 10 + digit;
+  }
+  return value > 0 ? value : fallback;
+}
+
+uint64_t MaxXmlSize() { return LimitFromEnvironment(kEnvMaxXmlSize, kDefaultMaxXmlSize); }
+
+uint64_t MaxXmlDepth() { return LimitFromEnvironment(kEnvMaxXmlDepth, kDefaultMaxXmlDepth); }
+
+std::string XmlSizeCapText() {
+  return "the limit of " + std::to_string(MaxXmlSize()) + " bytes (" + kEnvMaxXmlSize + ")";
+}
+
+std::string XmlDepthCapText() {
+  return "the limit of " + std::to_string(MaxXmlDepth()) + " nesting levels (" + kEnvMaxXmlDepth + ")";
+}
+
+}  // namespace zan::os
