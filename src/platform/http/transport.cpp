@@ -385,7 +385,8 @@ Response Perform(const Request& request) {
   if (code != CURLE_OK) response.status = 0;
 
   if (const RequestObserver observer = t_connection.observer)  // a copy: it may replace itself
-    observer(RequestRecord{request.method, request.url, response.status, newConnections});
+    observer(RequestRecord{request.method, request.url, response.status, newConnections, request.headers,
+                           std::string(request.body.value_or(std::string_view()))});
 
   if (transfer.error) std::rethrow_exception(transfer.error);
   if (transfer.stalled) {
