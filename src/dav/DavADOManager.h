@@ -15,7 +15,8 @@ class CDavADOManager : public CDavHTTPManager {
   CDavADOManager() = default;
   ~CDavADOManager() override = default;
 
-  // Creates parentUrl + "/" + name, a collection or an empty resource; an existing name fails.
+  // Creates parentUrl + "/" + name, a collection (its URL with a trailing slash) or an empty
+  // resource; an existing name fails.
   bool CreateItem(const std::string& parentUrl, const std::string& name, bool collection);
   // Opens a record at url with the given create options, mode and open options.
   bool CreateItem(const std::string& url, long createOptions, long mode, long openOptions);
@@ -39,7 +40,8 @@ class CDavADOManager : public CDavHTTPManager {
 
   // Guarding a read-modify-write of one resource against other writers.
   // An exclusive write lock (Depth 0) held for at most timeoutSeconds: the lock token, or ""
-  // when the server does not offer locking. A resource locked by another client raises
+  // when the server does not offer locking or nothing is there to lock (an empty resource a
+  // server creates for the LOCK despite If-Match is deleted again). A resource locked by another client raises
   // code 423 (kLocked) at once; callers decide whether to wait and try again.
   std::string LockItem(const std::string& url, int timeoutSeconds);
   // Releases a lock taken with LockItem; never throws (a lock that cannot be released expires).
@@ -47,7 +49,7 @@ class CDavADOManager : public CDavHTTPManager {
   // GetFileStream that also gives the resource's ETag when the server reports a strong one
   // ("" otherwise: missing or weak).
   std::string GetFileStream(const std::string& url, std::string& strongEtag);
-  // SetFileStream under a lock token (sent in the If header) or, when ifMatch is not empty,
+  // SetFileStream under a lock token (sent in the tagged If header "<url> (<token>)") or, when ifMatch is not empty,
   // only if the resource still has that ETag: a changed resource raises code 412
   // (kPreconditionFailed).
   struct WriteCondition {

@@ -3,6 +3,7 @@
 #include <utility>
 
 #include "base/GenException.h"
+#include "dav/CollectionUrl.h"
 #include "dav/Multistatus.h"
 #include "platform/dom/document.h"
 #include "platform/http/url_encoding.h"
@@ -16,6 +17,7 @@ constexpr const char* kClass = "CDavHTTPManager";
 constexpr const char* kDav = "DAV:";
 constexpr const char* kOk = "HTTP/1.1 200 OK";
 constexpr const char* kNoRoot = "1,noroot";
+constexpr const char* kNoDeadProperties = "The server does not store WebDAV properties, so it cannot hold repository nodes";
 
 // A new request object; a failed creation raises its status as an error object.
 zan::http::XmlHttpRequestPtr CreateRequest(const char* method) {
@@ -23,6 +25,29 @@ zan::http::XmlHttpRequestPtr CreateRequest(const char* method) {
   const HRESULT hr = request.CreateInstance();
   if (FAILED(hr)) throw CGenException("Could not create the XML HTTP request object", hr, kClass, method);
   return request;
+}
+
+// Whether a PROPPATCH multistatus refuses every property with 403: a server that keeps no
+// dead properties (RFC 4918 9.2.1: "cannot be set").
+bool EveryPropertyForbidden(const std::string& replyText) {
+  const std::string canonical = zan::dav::CanonicalMultistatus(replyText);
+  if (canonical.empty()) return false;
+  XMLSet reply(std::string_view(canonical), XMLSet::kDefaultTag);
+  long propstats = 0;
+  std::string name, status;
+  for (long i = 0; i < reply.getCount(); ++i) {
+    XMLSet response;
+    reply.getInnerSet(i, response);
+    for (long j = 0; j < response.getCount(); ++j) {
+      response.getItem(j, name, status);
+      if (name != "a:propstat") continue;
+      XMLSet propstat;
+      response.getInnerSet(j, propstat);
+      if (!propstat.findItem("a:status", status) || status.find(" 403") == std::string::npos) return false;
+      ++propstats;
+    }
+  }
+  return propstats > 0;
 }
 
 }  // namespace
@@ -35,19 +60,34 @@ bool CDavHTTPManager::setResourceProperties(const std::string& url, const std::s
     request->open("PROPPATCH", url, false, "", "");
     request->setRequestHeader("encoding", "utf-8");
     request->setRequestHeader("Content-Type", "text/xml; charset=\"UTF-8\"");
+    // One <set> per property: RFC 4918 allows several in one <prop>, but some servers store
+    // only the first of them.
     const zan::dom::Node update = doc.appendChild(doc.createNode(zan::dom::NODE_ELEMENT, "d:propertyupdate", kDav));
-    const zan::dom::Node set = update.appendChild(doc.createNode(zan::dom::NODE_ELEMENT, "d:set", kDav));
-    const zan::dom::Node prop = set.appendChild(doc.createNode(zan::dom::NODE_ELEMENT, "d:prop", kDav));
     XMLSet properties;
     properties.loadXml(xmlText);
     std::string name, value;
     for (properties.moveFirst(); !properties.isEOF(); properties.moveNext()) {
       properties.getItem(properties.getCursor(), name, value);
+      const zan::dom::Node set = update.appendChild(doc.createNode(zan::dom::NODE_ELEMENT, "d:set", kDav));
+      const zan::dom::Node prop = set.appendChild(doc.createNode(zan::dom::NODE_ELEMENT, "d:prop", kDav));
       const zan::dom::Node element = prop.appendChild(doc.createNode(zan::dom::NODE_ELEMENT, "O:" + name, kDav));
       element.appendChild(doc.createTextNode(value));
     }
+    if (properties.getCount() == 0) {
+      const zan::dom::Node set = update.appendChild(doc.createNode(zan::dom::NODE_ELEMENT, "d:set", kDav));
+      set.appendChild(doc.createNode(zan::dom::NODE_ELEMENT, "d:prop", kDav));
+    }
     if (request->send(doc.xml()) != S_OK) return false;
-    if (request->status() != 207) throw CGenException("Dav Unknown Error. " + url, zan::err::kUnknown, kClass, "setResourceProperties");
+    const long status = request->status();
+    // 200/204: the whole update was applied.
+    if (status == 200 || status == 204) return true;
+    const std::string statusLine = "HTTP/1.1 " + std::to_string(status) + " " + request->statusText();
+    if (status == 405 || status == 500 || status == 501 || (status == 207 && EveryPropertyForbidden(request->responseText())))
+      throw CGenException(std::string(kNoDeadProperties) + " (" + statusLine + " to PROPPATCH " + url + ")",
+                          zan::err::kUnknown, kClass, "setResourceProperties");
+    if (status != 207)
+      throw CGenException("Dav Unknown Error. " + zan::dav::NamedUrl(url), zan::err::kUnknown, kClass,
+                          "setResourceProperties");
     return true;
   } catch (const _com_error& e) {
     zan::os::ShowErrorAlert(e.Description());
@@ -78,29 +118,20 @@ XMLSet CDavHTTPManager::propfind(const std::string& url, const std::string& requ
   }
   const std::string body = doc.xml();
 
-  // A server that refuses "1,noroot" (Apache answers 400) is asked again with "1" and the
-  // collection's own response is dropped below; the refusal is remembered.
+  // "1,noroot" is no standard depth (servers answer 400, 403, or the collection itself): the
+  // members are asked with Depth 1 and the collection's own response is dropped below.
   const bool noRoot = depth == kNoRoot;
-  auto send = [&](const std::string& depthSent) {
-    request->open("PROPFIND", url, false, "", "");
-    request->setRequestHeader("Brief", "t");
-    request->setRequestHeader("encoding", "utf-8");
-    request->setRequestHeader("Content-Type", "text/xml; charset=UTF-8");
-    request->setRequestHeader("Depth", depthSent);
-    request->send(body);
-    return request->status();
-  };
-  long status;
-  if (noRoot && zan::dav::RefusesNoRoot(url)) {
-    status = send("1");
-  } else {
-    status = send(depth);
-    if (noRoot && status == 400) {
-      status = send("1");
-      if (status != 400) zan::dav::RememberRefusesNoRoot(url);
-    }
-  }
-  if (status == 404) throw CGenException("The item you requested was not found. " + url, zan::err::kDavNotFound, kClass, "findResourceProperties");
+  const std::string target = noRoot ? zan::dav::CollectionUrl(url) : url;
+  request->open("PROPFIND", target, false, "", "");
+  request->setRequestHeader("Brief", "t");
+  request->setRequestHeader("encoding", "utf-8");
+  request->setRequestHeader("Content-Type", "text/xml; charset=UTF-8");
+  request->setRequestHeader("Depth", noRoot ? std::string("1") : depth);
+  request->send(body);
+  const long status = request->status();
+  if (status == 404)
+    throw CGenException("The item you requested was not found. " + zan::dav::NamedUrl(url), zan::err::kDavNotFound,
+                        kClass, "findResourceProperties");
   if (status != 207) throw CGenException("Dav Unknown Error. ", zan::err::kUnknown, kClass, "findResourceProperties");
 
   const std::string canonical = zan::dav::CanonicalMultistatus(request->responseText());

@@ -1,7 +1,6 @@
 // CDavHTTPManager: reads and writes WebDAV properties with raw PROPPATCH / PROPFIND requests
-// built from item sets, and turns multistatus replies back into item sets. Stateless apart
-// from the process-wide memory of which servers refuse the "1,noroot" depth. Every call
-// blocks on the caller's thread until the whole reply has arrived.
+// built from item sets, and turns multistatus replies back into item sets. Stateless. Every
+// call blocks on the caller's thread until the whole reply has arrived.
 #ifndef ZAN_DAV_DAVHTTPMANAGER_H_
 #define ZAN_DAV_DAVHTTPMANAGER_H_
 
@@ -16,13 +15,17 @@ class CDavHTTPManager {
   virtual ~CDavHTTPManager() = default;
 
   // PROPPATCH: every item of the item-set text becomes a property (namespace "DAV:") of the
-  // resource. True after a 207 reply; false when the send reports a success status other
-  // than S_OK. Another status raises "Dav Unknown Error. " + url (code 1); a COM error is
-  // shown in the error alert and passed on unchanged.
+  // resource, each in a <set> of its own. True after a 207, 200 or 204 reply; false when the
+  // send reports a success status other than S_OK. A server that keeps no dead properties
+  // (405, 500 or 501, or a 207 refusing every property with 403) raises "The server does
+  // not store WebDAV properties, ..." with the status line (code 1); another status raises
+  // "Dav Unknown Error. " + url (code 1); a COM error is shown in the error alert and passed
+  // on unchanged.
   bool setResourceProperties(const std::string& url, const std::string& xmlText);
 
   // PROPFIND with the given Depth ("0", or "1,noroot" for the members of a collection
-  // without the collection itself). One inner set per resource whose properties were found
+  // without the collection itself: sent as Depth 1 to the collection's URL with a trailing
+  // slash, the response whose href names the collection dropped). One inner set per resource whose properties were found
   // is appended to result. 404 raises code 404 "The item you requested was not found. " +
   // url; another status but 207 raises "Dav Unknown Error. " (code 1).
   bool findResourceProperties(const std::u16string& url, const std::u16string& xmlText, const std::u16string& depth,
@@ -47,13 +50,13 @@ class CDavHTTPManager {
     bool collection = false;
     XMLSet props;
   };
-  // PROPFIND Depth "1,noroot" for url's members (the collection itself left out), asking for
+  // PROPFIND Depth "1" for url's members (the collection itself left out), asking for
   // the items of requestXml and resourcetype; failures as findResourceProperties.
   std::vector<Member> listMembers(const std::string& url, const std::string& requestXml);
 
  private:
   // Sends the PROPFIND and returns the canonical reply (DAV: elements under prefix "a")
-  // with the response naming url itself dropped for a "1,noroot" depth. Raises the
+  // with the response naming url itself dropped for a "1,noroot" depth (sent as "1"). Raises the
   // failures of findResourceProperties without their context.
   XMLSet propfind(const std::string& url, const std::string& requestXml, const std::string& depth,
                   bool askResourceType);

@@ -4,6 +4,7 @@
 #include "base/GenException.h"
 #include "dav/DavADOManager.h"
 #include "platform/ado/ado_errors.h"
+#include "platform/http/url_encoding.h"
 #include "platform/http/xml_http_request.h"
 
 namespace {
@@ -21,6 +22,18 @@ zan::http::Response AsResponse(const zan::http::XmlHttpRequest& request) {
   r.statusText = request.statusText();
   r.statusLine = "HTTP/1.1 " + std::to_string(r.status) + " " + r.statusText;
   return r;
+}
+
+// Deletes the empty resource a LOCK has just created, under its lock token. Best effort:
+// a resource that stays behind is empty, and its lock expires.
+void RemoveLockedEmpty(const std::string& url, const std::string& token) noexcept {
+  try {
+    zan::http::XmlHttpRequest request;
+    request.open("DELETE", url, false, "", "");
+    if (!token.empty()) request.setRequestHeader("If", "<" + zan::http::EncodeUrl(url) + "> (<" + token + ">)");
+    request.send();
+  } catch (...) {
+  }
 }
 
 }  // namespace
@@ -41,6 +54,12 @@ std::string CDavADOManager::LockItem(const std::string& url, int timeoutSeconds)
     if (status != 200 && status != 201) return {};  // no locking here (or nothing to lock)
     std::string token = request.getResponseHeader("Lock-Token");
     if (token.size() >= 2 && token.front() == '<' && token.back() == '>') token = token.substr(1, token.size() - 2);
+    if (status == 201) {
+      // A server that ignores If-Match on LOCK (lighttpd) made an empty resource: nothing was
+      // there to lock. It goes again, under the new lock, so the caller finds what was there.
+      RemoveLockedEmpty(url, token);
+      return {};
+    }
     return token;
   } catch (const _com_error& e) {
     throw CGenException(e, kClass, "LockItem");
@@ -79,7 +98,9 @@ bool CDavADOManager::SetFileStream(const std::string& url, const std::string& te
   try {
     zan::http::XmlHttpRequest request;
     request.open("PUT", url, false, "", "");
-    if (!condition.lockToken.empty()) request.setRequestHeader("If", "(<" + condition.lockToken + ">)");
+    // The tagged form names the locked resource; some servers fail on the untagged one.
+    if (!condition.lockToken.empty())
+      request.setRequestHeader("If", "<" + zan::http::EncodeUrl(url) + "> (<" + condition.lockToken + ">)");
     // The document must exist: a write never creates one.
     request.setRequestHeader("If-Match", condition.ifMatch.empty() ? std::string("*") : condition.ifMatch);
     request.send(text);

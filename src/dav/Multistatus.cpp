@@ -1,8 +1,5 @@
 #include "dav/Multistatus.h"
 
-#include <mutex>
-#include <set>
-
 #include "platform/dom/document.h"
 #include "platform/dom/element.h"
 #include "platform/dom/node_list.h"
@@ -43,19 +40,6 @@ void CopyChildren(const dom::Node& source, const dom::Node& target, const dom::D
   }
 }
 
-std::string Origin(std::string_view url) {
-  const size_t scheme = url.find("://");
-  if (scheme == std::string_view::npos) return {};
-  const size_t path = url.find('/', scheme + 3);
-  return std::string(url.substr(0, path));
-}
-
-std::mutex g_refusingMutex;
-std::set<std::string>& RefusingOrigins() {
-  static std::set<std::string> origins;
-  return origins;
-}
-
 }  // namespace
 
 std::string CanonicalMultistatus(std::string_view reply) {
@@ -92,16 +76,6 @@ std::string LastSegment(std::string_view href) {
   while (path.size() > 1 && path.back() == '/') path.remove_suffix(1);
   const size_t slash = path.rfind('/');
   return http::DecodeUrl(slash == std::string_view::npos ? path : path.substr(slash + 1));
-}
-
-bool RefusesNoRoot(std::string_view url) {
-  std::lock_guard<std::mutex> lock(g_refusingMutex);
-  return RefusingOrigins().count(Origin(url)) != 0;
-}
-
-void RememberRefusesNoRoot(std::string_view url) {
-  std::lock_guard<std::mutex> lock(g_refusingMutex);
-  RefusingOrigins().insert(Origin(url));
 }
 
 }  // namespace zan::dav

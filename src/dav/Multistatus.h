@@ -1,7 +1,7 @@
 // Reading WebDAV multistatus replies from any server: the reply is rewritten into one
 // canonical form in which every element of the "DAV:" namespace carries the prefix "a",
 // whatever prefix (or default namespace) the server used, so the rest of the layer can
-// compare qualified names. Also the memory of which servers refuse the "1,noroot" depth.
+// compare qualified names.
 #ifndef ZAN_DAV_MULTISTATUS_H_
 #define ZAN_DAV_MULTISTATUS_H_
 
@@ -23,11 +23,6 @@ std::string ComparablePath(std::string_view urlOrHref);
 // The last segment of an href, split off before decoding ("/R/My%20Dir/" -> "My Dir";
 // "/R/a%2Fb" -> "a/b").
 std::string LastSegment(std::string_view href);
-
-// Whether the server at url's origin is known to refuse "Depth: 1,noroot"; remembered for
-// the process once seen.
-bool RefusesNoRoot(std::string_view url);
-void RememberRefusesNoRoot(std::string_view url);
 
 }  // namespace zan::dav
 

@@ -2,6 +2,7 @@
 // A step that returns false ends an operation with false; nothing done before is undone.
 #include "base/FileUtils.h"
 #include "base/GenException.h"
+#include "dav/CollectionUrl.h"
 #include "engine/DiagnosticDump.h"
 #include "engine/RepositoryNames.h"
 #include "engine/ZanDavEngine.h"
@@ -33,7 +34,7 @@ bool CZanDavEngine::CreateProject(const std::string& connectionUrl, const std::s
   }
   XMLSet set(properties);
   BuildNodeProperties(name, zan::repo::kProjectCode, set);
-  if (!m_davManager.setResourceProperties(projectUrl, set.getXml())) return false;
+  if (!m_davManager.setResourceProperties(zan::dav::CollectionUrl(projectUrl), set.getXml())) return false;
   return SetHasChildren(root, true);
 }
 
@@ -45,7 +46,7 @@ bool CZanDavEngine::CreateFolder(const std::string& parentId, const std::string&
   if (!m_davManager.CreateItem(parentUrl, name, true)) return false;
   XMLSet set(properties);
   BuildNodeProperties(name, zan::repo::kFolderCode, set);
-  if (!m_davManager.setResourceProperties(folderUrl, set.getXml())) return false;
+  if (!m_davManager.setResourceProperties(zan::dav::CollectionUrl(folderUrl), set.getXml())) return false;
   return SetHasChildren(parentUrl, true);
 }
 
@@ -83,7 +84,7 @@ bool CZanDavEngine::CreateBusinessProcessFromMBP(const std::string& connectionUr
     if (!m_davManager.SetFileStream(mbpUrl, stamped.getXml(), CDavADOManager::WriteCondition{})) return false;
     XMLSet set;
     BuildNodeProperties(name, zan::repo::kBusinessProcessCode, set);
-    if (!m_davManager.setResourceProperties(processUrl, set.getXml())) return false;
+    if (!m_davManager.setResourceProperties(zan::dav::CollectionUrl(processUrl), set.getXml())) return false;
     return SetHasChildren(parentUrl, true);
   } catch (const _com_error& e) {
     throw CGenException(e, kClass, "CreateBusinessProcessFromMBP");
@@ -97,12 +98,14 @@ bool CZanDavEngine::CreateBusinessProcessFromMBP(const std::string& connectionUr
 bool CZanDavEngine::Delete(const std::string& itemId, XMLSet& /*response*/) {
   // No connection check first: RefreshHasChildren makes it, after the deletion.
   const std::string url = GetItemUrl(itemId);
-  if (!m_davManager.DeleteItem(url)) return false;
+  if (!m_davManager.DeleteItem(zan::dav::CollectionUrl(url))) return false;
   return RefreshHasChildren(m_davManager.GetParentUrl(url));
 }
 
 namespace {
-// Reads the requested properties of url itself (Depth "0") into response.
+// Reads the requested properties of url itself (Depth "0") into response. The URL goes as the
+// id names it: an id may name a document, which then reads as a resource without node
+// properties on every server (its slash form is refused: Apache 400, lighttpd 403).
 void ReadProperties(CDavADOManager& dav, const std::string& url, XMLSet& request, XMLSet& response) {
   dav.findResourceProperties(zan::os::MultiByteToWide(url), zan::os::MultiByteToWide(request.getXml()), u"0", response);
 }
@@ -134,7 +137,7 @@ bool CZanDavEngine::GetBusinessProcessProperties(const std::string& businessProc
 
 bool CZanDavEngine::SetProjectProperties(const std::string& projectId, XMLSet& properties, XMLSet& /*response*/) {
   verifyConnection();
-  return m_davManager.setResourceProperties(GetItemUrl(projectId), properties.getXml());
+  return m_davManager.setResourceProperties(zan::dav::CollectionUrl(GetItemUrl(projectId)), properties.getXml());
 }
 
 bool CZanDavEngine::SetFolderProperties(const std::string& folderId, XMLSet& properties, XMLSet& /*response*/) {
@@ -143,11 +146,12 @@ bool CZanDavEngine::SetFolderProperties(const std::string& folderId, XMLSet& pro
     XMLSet copy(properties);
     zan::engine::DumpSet(copy, "SetFolderProperties_newProps");
   }
-  return m_davManager.setResourceProperties(GetItemUrl(folderId), properties.getXml());
+  return m_davManager.setResourceProperties(zan::dav::CollectionUrl(GetItemUrl(folderId)), properties.getXml());
 }
 
 bool CZanDavEngine::SetBusinessProcessProperties(const std::string& businessProcessId, XMLSet& properties,
                                                  XMLSet& /*response*/) {
   verifyConnection();
-  return m_davManager.setResourceProperties(GetItemUrl(businessProcessId), properties.getXml());
+  return m_davManager.setResourceProperties(zan::dav::CollectionUrl(GetItemUrl(businessProcessId)),
+                                            properties.getXml());
 }
