@@ -95,6 +95,47 @@ TEST_F(PropertiesTest, Failures) {
   }
 }
 
+// How a server that keeps no dead properties answers a PROPPATCH (lighttpd without its
+// database: 405; others 501, 500, or a 207 refusing every property with 403), from a stand-in
+// that gives each reply once; a 207 that applied the properties stays a success.
+TEST_F(PropertiesTest, AServerWithoutDeadPropertiesIsNamedWithItsStatus) {
+  const std::string forbidden =
+      "<?xml version=\"1.0\"?><D:multistatus xmlns:D=\"DAV:\"><D:response><D:href>/R/a/</D:href>"
+      "<D:propstat><D:prop><D:ZAN_NAME/><D:ZAN_NODE_TYPE/></D:prop><D:status>HTTP/1.1 403 Forbidden</D:status>"
+      "</D:propstat></D:response></D:multistatus>";
+  const std::string applied =
+      "<?xml version=\"1.0\"?><D:multistatus xmlns:D=\"DAV:\"><D:response><D:href>/R/a/</D:href>"
+      "<D:propstat><D:prop><D:ZAN_NAME/></D:prop><D:status>HTTP/1.1 200 OK</D:status></D:propstat>"
+      "</D:response></D:multistatus>";
+  auto reply = [](const std::string& status, const std::string& body) {
+    return "HTTP/1.1 " + status + "\r\nContent-Type: application/xml\r\nContent-Length: " +
+           std::to_string(body.size()) + "\r\nConnection: close\r\n\r\n" + body;
+  };
+  const struct {
+    std::string reply;
+    std::string expected;  // "" for success
+  } cases[] = {
+      {reply("405 Method Not Allowed", ""), "(HTTP/1.1 405 Method Not Allowed to PROPPATCH "},
+      {reply("501 Not Implemented", ""), "(HTTP/1.1 501 Not Implemented to PROPPATCH "},
+      {reply("500 Internal Server Error", ""), "(HTTP/1.1 500 Internal Server Error to PROPPATCH "},
+      {reply("207 Multi-Status", forbidden), "(HTTP/1.1 207 Multi-Status to PROPPATCH "},
+      {reply("207 Multi-Status", applied), ""},
+      {reply("204 No Content", ""), ""},
+  };
+  for (const auto& c : cases) {
+    FaultServer server(c.reply, FaultServer::After::kClose);
+    const std::string url = server.Url() + "/R/a/";
+    const std::string failure = Failure([&] { EXPECT_EQ(Set(url, {{"ZAN_NAME", "a"}, {"ZAN_NODE_TYPE", "x"}}), "true"); });
+    if (c.expected.empty()) {
+      EXPECT_EQ(failure, "no error") << c.reply;
+    } else {
+      EXPECT_EQ(failure, "1|The server does not store WebDAV properties, so it cannot hold repository nodes " +
+                             c.expected + url + ")")
+          << c.reply;
+    }
+  }
+}
+
 TEST_F(PropertiesTest, AllPropertiesAsksForEverything) {
   ASSERT_TRUE(m.CreateItem(R(), "P", true));
   Set(Url("P"), {{"ZAN_NAME", "P"}});
