@@ -35,7 +35,8 @@ bool CDavADOManager::CreateItem(const std::string& url, long createOptions, long
   } catch (const _com_error& e) {
     const std::string named = zan::dav::NamedUrl(url);
     CGenException error(e, kClass, "CreateItem");
-    if (error.IsUnspecified()) error.Rethrow(std::string(kUnspecifiedText) + " " + named, zan::err::kUnknown, kClass, "CreateItem");
+    if (error.IsUnspecified())
+      error.Rethrow(std::string(kUnspecifiedText) + " " + named, zan::err::kUnknown, kClass, "CreateItem");
     error.Rethrow(error.GetErrorDescription() + " " + named, error.GetErrorCode(), kClass, "CreateItem");
   } catch (CGenException& e) {
     e.Rethrow(e.GetErrorDescription() + " " + zan::dav::NamedUrl(url), e.GetErrorCode(), kClass, "CreateItem");

@@ -41,17 +41,18 @@ class CDavADOManager : public CDavHTTPManager {
   // Guarding a read-modify-write of one resource against other writers.
   // An exclusive write lock (Depth 0) held for at most timeoutSeconds: the lock token, or ""
   // when the server does not offer locking or nothing is there to lock (an empty resource a
-  // server creates for the LOCK despite If-Match is deleted again). A resource locked by another client raises
-  // code 423 (kLocked) at once; callers decide whether to wait and try again.
+  // server creates for the LOCK despite If-Match is deleted again). A resource locked by
+  // another client raises code 423 (kLocked) at once; callers decide whether to wait and try
+  // again.
   std::string LockItem(const std::string& url, int timeoutSeconds);
   // Releases a lock taken with LockItem; never throws (a lock that cannot be released expires).
   bool UnlockItem(const std::string& url, const std::string& lockToken) noexcept;
   // GetFileStream that also gives the resource's ETag when the server reports a strong one
   // ("" otherwise: missing or weak).
   std::string GetFileStream(const std::string& url, std::string& strongEtag);
-  // SetFileStream under a lock token (sent in the tagged If header "<url> (<token>)") or, when ifMatch is not empty,
-  // only if the resource still has that ETag: a changed resource raises code 412
-  // (kPreconditionFailed).
+  // SetFileStream under a lock token (sent in the tagged If header "<url> (<token>)") or,
+  // when ifMatch is not empty, only if the resource still has that ETag: a changed resource
+  // raises code 412 (kPreconditionFailed).
   struct WriteCondition {
     std::string lockToken;
     std::string ifMatch;

@@ -17,7 +17,8 @@ constexpr const char* kClass = "CDavHTTPManager";
 constexpr const char* kDav = "DAV:";
 constexpr const char* kOk = "HTTP/1.1 200 OK";
 constexpr const char* kNoRoot = "1,noroot";
-constexpr const char* kNoDeadProperties = "The server does not store WebDAV properties, so it cannot hold repository nodes";
+constexpr const char* kNoDeadProperties =
+    "The server does not store WebDAV properties, so it cannot hold repository nodes";
 
 // A new request object; a failed creation raises its status as an error object.
 zan::http::XmlHttpRequestPtr CreateRequest(const char* method) {
@@ -82,7 +83,8 @@ bool CDavHTTPManager::setResourceProperties(const std::string& url, const std::s
     // 200/204: the whole update was applied.
     if (status == 200 || status == 204) return true;
     const std::string statusLine = "HTTP/1.1 " + std::to_string(status) + " " + request->statusText();
-    if (status == 405 || status == 500 || status == 501 || (status == 207 && EveryPropertyForbidden(request->responseText())))
+    if (status == 405 || status == 500 || status == 501 ||
+        (status == 207 && EveryPropertyForbidden(request->responseText())))
       throw CGenException(std::string(kNoDeadProperties) + " (" + statusLine + " to PROPPATCH " + url + ")",
                           zan::err::kUnknown, kClass, "setResourceProperties");
     if (status != 207)

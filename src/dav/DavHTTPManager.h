@@ -25,8 +25,8 @@ class CDavHTTPManager {
 
   // PROPFIND with the given Depth ("0", or "1,noroot" for the members of a collection
   // without the collection itself: sent as Depth 1 to the collection's URL with a trailing
-  // slash, the response whose href names the collection dropped). One inner set per resource whose properties were found
-  // is appended to result. 404 raises code 404 "The item you requested was not found. " +
+  // slash, the response whose href names the collection dropped). One inner set per
+  // resource whose properties were found is appended to result. 404 raises code 404 "The item you requested was not found. " +
   // url; another status but 207 raises "Dav Unknown Error. " (code 1).
   bool findResourceProperties(const std::u16string& url, const std::u16string& xmlText, const std::u16string& depth,
                               XMLSet& result);
@@ -56,8 +56,8 @@ class CDavHTTPManager {
 
  private:
   // Sends the PROPFIND and returns the canonical reply (DAV: elements under prefix "a")
-  // with the response naming url itself dropped for a "1,noroot" depth (sent as "1"). Raises the
-  // failures of findResourceProperties without their context.
+  // with the response naming url itself dropped for a "1,noroot" depth (sent as "1").
+  // Raises the failures of findResourceProperties without their context.
   XMLSet propfind(const std::string& url, const std::string& requestXml, const std::string& depth,
                   bool askResourceType);
 };

@@ -125,7 +125,8 @@ TEST_F(PropertiesTest, AServerWithoutDeadPropertiesIsNamedWithItsStatus) {
   for (const auto& c : cases) {
     FaultServer server(c.reply, FaultServer::After::kClose);
     const std::string url = server.Url() + "/R/a/";
-    const std::string failure = Failure([&] { EXPECT_EQ(Set(url, {{"ZAN_NAME", "a"}, {"ZAN_NODE_TYPE", "x"}}), "true"); });
+    const std::string failure =
+        Failure([&] { EXPECT_EQ(Set(url, {{"ZAN_NAME", "a"}, {"ZAN_NODE_TYPE", "x"}}), "true"); });
     if (c.expected.empty()) {
       EXPECT_EQ(failure, "no error") << c.reply;
     } else {

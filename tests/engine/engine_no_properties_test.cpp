@@ -95,11 +95,14 @@ TEST_F(NoPropertiesTest, DocumentsAndTransfersWorkWhereTheCollectionsExist) {
   CMBPEntity mbp;
   EXPECT_EQ("no error", ErrorOf([&] { EXPECT_TRUE(engine_.GetBusinessProcessMBP("Alpha/Billing", mbp)); }));
   TempDir down;
-  EXPECT_EQ("no error", ErrorOf([&] { EXPECT_TRUE(engine_.DownloadBP(Server(), "Alpha/Billing", down.path(), "DEV", response_)); }));
+  EXPECT_EQ("no error", ErrorOf([&] {
+              EXPECT_TRUE(engine_.DownloadBP(Server(), "Alpha/Billing", down.path(), "DEV", response_));
+            }));
   EXPECT_EQ("alpha", down.Read("a.txt"));
   TempDir up;
   up.Write("b.txt", "beta");
-  EXPECT_EQ("no error", ErrorOf([&] { EXPECT_TRUE(engine_.UploadBP(Server(), "Alpha/Billing", up.path(), response_)); }));
+  EXPECT_EQ("no error",
+            ErrorOf([&] { EXPECT_TRUE(engine_.UploadBP(Server(), "Alpha/Billing", up.path(), response_)); }));
   EXPECT_EQ("beta", Get(Url("Alpha/Billing/AppFiles/b.txt")));
 }
 
