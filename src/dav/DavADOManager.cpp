@@ -1,6 +1,7 @@
 #include "dav/DavADOManager.h"
 
 #include "base/GenException.h"
+#include "dav/CollectionUrl.h"
 #include "platform/ado/ado_constants.h"
 #include "platform/ado/ado_errors.h"
 #include "platform/ado/record.h"
@@ -17,8 +18,9 @@ constexpr const char* kUnspecifiedText = "An error has occured, check file names
 
 bool CDavADOManager::CreateItem(const std::string& parentUrl, const std::string& name, bool collection) {
   try {
-    return CreateItem(parentUrl + "/" + name, collection ? adCreateCollection : adCreateNonCollection, adModeReadWrite,
-                      adOpenRecordUnspecified);
+    const std::string url = parentUrl + "/" + name;
+    return CreateItem(collection ? zan::dav::CollectionUrl(url) : url,
+                      collection ? adCreateCollection : adCreateNonCollection, adModeReadWrite, adOpenRecordUnspecified);
   } catch (const _com_error& e) {
     throw CGenException(e, kClass, "CreateItem");
   }
@@ -32,15 +34,17 @@ bool CDavADOManager::CreateItem(const std::string& url, long createOptions, long
     record->Close();
     return true;
   } catch (const _com_error& e) {
+    const std::string named = zan::dav::NamedUrl(url);
     CGenException error(e, kClass, "CreateItem");
     if (error.IsUnspecified())
-      error.Rethrow(std::string(kUnspecifiedText) + " " + url + " (" + error.GetErrorDescription() + ")",
+      error.Rethrow(std::string(kUnspecifiedText) + " " + named + " (" + error.GetErrorDescription() + ")",
                     zan::err::kUnknown, kClass, "CreateItem");
-    error.Rethrow(error.GetErrorDescription() + " " + url, error.GetErrorCode(), kClass, "CreateItem");
+    error.Rethrow(error.GetErrorDescription() + " " + named, error.GetErrorCode(), kClass, "CreateItem");
   } catch (CGenException& e) {
-    e.Rethrow(e.GetErrorDescription() + " " + url, e.GetErrorCode(), kClass, "CreateItem");
+    e.Rethrow(e.GetErrorDescription() + " " + zan::dav::NamedUrl(url), e.GetErrorCode(), kClass, "CreateItem");
   } catch (...) {
-    throw CGenException("Dav Unknown Error. " + std::string(" ") + url, zan::err::kUnknown, kClass, "CreateItem");
+    throw CGenException("Dav Unknown Error. " + std::string(" ") + zan::dav::NamedUrl(url), zan::err::kUnknown, kClass,
+                        "CreateItem");
   }
 }
 

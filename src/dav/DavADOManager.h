@@ -16,7 +16,8 @@ class CDavADOManager : public CDavHTTPManager {
   CDavADOManager() = default;
   ~CDavADOManager() override = default;
 
-  // Creates parentUrl + "/" + name, a collection or an empty resource; an existing name fails.
+  // Creates parentUrl + "/" + name, a collection (its URL with a trailing slash) or an empty
+  // resource; an existing name fails.
   bool CreateItem(const std::string& parentUrl, const std::string& name, bool collection);
   // Opens a record at url with the given create options, mode and open options.
   bool CreateItem(const std::string& url, long createOptions, long mode, long openOptions);
@@ -48,18 +49,19 @@ class CDavADOManager : public CDavHTTPManager {
 
   // Guarding a read-modify-write of one resource against other writers.
   // An exclusive write lock (Depth 0) held for at most timeoutSeconds: the lock token, or ""
-  // when the server does not offer locking or gives no reply (a transport failure is left to
-  // the read that follows). A resource locked by another client raises code 423 (kLocked)
-  // at once; callers decide whether to wait and try again.
+  // when the server does not offer locking, gives no reply (a transport failure is left to
+  // the read that follows) or nothing is there to lock (an empty resource a server creates
+  // for the LOCK despite If-Match is deleted again). A resource locked by another client
+  // raises code 423 (kLocked) at once; callers decide whether to wait and try again.
   std::string LockItem(const std::string& url, int timeoutSeconds);
   // Releases a lock taken with LockItem; never throws (a lock that cannot be released expires).
   bool UnlockItem(const std::string& url, const std::string& lockToken) noexcept;
   // GetFileStream that also gives the resource's ETag as the server sent it ("W/" first when
   // weak; "" when none).
   std::string GetFileStream(const std::string& url, std::string& etag);
-  // SetFileStream under a lock token (sent in the If header) or, when ifMatch is not empty,
-  // only if the resource still has that ETag: a 412 (the ETag changed, or the lock is no
-  // longer valid) raises code 412 (kPreconditionFailed).
+  // SetFileStream under a lock token (sent in the tagged If header "<url> (<token>)") or,
+  // when ifMatch is not empty, only if the resource still has that ETag: a 412 (the ETag
+  // changed, or the lock is no longer valid) raises code 412 (kPreconditionFailed).
   struct WriteCondition {
     std::string lockToken;
     std::string ifMatch;

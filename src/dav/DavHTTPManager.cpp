@@ -1,11 +1,13 @@
 #include "dav/DavHTTPManager.h"
 
+#include <algorithm>
 #include <memory>
 #include <optional>
 #include <utility>
 #include <vector>
 
 #include "base/GenException.h"
+#include "dav/CollectionUrl.h"
 #include "dav/Multistatus.h"
 #include "platform/dom/escape.h"
 #include "platform/dom/document.h"
@@ -20,6 +22,8 @@ constexpr const char* kClass = "CDavHTTPManager";
 constexpr const char* kDav = "DAV:";
 constexpr const char* kOk = "HTTP/1.1 200 OK";
 constexpr const char* kNoRoot = "1,noroot";
+constexpr const char* kNoDeadProperties =
+    "The server does not store WebDAV properties, so it cannot hold repository nodes";
 
 // " (HTTP/1.1 401 Unauthorized)": the status line a failure's text names.
 std::string Answered(const zan::http::XmlHttpRequest& request) { return " (" + request.statusLine() + ")"; }
@@ -78,32 +82,52 @@ bool CDavHTTPManager::setResourceProperties(const std::string& url, const std::s
     request->open("PROPPATCH", url, false, "", "");
     request->setRequestHeader("encoding", "utf-8");
     request->setRequestHeader("Content-Type", "text/xml; charset=\"UTF-8\"");
+    // One <set> per property: RFC 4918 allows several in one <prop>, but some servers store
+    // only the first of them.
     const zan::dom::Node update = doc.appendChild(doc.createNode(zan::dom::NODE_ELEMENT, "d:propertyupdate", kDav));
-    const zan::dom::Node set = update.appendChild(doc.createNode(zan::dom::NODE_ELEMENT, "d:set", kDav));
-    const zan::dom::Node prop = set.appendChild(doc.createNode(zan::dom::NODE_ELEMENT, "d:prop", kDav));
     XMLSet properties;
     properties.loadXml(xmlText);
     std::string name, value;
     for (properties.moveFirst(); !properties.isEOF(); properties.moveNext()) {
       properties.getItem(properties.getCursor(), name, value);
+      const zan::dom::Node set = update.appendChild(doc.createNode(zan::dom::NODE_ELEMENT, "d:set", kDav));
+      const zan::dom::Node prop = set.appendChild(doc.createNode(zan::dom::NODE_ELEMENT, "d:prop", kDav));
       const zan::dom::Node element = prop.appendChild(doc.createNode(zan::dom::NODE_ELEMENT, "O:" + name, kDav));
       element.appendChild(doc.createTextNode(value));
+    }
+    if (properties.getCount() == 0) {
+      const zan::dom::Node set = update.appendChild(doc.createNode(zan::dom::NODE_ELEMENT, "d:set", kDav));
+      set.appendChild(doc.createNode(zan::dom::NODE_ELEMENT, "d:prop", kDav));
     }
     if (request->send(doc.xml()) != S_OK) return false;
     const long status = request->status();
     // 200/204: the whole update was applied. 207: only when every propstat is 2xx.
     if (status == 200 || status == 204) return true;
+    if (status == 405 || status == 500 || status == 501)
+      throw CGenException(std::string(kNoDeadProperties) + " (" + request->statusLine() + " to PROPPATCH " +
+                              zan::dav::NamedUrl(url) + ")",
+                          zan::err::kUnknown, kClass, "setResourceProperties");
     if (status != 207)
-      throw CGenException("Dav Unknown Error. " + url + Answered(*request), zan::err::kUnknown, kClass,
-                          "setResourceProperties");
+      throw CGenException("Dav Unknown Error. " + zan::dav::NamedUrl(url) + Answered(*request), zan::err::kUnknown,
+                          kClass, "setResourceProperties");
     const std::optional<std::vector<zan::dav::Refusal>> refused = zan::dav::RefusedProperties(request->responseText());
     if (!refused) {
-      throw CGenException("The server's reply to PROPPATCH " + url + " (HTTP/1.1 207 " + request->statusText() +
+      throw CGenException("The server's reply to PROPPATCH " + zan::dav::NamedUrl(url) + " (" + request->statusLine() +
                               ") does not say which properties were stored",
                           zan::err::kUnknown, kClass, "setResourceProperties");
     }
     if (!refused->empty()) {
-      throw CGenException("The server refused properties of " + url + ": " + zan::dav::DescribeRefusals(*refused),
+      // Every property refused with 403: a server that keeps no dead properties ("cannot be set").
+      const bool everyForbidden =
+          refused->size() >= static_cast<size_t>(std::max(1L, properties.getCount())) &&
+          std::all_of(refused->begin(), refused->end(),
+                      [](const zan::dav::Refusal& r) { return r.statusLine.find(" 403") != std::string::npos; });
+      if (everyForbidden)
+        throw CGenException(std::string(kNoDeadProperties) + " (" + request->statusLine() + " to PROPPATCH " +
+                                zan::dav::NamedUrl(url) + ": " + zan::dav::DescribeRefusals(*refused) + ")",
+                            zan::err::kUnknown, kClass, "setResourceProperties");
+      throw CGenException("The server refused properties of " + zan::dav::NamedUrl(url) + ": " +
+                              zan::dav::DescribeRefusals(*refused),
                           zan::err::kUnknown, kClass, "setResourceProperties");
     }
     return true;
@@ -136,8 +160,8 @@ void CDavHTTPManager::propfind(const std::string& url, const std::string& reques
   }
   const std::string body = doc.xml();
 
-  // A server that refuses "1,noroot" (Apache answers 400) is asked again with "1" and the
-  // collection's own response is dropped below; the refusal is remembered.
+  // "1,noroot" is no standard depth (servers answer 400, 403, or the collection itself): the
+  // members are asked with Depth 1 and the collection's own response is dropped below.
   const bool noRoot = depth == kNoRoot;
   // The reply is read as it arrives; only a 2xx body reaches the reader.
   std::unique_ptr<zan::dav::MultistatusReader> reader;
@@ -150,36 +174,23 @@ void CDavHTTPManager::propfind(const std::string& url, const std::string& reques
     }
     onResponse(r);
   };
-  auto send = [&](const std::string& depthSent) {
-    selfDropped = !noRoot;
-    reader = std::make_unique<zan::dav::MultistatusReader>(each);
-    request->open("PROPFIND", url, false, "", "");
-    request->setResponseSink([&reader](std::string_view chunk) { reader->Feed(chunk); });
-    request->setRequestHeader("Brief", "t");
-    request->setRequestHeader("encoding", "utf-8");
-    request->setRequestHeader("Content-Type", "text/xml; charset=UTF-8");
-    request->setRequestHeader("Depth", depthSent);
-    request->send(body);
-    return request->status();
-  };
-  long status;
-  if (noRoot && zan::dav::RefusesNoRoot(url)) {
-    status = send("1");
-  } else {
-    status = send(depth);
-    if (noRoot && status == 400) {
-      status = send("1");
-      if (status != 400) zan::dav::RememberRefusesNoRoot(url);
-    }
-  }
+  reader = std::make_unique<zan::dav::MultistatusReader>(each);
+  request->open("PROPFIND", noRoot ? zan::dav::CollectionUrl(url) : url, false, "", "");
+  request->setResponseSink([&reader](std::string_view chunk) { reader->Feed(chunk); });
+  request->setRequestHeader("Brief", "t");
+  request->setRequestHeader("encoding", "utf-8");
+  request->setRequestHeader("Content-Type", "text/xml; charset=UTF-8");
+  request->setRequestHeader("Depth", noRoot ? std::string("1") : depth);
+  request->send(body);
+  const long status = request->status();
   if (status == 404)
-    throw CGenException("The item you requested was not found. " + url + Answered(*request), zan::err::kDavNotFound,
+    throw CGenException("The item you requested was not found. " + zan::dav::NamedUrl(url) + Answered(*request), zan::err::kDavNotFound,
                         kClass, "findResourceProperties");
   if (status != 207)
-    throw CGenException("Dav Unknown Error. " + url + Answered(*request), zan::err::kUnknown, kClass,
+    throw CGenException("Dav Unknown Error. " + zan::dav::NamedUrl(url) + Answered(*request), zan::err::kUnknown, kClass,
                         "findResourceProperties");
   if (!reader->Finish())
-    throw CGenException("The server's reply is not a well-formed multistatus: " + reader->error() + " (PROPFIND " + url +
+    throw CGenException("The server's reply is not a well-formed multistatus: " + reader->error() + " (PROPFIND " + zan::dav::NamedUrl(url) +
                             ", " + request->statusLine() + ")",
                         zan::err::kUnknown, kClass, "findResourceProperties");
 }
@@ -205,7 +216,7 @@ long CDavHTTPManager::countMembers(const std::string& url, const std::string& re
     const std::string self = zan::dav::ComparablePath(url);
     bool sawSelf = false;
     long found = 0;
-    propfind(url, requestXml, "1", false, [&](const zan::dav::MultistatusResponse& r) {
+    propfind(zan::dav::CollectionUrl(url), requestXml, "1", false, [&](const zan::dav::MultistatusResponse& r) {
       if (zan::dav::ComparablePath(r.href) == self) {
         sawSelf = true;
         return;

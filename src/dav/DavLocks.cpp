@@ -6,6 +6,7 @@
 #include "base/GenException.h"
 #include "dav/DavADOManager.h"
 #include "platform/ado/ado_errors.h"
+#include "platform/http/url_encoding.h"
 #include "platform/http/xml_http_request.h"
 
 namespace {
@@ -32,6 +33,18 @@ zan::http::Response AsResponse(const zan::http::XmlHttpRequest& request) {
   return r;
 }
 
+// Deletes the empty resource a LOCK has just created, under its lock token. Best effort:
+// a resource that stays behind is empty, and its lock expires.
+void RemoveLockedEmpty(const std::string& url, const std::string& token) noexcept {
+  try {
+    zan::http::XmlHttpRequest request;
+    request.open("DELETE", url, false, "", "");
+    if (!token.empty()) request.setRequestHeader("If", "<" + zan::http::EncodeUrl(url) + "> (<" + token + ">)");
+    request.send();
+  } catch (...) {
+  }
+}
+
 }  // namespace
 
 std::string CDavADOManager::LockItem(const std::string& url, int timeoutSeconds) {
@@ -50,6 +63,12 @@ std::string CDavADOManager::LockItem(const std::string& url, int timeoutSeconds)
     if (status != 200 && status != 201) return {};  // no locking here (or nothing to lock)
     std::string token = request.getResponseHeader("Lock-Token");
     if (token.size() >= 2 && token.front() == '<' && token.back() == '>') token = token.substr(1, token.size() - 2);
+    if (status == 201) {
+      // A server that ignores If-Match on LOCK (lighttpd) made an empty resource: nothing was
+      // there to lock. It goes again, under the new lock, so the caller finds what was there.
+      RemoveLockedEmpty(url, token);
+      return {};
+    }
     return token;
   } catch (const _com_error& e) {
     // No reply at all: no lock; the read that follows reports the failure as it would
@@ -90,7 +109,9 @@ bool CDavADOManager::SetFileStream(const std::string& url, const std::string& te
   try {
     zan::http::XmlHttpRequest request;
     request.open("PUT", url, false, "", "");
-    if (!condition.lockToken.empty()) request.setRequestHeader("If", "(<" + condition.lockToken + ">)");
+    // The tagged form names the locked resource; some servers fail on the untagged one.
+    if (!condition.lockToken.empty())
+      request.setRequestHeader("If", "<" + zan::http::EncodeUrl(url) + "> (<" + condition.lockToken + ">)");
     // The document must exist: a write never creates one.
     request.setRequestHeader("If-Match", condition.ifMatch.empty() ? std::string("*") : condition.ifMatch);
     request.send(text);

@@ -6,6 +6,9 @@
 #include "platform/com/com_error.h"
 #include "platform/dom/stream_reader.h"
 #include "platform/http/http_errors.h"
+#include "platform/dom/document.h"
+#include "platform/dom/element.h"
+#include "platform/dom/node_list.h"
 #include "platform/http/url_encoding.h"
 #include "platform/os/limits.h"
 
@@ -53,19 +56,6 @@ dom::Element MultistatusRoot(const dom::Document& doc, std::string_view reply) {
   if (!doc.loadXML(reply)) return dom::Element();
   const dom::Element root = doc.documentElement();
   return root && IsDav(root, "multistatus") ? root : dom::Element();
-}
-
-std::string Origin(std::string_view url) {
-  const size_t scheme = url.find("://");
-  if (scheme == std::string_view::npos) return {};
-  const size_t path = url.find('/', scheme + 3);
-  return std::string(url.substr(0, path));
-}
-
-std::mutex g_refusingMutex;
-std::set<std::string>& RefusingOrigins() {
-  static std::set<std::string> origins;
-  return origins;
 }
 
 }  // namespace
@@ -323,16 +313,6 @@ std::string LastSegment(std::string_view href) {
   while (path.size() > 1 && path.back() == '/') path.remove_suffix(1);
   const size_t slash = path.rfind('/');
   return http::DecodeUrl(slash == std::string_view::npos ? path : path.substr(slash + 1));
-}
-
-bool RefusesNoRoot(std::string_view url) {
-  std::lock_guard<std::mutex> lock(g_refusingMutex);
-  return RefusingOrigins().count(Origin(url)) != 0;
-}
-
-void RememberRefusesNoRoot(std::string_view url) {
-  std::lock_guard<std::mutex> lock(g_refusingMutex);
-  RefusingOrigins().insert(Origin(url));
 }
 
 }  // namespace zan::dav

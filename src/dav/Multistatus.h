@@ -1,7 +1,6 @@
 // Reading WebDAV multistatus replies from any server, as a stream: elements of the "DAV:"
 // namespace are known by their namespace, whatever prefix (or default namespace) the server
-// used, and per response only what a listing needs is kept. Also the memory of which
-// servers refuse the "1,noroot" depth.
+// used, and per response only what a listing needs is kept.
 #ifndef ZAN_DAV_MULTISTATUS_H_
 #define ZAN_DAV_MULTISTATUS_H_
 
@@ -79,11 +78,6 @@ struct Refusal {
 std::optional<std::vector<Refusal>> RefusedProperties(std::string_view reply);
 // "a (HTTP/1.1 403 Forbidden), b (HTTP/1.1 424 Failed Dependency)".
 std::string DescribeRefusals(const std::vector<Refusal>& refusals);
-
-// Whether the server at url's origin is known to refuse "Depth: 1,noroot"; remembered for
-// the process once seen.
-bool RefusesNoRoot(std::string_view url);
-void RememberRefusesNoRoot(std::string_view url);
 
 }  // namespace zan::dav
 

@@ -7,6 +7,7 @@
 #include "base/FileUtils.h"
 #include "base/GenException.h"
 #include "base/SafeNames.h"
+#include "dav/CollectionUrl.h"
 #include "dav/DavADOManager.h"
 #include "dav/Multistatus.h"
 #include "platform/ado/ado_constants.h"
@@ -263,7 +264,8 @@ bool CDavADOManager::CreateDir(const std::string& path) {
 
 bool CDavADOManager::CreateDirDav(const std::string& url) {
   try {
-    return CreateItem(url, adCreateCollection | adCreateOverwrite, adModeReadWrite, adOpenRecordUnspecified);
+    return CreateItem(zan::dav::CollectionUrl(url), adCreateCollection | adCreateOverwrite, adModeReadWrite,
+                      adOpenRecordUnspecified);
   } catch (const _com_error& e) {
     CGenException error(e, kClass, "CreateDirDav");
     if (error.IsUnspecified())

@@ -5,6 +5,7 @@
 
 #include "base/FileUtils.h"
 #include "base/GenException.h"
+#include "dav/CollectionUrl.h"
 #include "engine/RepositoryNames.h"
 #include "platform/com/com_error.h"
 #include "platform/os/codepage.h"
@@ -115,7 +116,7 @@ bool CZanDavEngine::BuildNodeProperties(const std::string& name, int kindCode, X
 bool CZanDavEngine::SetHasChildren(const std::string& url, bool hasChildren) {
   XMLSet set;
   set.addItem(zan::repo::kHasChildren, hasChildren ? zan::repo::kTrue : zan::repo::kFalse);
-  return m_davManager.setResourceProperties(url, set.getXml());
+  return m_davManager.setResourceProperties(zan::dav::CollectionUrl(url), set.getXml());
 }
 
 bool CZanDavEngine::RefreshHasChildren(const std::string& collectionUrl) {

@@ -3,6 +3,7 @@
 // a step after the creation of its collection fails, the collection is deleted again.
 #include "base/FileUtils.h"
 #include "base/GenException.h"
+#include "dav/CollectionUrl.h"
 #include "engine/DiagnosticDump.h"
 #include "engine/NodeIds.h"
 #include "engine/NodeNames.h"
@@ -96,7 +97,7 @@ bool CZanDavEngine::CreateProject(const std::string& connectionUrl, const std::s
     }
     XMLSet set(properties);
     BuildNodeProperties(name, zan::repo::kProjectCode, set);
-    if (!m_davManager.setResourceProperties(projectUrl, set.getXml())) return false;
+    if (!m_davManager.setResourceProperties(zan::dav::CollectionUrl(projectUrl), set.getXml())) return false;
     return SetHasChildren(root, true);
   });
 }
@@ -113,7 +114,7 @@ bool CZanDavEngine::CreateFolder(const std::string& parentId, const std::string&
   return CompleteCreation(m_davManager, folderUrl, "CreateFolder", [&] {
     XMLSet set(properties);
     BuildNodeProperties(name, zan::repo::kFolderCode, set);
-    if (!m_davManager.setResourceProperties(folderUrl, set.getXml())) return false;
+    if (!m_davManager.setResourceProperties(zan::dav::CollectionUrl(folderUrl), set.getXml())) return false;
     return SetHasChildren(parentUrl, true);
   });
 }
@@ -155,7 +156,7 @@ bool CZanDavEngine::CreateBusinessProcessFromMBP(const std::string& connectionUr
       if (!m_davManager.SetFileStream(mbpUrl, stamped.getXml(), CDavADOManager::WriteCondition{})) return false;
       XMLSet set;
       BuildNodeProperties(name, zan::repo::kBusinessProcessCode, set);
-      if (!m_davManager.setResourceProperties(processUrl, set.getXml())) return false;
+      if (!m_davManager.setResourceProperties(zan::dav::CollectionUrl(processUrl), set.getXml())) return false;
       return SetHasChildren(parentUrl, true);
     });
   } catch (const _com_error& e) {
@@ -170,7 +171,7 @@ bool CZanDavEngine::CreateBusinessProcessFromMBP(const std::string& connectionUr
 bool CZanDavEngine::Delete(const std::string& itemId, XMLSet& /*response*/) {
   // No connection check first: RefreshHasChildren makes it, after the deletion.
   const std::string url = NodeUrl(itemId, NodeUse::kWrite, MissingNode{kNoResource, kNoResourceText, "Delete"});
-  if (!m_davManager.DeleteItem(url)) return false;
+  if (!m_davManager.DeleteItem(zan::dav::CollectionUrl(url))) return false;
   // The deletion is done: the parent's flag is repaired at best, its failure changes nothing.
   try {
     RefreshHasChildren(m_davManager.GetParentUrl(url));
@@ -180,7 +181,9 @@ bool CZanDavEngine::Delete(const std::string& itemId, XMLSet& /*response*/) {
 }
 
 namespace {
-// Reads the requested properties of url itself (Depth "0") into response.
+// Reads the requested properties of url itself (Depth "0") into response. The URL goes as the
+// id names it: an id may name a document, which then reads as a resource without node
+// properties on every server (its slash form is refused: Apache 400, lighttpd 403).
 void ReadProperties(CDavADOManager& dav, const std::string& url, XMLSet& request, XMLSet& response) {
   dav.findResourceProperties(zan::os::MultiByteToWide(url), zan::os::MultiByteToWide(request.getXml()), u"0", response);
 }
@@ -218,7 +221,7 @@ bool CZanDavEngine::SetProjectProperties(const std::string& projectId, XMLSet& p
   const std::string url = NodeUrl(projectId, NodeUse::kWrite,
                                   MissingNode{zan::err::kUnknown, kNoPropertyTargetText, "SetProjectProperties"});
   zan::engine::RequireSafeNodeProperties(properties, "SetProjectProperties");
-  return m_davManager.setResourceProperties(url, properties.getXml());
+  return m_davManager.setResourceProperties(zan::dav::CollectionUrl(url), properties.getXml());
 }
 
 bool CZanDavEngine::SetFolderProperties(const std::string& folderId, XMLSet& properties, XMLSet& /*response*/) {
@@ -230,7 +233,7 @@ bool CZanDavEngine::SetFolderProperties(const std::string& folderId, XMLSet& pro
   const std::string url = NodeUrl(folderId, NodeUse::kWrite,
                                   MissingNode{zan::err::kUnknown, kNoPropertyTargetText, "SetFolderProperties"});
   zan::engine::RequireSafeNodeProperties(properties, "SetFolderProperties");
-  return m_davManager.setResourceProperties(url, properties.getXml());
+  return m_davManager.setResourceProperties(zan::dav::CollectionUrl(url), properties.getXml());
 }
 
 bool CZanDavEngine::SetBusinessProcessProperties(const std::string& businessProcessId, XMLSet& properties,
@@ -239,5 +242,5 @@ bool CZanDavEngine::SetBusinessProcessProperties(const std::string& businessProc
   const std::string url = NodeUrl(businessProcessId, NodeUse::kWrite,
                                   MissingNode{zan::err::kUnknown, kNoPropertyTargetText, "SetBusinessProcessProperties"});
   zan::engine::RequireSafeNodeProperties(properties, "SetBusinessProcessProperties");
-  return m_davManager.setResourceProperties(url, properties.getXml());
+  return m_davManager.setResourceProperties(zan::dav::CollectionUrl(url), properties.getXml());
 }

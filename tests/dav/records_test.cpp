@@ -119,6 +119,7 @@ TEST_F(RecordsTest, LockGuardsAgainstOtherWriters) {
 }
 
 TEST_F(RecordsTest, ConditionalWriteOnAStrongEtag) {
+  if (DavServer::IsLighttpd()) GTEST_SKIP() << "lighttpd's mod_webdav sends no ETag with GET";
   Put(Url("doc.xml"), "v1");
   std::string etag;
   EXPECT_EQ(m.GetFileStream(Url("doc.xml"), etag), "v1");

@@ -75,7 +75,7 @@ std::vector<std::string> HostServerTest::Requests(const std::string& path) const
   std::vector<std::string> lines;
   for (std::string line; std::getline(log, line);) {
     const size_t start = line.find('"');
-    const size_t end = line.rfind('"');
+    const size_t end = start == std::string::npos ? start : line.find('"', start + 1);
     if (start == std::string::npos || end <= start) continue;
     const std::string request = line.substr(start + 1, end - start - 1);  // "GET /path HTTP/1.1"
     if (request.find(path) != std::string::npos) lines.push_back(request.substr(0, request.rfind(' ')));

@@ -46,8 +46,11 @@ struct PipeCloser {
   void operator()(FILE* f) const { pclose(f); }
 };
 
-void Start(ServerState& s) {
-  const std::string command = Quote(Script()) + " start --watch-pid " + std::to_string(getpid()) + " 2>&1";
+// Runs scripts/davserver start with the options; sets url and dir from its output.
+void Start(const std::vector<std::string>& options, std::string& url, std::string& dir) {
+  std::string command = Quote(Script()) + " start";
+  for (const std::string& option : options) command += " " + Quote(option);
+  command += " --watch-pid " + std::to_string(getpid()) + " 2>&1";
   std::unique_ptr<FILE, PipeCloser> pipe(popen(command.c_str(), "r"));
   if (!pipe) throw std::runtime_error("cannot run " + command);
   std::string output;
@@ -56,11 +59,28 @@ void Start(ServerState& s) {
   const int status = pclose(pipe.release());
   std::istringstream lines(output);
   for (std::string line; std::getline(lines, line);) {
-    if (line.starts_with("ZAN_SERVER=")) s.url = line.substr(11);
-    if (line.starts_with("ZAN_SERVER_DIR=")) s.dir = line.substr(15);
+    if (line.starts_with("ZAN_SERVER=")) url = line.substr(11);
+    if (line.starts_with("ZAN_SERVER_DIR=")) dir = line.substr(15);
   }
-  if (status != 0 || s.url.empty() || s.dir.empty())
+  if (status != 0 || url.empty() || dir.empty())
     throw std::runtime_error("scripts/davserver start failed:\n" + output);
+}
+
+// Executables started side by side may race for a free port: a failed start is retried.
+void StartWithRetries(const std::vector<std::string>& options, std::string& url, std::string& dir) {
+  for (int attempt = 1;; ++attempt) {
+    try {
+      Start(options, url, dir);
+      return;
+    } catch (const std::exception&) {
+      if (attempt >= 3) throw;
+    }
+  }
+}
+
+void StopServer(const std::string& dir) {
+  const std::string command = Quote(Script()) + " stop " + Quote(dir);
+  if (std::system(command.c_str()) != 0) std::fprintf(stderr, "dav_server: '%s' failed\n", command.c_str());
 }
 
 class StopEnvironment : public ::testing::Environment {
@@ -185,16 +205,11 @@ const std::string& DavServer::Url() {
   ServerState& s = State();
   if (!s.error.empty()) throw std::runtime_error(s.error);
   if (!s.started) {
-    // Executables started side by side may race for a free port: a failed start is retried.
-    for (int attempt = 1;; ++attempt) {
-      try {
-        Start(s);
-        break;
-      } catch (const std::exception& e) {
-        if (attempt < 3) continue;
-        s.error = e.what();
-        throw;
-      }
+    try {
+      StartWithRetries({"--server", Kind()}, s.url, s.dir);
+    } catch (const std::exception& e) {
+      s.error = e.what();
+      throw;
     }
     s.started = true;
   }
@@ -210,16 +225,30 @@ void DavServer::Stop() {
   ServerState& s = State();
   if (!s.started) return;
   s.started = false;
-  const std::string command = Quote(Script()) + " stop " + Quote(s.dir);
-  if (std::system(command.c_str()) != 0) std::fprintf(stderr, "dav_server: '%s' failed\n", command.c_str());
+  StopServer(s.dir);
 }
 
+std::string DavServer::Kind() {
+  const char* kind = std::getenv("ZAN_TEST_SERVER");
+  return kind && *kind ? kind : "apache";
+}
+
+ExtraDavServer::ExtraDavServer(const std::vector<std::string>& options) { StartWithRetries(options, url_, dir_); }
+
+ExtraDavServer::~ExtraDavServer() { StopServer(dir_); }
+
 void DavTest::SetUp() {
+  std::string url;
   try {
-    server_ = DavServer::Url();
+    url = DavServer::Url();
   } catch (const std::exception& e) {
     GTEST_FAIL() << e.what();
   }
+  SetUpOn(url);
+}
+
+void DavTest::SetUpOn(const std::string& serverUrl) {
+  server_ = serverUrl;
   root_ = server_ + "/" + UniqueCollection();
   ASSERT_EQ(201, Mkcol(root_)) << root_;
   ASSERT_EQ(201, Mkcol(Url("Templates")));
@@ -258,7 +287,12 @@ std::string DavTest::Propfind(const std::string& url, const std::string& depth) 
 }
 
 std::string DavTest::List(const std::string& collectionUrl) {
-  http::Response r = Send("PROPFIND", collectionUrl, {{"Depth", "1"}});
+  // Only resourcetype: an allprop reply may hold more hrefs (lighttpd's lockdiscovery).
+  static constexpr char kResourceType[] =
+      "<?xml version=\"1.0\" encoding=\"utf-8\"?>"
+      "<D:propfind xmlns:D=\"DAV:\"><D:prop><D:resourcetype/></D:prop></D:propfind>";
+  http::Response r = Send("PROPFIND", collectionUrl, {{"Depth", "1"}, {"Content-Type", "text/xml; charset=utf-8"}},
+                          std::string_view(kResourceType));
   if (r.status != 207) return r.statusLine;
   const size_t authority = collectionUrl.find("://");
   const size_t pathStart = collectionUrl.find('/', authority == std::string::npos ? 0 : authority + 3);

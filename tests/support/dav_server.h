@@ -1,5 +1,6 @@
-// The Apache WebDAV server of an integration test executable, and the base fixture that
-// gives each test its own repository root on it.
+// The WebDAV server of an integration test executable (Apache, or lighttpd when the
+// environment variable ZAN_TEST_SERVER is "lighttpd"), and the base fixture that gives each
+// test its own repository root on it.
 //
 // Usage in an integration test file:
 //   static const bool kDavServer = zan::test::DavServer::Register();
@@ -12,6 +13,7 @@
 
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace zan::test {
 
@@ -29,6 +31,29 @@ class DavServer {
   // The server's directory; its document root is Dir() + "/dav".
   static const std::string& Dir();
   static void Stop();
+  // The kind of server the executable runs against: "apache" (ZAN_TEST_SERVER unset or
+  // empty) or "lighttpd".
+  static std::string Kind();
+  static bool IsLighttpd() { return Kind() == "lighttpd"; }
+};
+
+// One more server for a test that needs one the shared server can't be (one without dead
+// properties: {"--server", "lighttpd", "--no-properties"}); options go to scripts/davserver
+// start. Started by the constructor (std::runtime_error with the script's output when it
+// cannot be), stopped by the destructor.
+class ExtraDavServer {
+ public:
+  explicit ExtraDavServer(const std::vector<std::string>& options);
+  ~ExtraDavServer();
+  ExtraDavServer(const ExtraDavServer&) = delete;
+  ExtraDavServer& operator=(const ExtraDavServer&) = delete;
+
+  const std::string& Url() const { return url_; }
+  const std::string& Dir() const { return dir_; }
+
+ private:
+  std::string url_;
+  std::string dir_;
 };
 
 // A fresh repository root R = server URL + "/" + a collection unique to the test, holding
@@ -38,6 +63,8 @@ class DavTest : public ::testing::Test {
  protected:
   void SetUp() override;
   void TearDown() override;
+  // SetUp on another server than the executable's (an ExtraDavServer's URL).
+  void SetUpOn(const std::string& serverUrl);
 
   const std::string& Server() const { return server_; }
   const std::string& R() const { return root_; }

@@ -571,7 +571,8 @@ Exchange Attempt(const Request& request, const std::string& wireUrl, curl_slist*
   if (tls.insecure && newConnections > 0 && IsHttps(wireUrl)) os::ShowErrorAlert(InsecureWarning(wireUrl));
 
   if (const RequestObserver observer = t_connection.observer)  // a copy: it may replace itself
-    observer(RequestRecord{request.method, MaskPasswords(request.url), response.status, newConnections});
+    observer(RequestRecord{request.method, MaskPasswords(request.url), response.status, newConnections, request.headers,
+                           std::string(request.body.value_or(std::string_view()))});
 
   if (transfer.error) std::rethrow_exception(transfer.error);
   if (transfer.tooLarge) {

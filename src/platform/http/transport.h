@@ -89,6 +89,8 @@ struct RequestRecord {
   std::string url;          // raw text, as given, its password masked (user_info.h)
   long status = 0;          // 0 when no reply arrived
   long newConnections = 0;  // connections opened for it (0: an open one was reused)
+  std::vector<Header> headers;  // as the request gave them
+  std::string body;             // an in-memory body; "" for none or a streamed file
 };
 using RequestObserver = std::function<void(const RequestRecord&)>;
 // Installs the calling thread's observer, called after every request that thread performs
