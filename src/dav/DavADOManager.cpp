@@ -91,7 +91,8 @@ void CDavADOManager::MoveItem(const std::string& recordUrl, const std::string& s
     record->MoveRecord(sourceUrl, destinationUrl, "", "", adMoveOverWrite, false);
   } catch (const _com_error& e) {
     CGenException error(e, kClass, "MoveItem");
-    error.Rethrow(error.GetErrorDescription() + " .Error while Moving From " + sourceUrl + " To " + destinationUrl,
+    error.Rethrow(error.GetErrorDescription() + " .Error while Moving From " + zan::dav::NamedUrl(sourceUrl) + " To " +
+                      zan::dav::NamedUrl(destinationUrl),
                   error.GetErrorCode(), kClass, "MoveItem");
   }
 }

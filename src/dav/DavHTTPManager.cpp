@@ -118,8 +118,9 @@ bool CDavHTTPManager::setResourceProperties(const std::string& url, const std::s
     }
     if (!refused->empty()) {
       // Every property refused with 403: a server that keeps no dead properties ("cannot be set").
+      // One refused property is a protected or invalid one; a node's properties come several at once.
       const bool everyForbidden =
-          refused->size() >= static_cast<size_t>(std::max(1L, properties.getCount())) &&
+          refused->size() >= 2 && refused->size() >= static_cast<size_t>(properties.getCount()) &&
           std::all_of(refused->begin(), refused->end(),
                       [](const zan::dav::Refusal& r) { return r.statusLine.find(" 403") != std::string::npos; });
       if (everyForbidden)

@@ -5,6 +5,7 @@
 
 #include "base/FileUtils.h"
 #include "base/GenException.h"
+#include "dav/CollectionUrl.h"
 #include "engine/NodeIds.h"
 #include "engine/RepositoryNames.h"
 #include "engine/ZanDavEngine.h"
@@ -80,14 +81,14 @@ bool CZanDavEngine::UploadBP(const std::string& connectionUrl, const std::string
       if (!m_davManager.DirUploadDownload(connectionUrl, localDirectory, staging, "", "", kCopyOverwrite))
         throw CGenException("The upload of " + localDirectory + " to " + staging + " did not complete",
                             zan::err::kUnknown, kClass, "UploadBP");
-      m_davManager.MoveItem(connectionUrl, staging, destination);
+      m_davManager.MoveItem(connectionUrl, zan::dav::CollectionUrl(staging), zan::dav::CollectionUrl(destination));
     } catch (CGenException& e) {
-      const std::string leftOver = m_davManager.RemoveIfPresent(connectionUrl, staging);
+      const std::string leftOver = m_davManager.RemoveIfPresent(connectionUrl, zan::dav::CollectionUrl(staging));
       if (leftOver.empty()) throw;
       e.Rethrow(e.GetErrorDescription() + " .The staging collection " + staging + " could not be removed: " + leftOver,
                 e.GetErrorCode(), kClass, "UploadBP");
     } catch (...) {
-      m_davManager.RemoveIfPresent(connectionUrl, staging);
+      m_davManager.RemoveIfPresent(connectionUrl, zan::dav::CollectionUrl(staging));
       throw;
     }
     return true;
