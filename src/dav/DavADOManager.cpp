@@ -88,7 +88,7 @@ void CDavADOManager::MoveItem(const std::string& recordUrl, const std::string& s
     RecordPtr record;
     record.CreateInstance();
     record->Open(recordUrl, vtMissing, adModeUnknown, adFailIfNotExists, adOpenRecordUnspecified, "", "");
-    record->MoveRecord(sourceUrl, destinationUrl, "", "", adMoveOverWrite, false);
+    record->MoveRecord(sourceUrl, destinationUrl, "", "", adMoveUnspecified, false);
   } catch (const _com_error& e) {
     CGenException error(e, kClass, "MoveItem");
     error.Rethrow(error.GetErrorDescription() + " .Error while Moving From " + zan::dav::NamedUrl(sourceUrl) + " To " +

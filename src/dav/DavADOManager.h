@@ -31,9 +31,11 @@ class CDavADOManager : public CDavHTTPManager {
   // recordUrl; copyOptions 1 overwrites.
   bool Copy(const std::string& recordUrl, const std::string& sourceUrl, const std::string& destinationUrl,
             const std::string& user, const std::string& password, long copyOptions);
-  // Moves sourceUrl to destinationUrl (both on the server) in one MOVE that replaces an
-  // existing destination, through a record opened at recordUrl. Anything but 201/204 throws
-  // the error object of the record's failure, naming the move and the server's status line.
+  // Moves sourceUrl to destinationUrl (both on the server) in one MOVE with Overwrite F,
+  // through a record opened at recordUrl: an existing destination is never replaced (some
+  // servers merge a moved collection into an existing one instead of replacing it). Anything
+  // but 200/201/204 throws the error object of the record's failure (a missing source: the
+  // record's "does not exist" code), naming the move and the server's status line.
   void MoveItem(const std::string& recordUrl, const std::string& sourceUrl, const std::string& destinationUrl);
   // Deletes url if it is there, through a record opened at recordUrl; never throws. "" when
   // the resource is gone (or was never there), else why it could not be removed.

@@ -27,6 +27,8 @@ inline constexpr char kAppFiles[] = "AppFiles";
 // starts so; ':' cannot stand in a file name that came from a Windows directory, nor in a
 // node name, so no user file or node can take it.
 inline constexpr char kAppFilesStagingPrefix[] = "AppFiles:upload-";
+// The name the replaced AppFiles has between the swap and its removal (as unique as the staging name).
+inline constexpr char kAppFilesRetiredPrefix[] = "AppFiles:replaced-";
 inline constexpr char kMbpBaseName[] = "MBP";
 inline constexpr char kMbpFile[] = "MBP.xml";
 inline constexpr char kMprFile[] = "MPR.xml";

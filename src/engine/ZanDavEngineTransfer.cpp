@@ -21,12 +21,13 @@ constexpr zan::engine::MissingNode kMissingDownload{static_cast<int32_t>(zan::ad
 constexpr zan::engine::MissingNode kMissingUpload{
     zan::err::kUnknown, "An error has occured, check file names,directories names and net connections", "UploadBP"};
 
-// A staging collection name of its own for each upload, so that two uploads never share one.
-std::string StagingName() {
+// A token of its own for each upload's staging and retired collections, so that two uploads
+// never share one.
+std::string UniqueToken() {
   static thread_local std::mt19937_64 generator{std::random_device{}()};
   char token[17];
   std::snprintf(token, sizeof token, "%016llx", static_cast<unsigned long long>(generator()));
-  return std::string(zan::repo::kAppFilesStagingPrefix) + token;
+  return token;
 }
 }  // namespace
 
@@ -73,24 +74,59 @@ bool CZanDavEngine::UploadBP(const std::string& connectionUrl, const std::string
     const std::string item = NodeUrl(businessProcessId, zan::engine::NodeUse::kWrite, kMissingUpload);
     const std::string problem = CFileUtils::LocalDirectoryProblem(localDirectory);
     if (!problem.empty()) throw CGenException(problem, zan::err::kUnknown, kClass, "UploadBP");
-    // The new tree is built beside the old AppFiles and takes its place in one MOVE only
-    // when it is complete; the old tree stays whole on every path that fails.
-    const std::string destination = item + "/" + zan::repo::kAppFiles;
-    const std::string staging = item + "/" + StagingName();
+    // The new tree is built beside the old AppFiles and takes its place only when it is
+    // complete: the old tree moves aside, the new one moves in, the old one is removed. No
+    // MOVE replaces an existing collection (some servers merge instead); on every path that
+    // fails the old tree is back in place and the staging collection is gone.
+    const std::string destination = zan::dav::CollectionUrl(item + "/" + zan::repo::kAppFiles);
+    const std::string token = UniqueToken();
+    const std::string staging = zan::dav::CollectionUrl(item + "/" + zan::repo::kAppFilesStagingPrefix + token);
+    const std::string retired = zan::dav::CollectionUrl(item + "/" + zan::repo::kAppFilesRetiredPrefix + token);
+    const int32_t kNotThere = static_cast<int32_t>(zan::ado::kAdErrUrlDoesNotExist);
+    // Whether the old tree may stand under the retired name (a MOVE whose reply was lost may
+    // have been carried out).
+    bool retiredOld = false;
     try {
       if (!m_davManager.DirUploadDownload(connectionUrl, localDirectory, staging, "", "", kCopyOverwrite))
-        throw CGenException("The upload of " + localDirectory + " to " + staging + " did not complete",
+        throw CGenException("The upload of " + localDirectory + " to " + zan::dav::NamedUrl(staging) +
+                                " did not complete",
                             zan::err::kUnknown, kClass, "UploadBP");
-      m_davManager.MoveItem(connectionUrl, zan::dav::CollectionUrl(staging), zan::dav::CollectionUrl(destination));
+      try {
+        retiredOld = true;
+        m_davManager.MoveItem(connectionUrl, destination, retired);
+      } catch (const CGenException& e) {
+        if (e.GetErrorCode() != kNotThere) throw;
+        retiredOld = false;  // no AppFiles yet
+      }
+      m_davManager.MoveItem(connectionUrl, staging, destination);
     } catch (CGenException& e) {
-      const std::string leftOver = m_davManager.RemoveIfPresent(connectionUrl, zan::dav::CollectionUrl(staging));
-      if (leftOver.empty()) throw;
-      e.Rethrow(e.GetErrorDescription() + " .The staging collection " + staging + " could not be removed: " + leftOver,
-                e.GetErrorCode(), kClass, "UploadBP");
+      std::string problems;
+      if (retiredOld) {
+        try {
+          m_davManager.MoveItem(connectionUrl, retired, destination);
+        } catch (const CGenException& restore) {
+          if (restore.GetErrorCode() != kNotThere)
+            problems += " .The previous AppFiles could not be moved back from " + zan::dav::NamedUrl(retired) + ": " +
+                        restore.GetErrorDescription();
+        }
+      }
+      const std::string leftOver = m_davManager.RemoveIfPresent(connectionUrl, staging);
+      if (!leftOver.empty())
+        problems += " .The staging collection " + zan::dav::NamedUrl(staging) + " could not be removed: " + leftOver;
+      if (problems.empty()) throw;
+      e.Rethrow(e.GetErrorDescription() + problems, e.GetErrorCode(), kClass, "UploadBP");
     } catch (...) {
-      m_davManager.RemoveIfPresent(connectionUrl, zan::dav::CollectionUrl(staging));
+      if (retiredOld) {
+        try {
+          m_davManager.MoveItem(connectionUrl, retired, destination);
+        } catch (...) {
+        }
+      }
+      m_davManager.RemoveIfPresent(connectionUrl, staging);
       throw;
     }
+    // The new tree is in place; the old one is only garbage now, so its removal is best effort.
+    if (retiredOld) m_davManager.RemoveIfPresent(connectionUrl, retired);
     return true;
   } catch (CGenException& e) {
     e.Rethrow(e.GetErrorDescription(), e.GetErrorCode(), kClass, "UploadBP");

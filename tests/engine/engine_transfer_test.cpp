@@ -140,18 +140,26 @@ TEST_F(EngineTransferTest, UploadFromAnUnreadableDirectoryFails) {
             failure);
 }
 
-TEST_F(EngineTransferTest, UploadSwapsTheCompleteTreeInWithOneMove) {
+TEST_F(EngineTransferTest, UploadSwapsTheCompleteTreeInAndRemovesTheOldOne) {
   Upload();
+  const std::string oldNotes = Get(Url("Alpha/Billing/AppFiles/notes.txt"));
   source_.Write("notes.txt", "second");
+  source_.Write("added.txt", "new");
   RequestLog log;
   Upload();
-  // The staging collection and the MOVE replace the MKCOL/DELETE/MKCOL of the old in-place upload.
-  EXPECT_EQ(2, log.Count("MKCOL")) << log.Methods();
-  EXPECT_EQ(3, log.Count("PUT")) << log.Methods();
-  EXPECT_EQ(1, log.Count("MOVE")) << log.Methods();
-  EXPECT_EQ(6u, log.records().size()) << log.Methods();
+  // Staging collection and subdirectory, the files, then: the old tree aside, the new one in,
+  // the old one removed. No MOVE lands on an existing collection (a server may merge there).
+  EXPECT_EQ("MKCOL MKCOL PUT PUT PUT PUT MOVE MOVE DELETE", log.Methods());
   EXPECT_EQ("AppFiles/\nMBP.xml", List(Url("Alpha/Billing")));
-  EXPECT_EQ("app.usr\nnotes.txt\nsub/", List(Url("Alpha/Billing/AppFiles")));
+  EXPECT_EQ("added.txt\napp.usr\nnotes.txt\nsub/", List(Url("Alpha/Billing/AppFiles")));
+  EXPECT_EQ("second", Get(Url("Alpha/Billing/AppFiles/notes.txt")));
+  EXPECT_NE(oldNotes, "second");
+  // A first upload has no old tree to move aside: its MOVE of AppFiles answers 404.
+  ASSERT_EQ(204, Status("DELETE", Url("Alpha/Billing/AppFiles/")));
+  log.Clear();
+  Upload();
+  EXPECT_EQ("MKCOL MKCOL PUT PUT PUT PUT MOVE MOVE", log.Methods());
+  EXPECT_EQ("AppFiles/\nMBP.xml", List(Url("Alpha/Billing")));
   EXPECT_EQ("second", Get(Url("Alpha/Billing/AppFiles/notes.txt")));
 }
 
@@ -187,7 +195,7 @@ TEST_P(UploadFaultTest, KeepsTheOldAppFilesWholeAndRemovesTheStaging) {
 INSTANTIATE_TEST_SUITE_P(
     Faults, UploadFaultTest,
     ::testing::Values(
-        UploadFault{"DanglingLink", {}, "dangling", "No such file or directory"},
+        UploadFault{"DanglingLink", {}, "dangling", "A symbolic link is not uploaded"},
         UploadFault{"Fifo", {}, "fifo", "Not a regular file"},
         UploadFault{"StagingRefused", {FaultRule::On("MKCOL").Respond(507).Times(1)}, "", "AppFiles:upload-"},
         UploadFault{"SubdirectoryRefused", {FaultRule::On("MKCOL", "/sub").Respond(403)}, "", "403 Forbidden"},
@@ -196,7 +204,12 @@ INSTANTIATE_TEST_SUITE_P(
         UploadFault{"FileCut", {FaultRule::On("PUT", "app.usr").ResetAfterServer()}, "", "app.usr"},
         UploadFault{"MoveRefused", {FaultRule::On("MOVE").Respond(500)}, "", "500 Internal Server Error"},
         UploadFault{"MoveLocked", {FaultRule::On("MOVE").Respond(423)}, "", "423 Locked"},
-        UploadFault{"MoveReset", {FaultRule::On("MOVE").Reset()}, "", "MOVE"}),
+        UploadFault{"MoveReset", {FaultRule::On("MOVE").Reset()}, "", "MOVE"},
+        // The old tree went aside; the new one cannot move in: the old one comes back.
+        UploadFault{"MoveInRefused", {FaultRule::On("MOVE", ":upload-").Respond(500)}, "", "500 Internal Server Error"},
+        UploadFault{"MoveInCut", {FaultRule::On("MOVE", ":upload-").Reset()}, "", "MOVE"},
+        // The server moved the old tree aside but its reply was lost.
+        UploadFault{"MoveAsideCut", {FaultRule::On("MOVE").ResetAfterServer().Times(1)}, "", "MOVE"}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(EngineTransferTest, AStagingCollectionThatCannotBeRemovedIsNamed) {
