@@ -394,8 +394,15 @@ void FaultProxy::Shared::Serve(int clientFd) {
     const Framing framing = FramingOf(request, false, "", 0, length);
     if (!ReadBody(client, framing, length, body)) break;
     if (request.HasToken("Connection", "close")) keepAlive = false;
-    for (auto& [name, value] : request.fields)
+    // The server sees itself named: a server that checks a MOVE or COPY Destination against
+    // the Host header (lighttpd answers 502 otherwise) gets both rewritten.
+    for (auto& [name, value] : request.fields) {
       if (IEquals(name, "Destination") && value.starts_with(proxyUrl)) value = serverUrl + value.substr(proxyUrl.size());
+      if (IEquals(name, "Host")) {
+        const size_t start = serverUrl.find("://") + 3;
+        value = serverUrl.substr(start, serverUrl.find('/', start) - start);
+      }
+    }
 
     const FaultRule rule = Decide(method, path);
     const std::string what = method + " " + path + " -> ";
