@@ -116,24 +116,27 @@ TEST_F(PropertiesTest, AServerWithoutDeadPropertiesIsNamedWithItsStatus) {
   const struct {
     std::string reply;
     std::string expected;  // "" for success
+    std::string refusals;  // after the named URL: the properties a 207 refused
   } cases[] = {
-      {reply("405 Method Not Allowed", ""), "(HTTP/1.1 405 Method Not Allowed to PROPPATCH "},
-      {reply("501 Not Implemented", ""), "(HTTP/1.1 501 Not Implemented to PROPPATCH "},
-      {reply("500 Internal Server Error", ""), "(HTTP/1.1 500 Internal Server Error to PROPPATCH "},
-      {reply("207 Multi-Status", forbidden), "(HTTP/1.1 207 Multi-Status to PROPPATCH "},
-      {reply("207 Multi-Status", applied), ""},
-      {reply("204 No Content", ""), ""},
+      {reply("405 Method Not Allowed", ""), "(HTTP/1.1 405 Method Not Allowed to PROPPATCH ", ""},
+      {reply("501 Not Implemented", ""), "(HTTP/1.1 501 Not Implemented to PROPPATCH ", ""},
+      {reply("500 Internal Server Error", ""), "(HTTP/1.1 500 Internal Server Error to PROPPATCH ", ""},
+      {reply("207 Multi-Status", forbidden), "(HTTP/1.1 207 Multi-Status to PROPPATCH ",
+       ": ZAN_NAME (HTTP/1.1 403 Forbidden), ZAN_NODE_TYPE (HTTP/1.1 403 Forbidden)"},
+      {reply("207 Multi-Status", applied), "", ""},
+      {reply("204 No Content", ""), "", ""},
   };
   for (const auto& c : cases) {
     FaultServer server(c.reply, FaultServer::After::kClose);
     const std::string url = server.Url() + "/R/a/";
+    const std::string named = server.Url() + "/R/a";  // texts name a collection without its slash
     const std::string failure =
         Failure([&] { EXPECT_EQ(Set(url, {{"ZAN_NAME", "a"}, {"ZAN_NODE_TYPE", "x"}}), "true"); });
     if (c.expected.empty()) {
       EXPECT_EQ(failure, "no error") << c.reply;
     } else {
       EXPECT_EQ(failure, "1|The server does not store WebDAV properties, so it cannot hold repository nodes " +
-                             c.expected + url + ")")
+                             c.expected + named + c.refusals + ")")
           << c.reply;
     }
   }
