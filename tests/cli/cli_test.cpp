@@ -186,19 +186,25 @@ TEST_F(CliTest, BuildsAndShowsTheRepository) {
 }
 
 // Writes the node properties straight on the server, as an older client or another tool could.
+// As the module writes them, so that lighttpd stores them all: the collection URL in the
+// slash form, one <set> per property (lighttpd does not store every one of several in one).
 int SetNodeProperties(const std::string& url, const std::string& name, const std::string& type,
                       const std::string& hasChildren) {
   const std::string body =
       "<?xml version=\"1.0\"?><D:propertyupdate xmlns:D=\"DAV:\"><D:set><D:prop><D:ZAN_NAME>" + name +
-      "</D:ZAN_NAME><D:ZAN_NODE_TYPE>" + type + "</D:ZAN_NODE_TYPE><D:ZAN_HAS_CHILDREN>" + hasChildren +
+      "</D:ZAN_NAME></D:prop></D:set><D:set><D:prop><D:ZAN_NODE_TYPE>" + type +
+      "</D:ZAN_NODE_TYPE></D:prop></D:set><D:set><D:prop><D:ZAN_HAS_CHILDREN>" + hasChildren +
       "</D:ZAN_HAS_CHILDREN></D:prop></D:set></D:propertyupdate>";
   http::Request request;
   request.method = "PROPPATCH";
-  request.url = url;
+  request.url = url + "/";
   request.headers = {{"Content-Type", "text/xml; charset=utf-8"}};
   request.body = body;
   return static_cast<int>(http::Perform(request).status);
 }
+
+// The status a server answers a PROPPATCH that stored every property with.
+int Stored() { return DavServer::IsLighttpd() ? 204 : 207; }
 
 TEST_F(CliTest, TreeEndsOnAnyRepositoryWithNamesThatAreNoPathAndBoundsItsDepth) {
   MakeTree();
@@ -207,7 +213,7 @@ TEST_F(CliTest, TreeEndsOnAnyRepositoryWithNamesThatAreNoPathAndBoundsItsDepth) 
   EXPECT_EQ(2, r.code) << Describe(r);
   EXPECT_NE(std::string::npos, r.err.find("Invalid value '..' for ZAN_NAME")) << Describe(r);
   // ... but a server may hold one already: its listing would name the parent again.
-  ASSERT_EQ(207, SetNodeProperties(Url("Alpha/Designs"), "..", "ZAN_FOLDER", "TRUE"));
+  ASSERT_EQ(Stored(), SetNodeProperties(Url("Alpha/Designs"), "..", "ZAN_FOLDER", "TRUE"));
   r = Zan({"tree"});
   EXPECT_EQ(1, r.code) << Describe(r);
   EXPECT_EQ(R() + "\n"
@@ -218,14 +224,14 @@ TEST_F(CliTest, TreeEndsOnAnyRepositoryWithNamesThatAreNoPathAndBoundsItsDepth) 
       << Describe(r);
 
   // A chain deeper than any tree zan descends: shown to the bound, then a note.
-  ASSERT_EQ(207, SetNodeProperties(Url("Alpha/Designs"), "Designs", "ZAN_FOLDER", "TRUE"));
+  ASSERT_EQ(Stored(), SetNodeProperties(Url("Alpha/Designs"), "Designs", "ZAN_FOLDER", "TRUE"));
   std::string chain = "Alpha/Designs/Billing";
   for (int level = 0; level < 66; ++level) {
     chain += "/n";
     ASSERT_EQ(201, Mkcol(Url(chain)));
-    ASSERT_EQ(207, SetNodeProperties(Url(chain), "n", "ZAN_FOLDER", "TRUE"));
+    ASSERT_EQ(Stored(), SetNodeProperties(Url(chain), "n", "ZAN_FOLDER", "TRUE"));
   }
-  ASSERT_EQ(207, SetNodeProperties(Url("Alpha/Designs/Billing"), "Billing", "ZAN_BP", "TRUE"));
+  ASSERT_EQ(Stored(), SetNodeProperties(Url("Alpha/Designs/Billing"), "Billing", "ZAN_BP", "TRUE"));
   r = Zan({"tree", "Alpha"});
   EXPECT_EQ(1, r.code) << Describe(r);
   EXPECT_NE(std::string::npos, r.err.find("the tree is deeper than 64 levels")) << Describe(r);

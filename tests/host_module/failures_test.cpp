@@ -59,11 +59,13 @@ TEST_F(FailuresTest, RefusedWritesReturnTheFailureAndChangeNothing) {
       {"CreateProject", [&] { return api_->CreateProject(Root(), B("Beta"), B(refused), Out()); },
        "0x80040001 The server refused properties of " + Url("Beta") + ": "},
   };
+  // A protected live property: Apache answers 409, lighttpd 403.
+  const std::string status = DavServer::IsLighttpd() ? "getetag (HTTP/1.1 403" : "getetag (HTTP/1.1 409";
   for (const Row& row : rows) {
     const std::string before = Digest();
     const std::string result = Result(row.call());
     EXPECT_TRUE(result.starts_with(row.text)) << row.operation << ": " << result;
-    EXPECT_TRUE(Contains(result, "getetag (HTTP/1.1 409")) << result;
+    EXPECT_TRUE(Contains(result, status)) << result;
     EXPECT_EQ(before, Digest()) << row.operation;
   }
   // The names refused creations would have taken are free.
@@ -114,6 +116,20 @@ TEST_F(FailuresTest, ConcurrentWritersLoseNoChangeSilently) {
     if (row.refuseLock) proxy.Add(FaultRule::On("LOCK").Respond(405));
     const auto results = ConcurrentWriters(host_, proxy.Via(R()), "Alpha/Billing");
     const std::string stored = Get(Url("Alpha/Billing/MBP.xml"));
+    if (row.refuseLock && DavServer::IsLighttpd()) {
+      // lighttpd's mod_webdav sends no ETag with GET: without a lock there is no safe
+      // precondition, so every writer is refused and nothing is written.
+      for (int i = 0; i < kWriters; ++i) {
+        EXPECT_EQ("0x8004019C The server offers neither a lock nor a strong ETag for " + proxy.Via(R()) +
+                      "/Alpha/Billing/MBP.xml"
+                      ", so the update could lose another client's change; nothing was written",
+                  results[i].second.substr(0, results[i].second.find('\n')))
+            << row.mode << ": writer " << i;
+      }
+      EXPECT_EQ(Notes(), stored) << row.mode;
+      EXPECT_EQ(0, proxy.Count("PUT")) << row.mode;
+      continue;
+    }
     int stores = 0;
     for (int i = 0; i < kWriters; ++i) {
       const bool kept = Contains(stored, "<note pkid=\"w" + std::to_string(i) + "\">by writer " + std::to_string(i) + "</note>");

@@ -1,7 +1,6 @@
 #include "host_fixture.h"
 
 #include <cstdlib>
-#include <fstream>
 #include <sstream>
 
 namespace zan::test {
@@ -57,8 +56,7 @@ void HostServerTest::SetUp() {
   registry_ = std::make_unique<ScopedRegistry>();
   DavTest::SetUp();
   if (HasFatalFailure()) return;
-  std::ifstream log(DavServer::Dir() + "/logs/access.log", std::ios::binary | std::ios::ate);
-  logStart_ = log ? static_cast<size_t>(log.tellg()) : 0;
+  log_ = std::make_unique<AccessLog>();
   api_ = host_.Create();
 }
 
@@ -70,16 +68,8 @@ void HostServerTest::TearDown() {
 }
 
 std::vector<std::string> HostServerTest::Requests(const std::string& path) const {
-  std::ifstream log(DavServer::Dir() + "/logs/access.log", std::ios::binary);
-  log.seekg(static_cast<std::streamoff>(logStart_));
   std::vector<std::string> lines;
-  for (std::string line; std::getline(log, line);) {
-    const size_t start = line.find('"');
-    const size_t end = start == std::string::npos ? start : line.find('"', start + 1);
-    if (start == std::string::npos || end <= start) continue;
-    const std::string request = line.substr(start + 1, end - start - 1);  // "GET /path HTTP/1.1"
-    if (request.find(path) != std::string::npos) lines.push_back(request.substr(0, request.rfind(' ')));
-  }
+  for (const LoggedRequest& request : log_->Since(path)) lines.push_back(request.method + " " + request.path);
   return lines;
 }
 

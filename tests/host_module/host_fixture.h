@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "module_host.h"
+#include "support/access_log.h"
 #include "support/dav_server.h"
 #include "support/temp_dir.h"
 
@@ -66,7 +67,8 @@ class HostServerTest : public DavTest {
   std::string Result(HRESULT hr) { return calls_.Result(hr); }
   // R as a BSTR.
   BSTR Root() { return calls_.B(R()); }
-  // The lines of the server's access log that name path (a part of a URL) since the test began.
+  // The requests ("METHOD PATH") of the server's access log whose path contains path, since
+  // the test began; every request answered before the call is there.
   std::vector<std::string> Requests(const std::string& path) const;
 
   ModuleHost& host_ = ModuleHost::Built();
@@ -75,7 +77,7 @@ class HostServerTest : public DavTest {
   IZANApi* api_ = nullptr;
 
  private:
-  size_t logStart_ = 0;
+  std::unique_ptr<AccessLog> log_;
 };
 
 // The texts the XML layer produces: the item set prologue and an empty set.

@@ -249,7 +249,7 @@ HRESULT Record::CopyRecord(std::string_view source, std::string_view destination
                                          {"Overwrite", overwrite ? "T" : "F"}};
     if (nonRecursive) headers.push_back({"Depth", "0"});
     const http::Response reply = Send("COPY", from, who, std::move(headers));
-    if (!Is(reply, {201, 204})) ThrowForReply(reply, "COPY", std::string(from) + " to " + std::string(destination));
+    if (!Is(reply, {200, 201, 204})) ThrowForReply(reply, "COPY", std::string(from) + " to " + std::string(destination));
   } else if (fromKind == UrlKind::kHttp) {
     Download(from, destination, overwrite, who);
   } else if (toKind == UrlKind::kHttp) {
@@ -275,6 +275,7 @@ HRESULT Record::MoveRecord(std::string_view source, std::string_view destination
       Send("MOVE", from, who, {{"Destination", http::EncodeUrl(destination)}, {"Overwrite", overwrite ? "T" : "F"}});
   internal::ForgetTree(from);
   internal::ForgetTree(destination);
+  // 200 too: lighttpd answers a MOVE (or COPY) of a collection with 200 and no body.
   if (!Is(reply, {200, 201, 204})) ThrowForReply(reply, "MOVE", std::string(from) + " to " + std::string(destination));
   return S_OK;
 }
