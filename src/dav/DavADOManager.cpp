@@ -83,12 +83,12 @@ bool CDavADOManager::Copy(const std::string& recordUrl, const std::string& sourc
 }
 
 void CDavADOManager::MoveItem(const std::string& recordUrl, const std::string& sourceUrl,
-                              const std::string& destinationUrl) {
+                              const std::string& destinationUrl, bool overwrite) {
   try {
     RecordPtr record;
     record.CreateInstance();
     record->Open(recordUrl, vtMissing, adModeUnknown, adFailIfNotExists, adOpenRecordUnspecified, "", "");
-    record->MoveRecord(sourceUrl, destinationUrl, "", "", adMoveOverWrite, false);
+    record->MoveRecord(sourceUrl, destinationUrl, "", "", overwrite ? adMoveOverWrite : adMoveUnspecified, false);
   } catch (const _com_error& e) {
     CGenException error(e, kClass, "MoveItem");
     error.Rethrow(error.GetErrorDescription() + " .Error while Moving From " + zan::dav::NamedUrl(sourceUrl) + " To " +

@@ -31,10 +31,13 @@ class CDavADOManager : public CDavHTTPManager {
   // recordUrl; copyOptions 1 overwrites.
   bool Copy(const std::string& recordUrl, const std::string& sourceUrl, const std::string& destinationUrl,
             const std::string& user, const std::string& password, long copyOptions);
-  // Moves sourceUrl to destinationUrl (both on the server) in one MOVE that replaces an
-  // existing destination, through a record opened at recordUrl. Anything but 201/204 throws
-  // the error object of the record's failure, naming the move and the server's status line.
-  void MoveItem(const std::string& recordUrl, const std::string& sourceUrl, const std::string& destinationUrl);
+  // Moves sourceUrl to destinationUrl (both on the server) in one MOVE, through a record
+  // opened at recordUrl; with overwrite an existing destination is replaced (a server may merge
+  // collections instead), without it an existing destination fails the move. Anything but
+  // 200/201/204 throws the error object of the record's failure, naming the move and the
+  // server's status line.
+  void MoveItem(const std::string& recordUrl, const std::string& sourceUrl, const std::string& destinationUrl,
+                bool overwrite = true);
   // Deletes url if it is there, through a record opened at recordUrl; never throws. "" when
   // the resource is gone (or was never there), else why it could not be removed.
   std::string RemoveIfPresent(const std::string& recordUrl, const std::string& url) noexcept;

@@ -27,6 +27,9 @@ inline constexpr char kAppFiles[] = "AppFiles";
 // starts so; ':' cannot stand in a file name that came from a Windows directory, nor in a
 // node name, so no user file or node can take it.
 inline constexpr char kAppFilesStagingPrefix[] = "AppFiles:upload-";
+// The old AppFiles tree stands aside under this prefix (and the upload's token) while the
+// new tree takes its name; it is removed once the new tree is in place.
+inline constexpr char kAppFilesReplacedPrefix[] = "AppFiles:replaced-";
 inline constexpr char kMbpBaseName[] = "MBP";
 inline constexpr char kMbpFile[] = "MBP.xml";
 inline constexpr char kMprFile[] = "MPR.xml";

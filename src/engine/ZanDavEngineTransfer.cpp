@@ -21,12 +21,12 @@ constexpr zan::engine::MissingNode kMissingDownload{static_cast<int32_t>(zan::ad
 constexpr zan::engine::MissingNode kMissingUpload{
     zan::err::kUnknown, "An error has occured, check file names,directories names and net connections", "UploadBP"};
 
-// A staging collection name of its own for each upload, so that two uploads never share one.
-std::string StagingName() {
+// A token of its own for each upload, so that two uploads never share a staging collection.
+std::string UploadToken() {
   static thread_local std::mt19937_64 generator{std::random_device{}()};
   char token[17];
   std::snprintf(token, sizeof token, "%016llx", static_cast<unsigned long long>(generator()));
-  return std::string(zan::repo::kAppFilesStagingPrefix) + token;
+  return token;
 }
 }  // namespace
 
@@ -73,24 +73,61 @@ bool CZanDavEngine::UploadBP(const std::string& connectionUrl, const std::string
     const std::string item = NodeUrl(businessProcessId, zan::engine::NodeUse::kWrite, kMissingUpload);
     const std::string problem = CFileUtils::LocalDirectoryProblem(localDirectory);
     if (!problem.empty()) throw CGenException(problem, zan::err::kUnknown, kClass, "UploadBP");
-    // The new tree is built beside the old AppFiles and takes its place in one MOVE only
-    // when it is complete; the old tree stays whole on every path that fails.
+    // The new tree is built beside the old AppFiles and takes its place only when it is
+    // complete; the old tree stays whole on every path that fails.
+    const std::string token = UploadToken();
     const std::string destination = item + "/" + zan::repo::kAppFiles;
-    const std::string staging = item + "/" + StagingName();
+    const std::string staging = item + "/" + zan::repo::kAppFilesStagingPrefix + token;
+    const std::string aside = item + "/" + zan::repo::kAppFilesReplacedPrefix + token;
+    const std::string destinationUrl = zan::dav::CollectionUrl(destination);
+    const std::string stagingUrl = zan::dav::CollectionUrl(staging);
+    const std::string asideUrl = zan::dav::CollectionUrl(aside);
+    bool oldStandsAside = false;
+    // Puts the old tree back under its name; "" when done, else why not.
+    const auto putBack = [&]() -> std::string {
+      try {
+        m_davManager.MoveItem(connectionUrl, asideUrl, destinationUrl, false);
+        return "";
+      } catch (CGenException& e) {
+        return e.GetErrorDescription();
+      } catch (...) {
+        return "Unknown Error.";
+      }
+    };
     try {
       if (!m_davManager.DirUploadDownload(connectionUrl, localDirectory, staging, "", "", kCopyOverwrite))
         throw CGenException("The upload of " + localDirectory + " to " + staging + " did not complete",
                             zan::err::kUnknown, kClass, "UploadBP");
-      m_davManager.MoveItem(connectionUrl, zan::dav::CollectionUrl(staging), zan::dav::CollectionUrl(destination));
+      // The old tree steps aside and the new one takes its name, in two MOVEs that never
+      // overwrite: a server may merge two collections on an overwriting MOVE (lighttpd does),
+      // which would keep files the new tree does not have.
+      try {
+        m_davManager.MoveItem(connectionUrl, destinationUrl, asideUrl, false);
+        oldStandsAside = true;
+      } catch (CGenException& e) {
+        if (e.GetErrorCode() != static_cast<int32_t>(zan::ado::kAdErrUrlDoesNotExist)) throw;  // no old tree
+      }
+      m_davManager.MoveItem(connectionUrl, stagingUrl, destinationUrl, false);
     } catch (CGenException& e) {
-      const std::string leftOver = m_davManager.RemoveIfPresent(connectionUrl, zan::dav::CollectionUrl(staging));
-      if (leftOver.empty()) throw;
-      e.Rethrow(e.GetErrorDescription() + " .The staging collection " + staging + " could not be removed: " + leftOver,
-                e.GetErrorCode(), kClass, "UploadBP");
+      std::string leftOvers;
+      if (oldStandsAside) {
+        const std::string notBack = putBack();
+        if (!notBack.empty()) leftOvers += " .The previous AppFiles is kept as " + aside + ": " + notBack;
+      }
+      const std::string leftOver = m_davManager.RemoveIfPresent(connectionUrl, stagingUrl);
+      if (!leftOver.empty()) leftOvers += " .The staging collection " + staging + " could not be removed: " + leftOver;
+      if (leftOvers.empty()) throw;
+      e.Rethrow(e.GetErrorDescription() + leftOvers, e.GetErrorCode(), kClass, "UploadBP");
     } catch (...) {
-      m_davManager.RemoveIfPresent(connectionUrl, zan::dav::CollectionUrl(staging));
+      if (oldStandsAside) putBack();
+      m_davManager.RemoveIfPresent(connectionUrl, stagingUrl);
       throw;
     }
+    const std::string leftOver = m_davManager.RemoveIfPresent(connectionUrl, asideUrl);
+    if (!leftOver.empty())
+      throw CGenException("The new AppFiles is in place, but the replaced tree " + aside +
+                              " could not be removed: " + leftOver,
+                          zan::err::kUnknown, kClass, "UploadBP");
     return true;
   } catch (CGenException& e) {
     e.Rethrow(e.GetErrorDescription(), e.GetErrorCode(), kClass, "UploadBP");

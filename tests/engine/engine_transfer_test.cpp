@@ -45,7 +45,7 @@ class EngineTransferTest : public EngineTest {
     source_.Write("sub/deep.USR", kUsr);
   }
   // Uploads source_ as the process's AppFiles.
-  void Upload() { ASSERT_TRUE(engine_.UploadBP(Server(), "Alpha/Billing", source_.path(), response_)); }
+  void Upload() { ASSERT_EQ("no error", ErrorOf([&] { engine_.UploadBP(Server(), "Alpha/Billing", source_.path(), response_); })); }
   // The business process's part of the server's document root, as a digest.
   std::string ServerTree() { return TreeDigest(DavServer::Dir() + "/dav" + R().substr(Server().size())); }
   bool Download(const std::string& environment) {
@@ -140,16 +140,19 @@ TEST_F(EngineTransferTest, UploadFromAnUnreadableDirectoryFails) {
             failure);
 }
 
-TEST_F(EngineTransferTest, UploadSwapsTheCompleteTreeInWithOneMove) {
+TEST_F(EngineTransferTest, UploadSwapsTheCompleteTreeInWithTwoMoves) {
   Upload();
   source_.Write("notes.txt", "second");
   RequestLog log;
   Upload();
-  // The staging collection and the MOVE replace the MKCOL/DELETE/MKCOL of the old in-place upload.
+  // The staging collection, the old tree's MOVE aside, the new tree's MOVE in and the DELETE of
+  // the old tree replace the MKCOL/DELETE/MKCOL of the old in-place upload.
+  EXPECT_EQ("MKCOL MKCOL PUT PUT PUT MOVE MOVE DELETE", log.Methods());
   EXPECT_EQ(2, log.Count("MKCOL")) << log.Methods();
   EXPECT_EQ(3, log.Count("PUT")) << log.Methods();
-  EXPECT_EQ(1, log.Count("MOVE")) << log.Methods();
-  EXPECT_EQ(6u, log.records().size()) << log.Methods();
+  EXPECT_EQ(2, log.Count("MOVE")) << log.Methods();
+  EXPECT_EQ(1, log.Count("DELETE")) << log.Methods();
+  EXPECT_EQ(8u, log.records().size()) << log.Methods();
   EXPECT_EQ("AppFiles/\nMBP.xml", List(Url("Alpha/Billing")));
   EXPECT_EQ("app.usr\nnotes.txt\nsub/", List(Url("Alpha/Billing/AppFiles")));
   EXPECT_EQ("second", Get(Url("Alpha/Billing/AppFiles/notes.txt")));
@@ -187,7 +190,7 @@ TEST_P(UploadFaultTest, KeepsTheOldAppFilesWholeAndRemovesTheStaging) {
 INSTANTIATE_TEST_SUITE_P(
     Faults, UploadFaultTest,
     ::testing::Values(
-        UploadFault{"DanglingLink", {}, "dangling", "No such file or directory"},
+        UploadFault{"DanglingLink", {}, "dangling", "A symbolic link is not uploaded: "},
         UploadFault{"Fifo", {}, "fifo", "Not a regular file"},
         UploadFault{"StagingRefused", {FaultRule::On("MKCOL").Respond(507).Times(1)}, "", "AppFiles:upload-"},
         UploadFault{"SubdirectoryRefused", {FaultRule::On("MKCOL", "/sub").Respond(403)}, "", "403 Forbidden"},
@@ -196,7 +199,11 @@ INSTANTIATE_TEST_SUITE_P(
         UploadFault{"FileCut", {FaultRule::On("PUT", "app.usr").ResetAfterServer()}, "", "app.usr"},
         UploadFault{"MoveRefused", {FaultRule::On("MOVE").Respond(500)}, "", "500 Internal Server Error"},
         UploadFault{"MoveLocked", {FaultRule::On("MOVE").Respond(423)}, "", "423 Locked"},
-        UploadFault{"MoveReset", {FaultRule::On("MOVE").Reset()}, "", "MOVE"}),
+        UploadFault{"MoveReset", {FaultRule::On("MOVE").Reset()}, "", "MOVE"},
+        // The old tree stood aside already: it is put back under its name.
+        UploadFault{"MoveInRefused", {FaultRule::On("MOVE", "AppFiles:upload-").Respond(500)}, "",
+                    "500 Internal Server Error"},
+        UploadFault{"MoveInReset", {FaultRule::On("MOVE", "AppFiles:upload-").Reset()}, "", "MOVE"}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(EngineTransferTest, AStagingCollectionThatCannotBeRemovedIsNamed) {
@@ -216,6 +223,26 @@ TEST_F(EngineTransferTest, AStagingCollectionThatCannotBeRemovedIsNamed) {
                                             staging.substr(0, staging.find('/')) + " could not be removed: "))
       << failure;
   EXPECT_EQ("plain", Get(Url("Alpha/Billing/AppFiles/notes.txt")));
+}
+
+TEST_F(EngineTransferTest, AReplacedTreeThatCannotBeRemovedIsNamed) {
+  Upload();
+  source_.Write("notes.txt", "second");
+  FaultProxy proxy(Server());
+  proxy.Add(FaultRule::On("DELETE", "AppFiles:replaced-").Respond(500));
+  CZanDavEngine engine;
+  XMLSet scratch;
+  ASSERT_TRUE(engine.InitToZanServer(proxy.Via(R()), scratch));
+  const std::string failure = ErrorOf([&] { engine.UploadBP(proxy.Url(), "Alpha/Billing", source_.path(), scratch); });
+  const std::string aside = List(Url("Alpha/Billing")).substr(std::string("AppFiles/\n").size());
+  ASSERT_TRUE(aside.starts_with("AppFiles:replaced-")) << aside;
+  EXPECT_TRUE(failure.starts_with("1 The new AppFiles is in place, but the replaced tree " +
+                                  proxy.Via(Url("Alpha/Billing/")) + aside.substr(0, aside.find('/')) +
+                                  " could not be removed: "))
+      << failure;
+  EXPECT_NE(std::string::npos, failure.find("500")) << failure;
+  EXPECT_EQ("second", Get(Url("Alpha/Billing/AppFiles/notes.txt")));
+  EXPECT_EQ("plain", Get(Url("Alpha/Billing/" + aside.substr(0, aside.find('/')) + "/notes.txt")));
 }
 
 struct DownloadFault {
@@ -259,7 +286,8 @@ INSTANTIATE_TEST_SUITE_P(
         DownloadFault{"ListingCut", FaultRule::On("PROPFIND", "AppFiles/sub").Truncate(), "PROPFIND"},
         DownloadFault{"ListingNotMultistatus",
                       FaultRule::On("PROPFIND", "Billing/AppFiles").Respond(207, "<html><body>busy</body></html>"),
-                      "The reply is not a WebDAV multistatus"},
+                      "The server's reply is not a well-formed multistatus: its document element is not a DAV: "
+                      "multistatus (PROPFIND "},
         DownloadFault{"MemberWithoutProperties",
                       FaultRule::On("PROPFIND", "AppFiles/sub").Respond(207, kGhostListing),
                       "The server listed a member without its properties: /elsewhere/ghost.txt"},

@@ -394,8 +394,11 @@ void FaultProxy::Shared::Serve(int clientFd) {
     const Framing framing = FramingOf(request, false, "", 0, length);
     if (!ReadBody(client, framing, length, body)) break;
     if (request.HasToken("Connection", "close")) keepAlive = false;
-    for (auto& [name, value] : request.fields)
+    // The server sees itself named (a server may refuse a Destination on another authority than Host).
+    for (auto& [name, value] : request.fields) {
       if (IEquals(name, "Destination") && value.starts_with(proxyUrl)) value = serverUrl + value.substr(proxyUrl.size());
+      if (IEquals(name, "Host")) value = serverUrl.substr(serverUrl.find("//") + 2);
+    }
 
     const FaultRule rule = Decide(method, path);
     const std::string what = method + " " + path + " -> ";

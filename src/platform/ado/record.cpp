@@ -275,7 +275,7 @@ HRESULT Record::MoveRecord(std::string_view source, std::string_view destination
       Send("MOVE", from, who, {{"Destination", http::EncodeUrl(destination)}, {"Overwrite", overwrite ? "T" : "F"}});
   internal::ForgetTree(from);
   internal::ForgetTree(destination);
-  if (!Is(reply, {201, 204})) ThrowForReply(reply, "MOVE", std::string(from) + " to " + std::string(destination));
+  if (!Is(reply, {200, 201, 204})) ThrowForReply(reply, "MOVE", std::string(from) + " to " + std::string(destination));
   return S_OK;
 }
 
