@@ -10,6 +10,7 @@
 #include "engine/RepositoryNames.h"
 #include "engine/ZanDavEngine.h"
 #include "platform/ado/ado_errors.h"
+#include "platform/os/alert.h"
 #include "platform/os/codepage.h"
 
 namespace {
@@ -125,8 +126,14 @@ bool CZanDavEngine::UploadBP(const std::string& connectionUrl, const std::string
       m_davManager.RemoveIfPresent(connectionUrl, staging);
       throw;
     }
-    // The new tree is in place; the old one is only garbage now, so its removal is best effort.
-    if (retiredOld) m_davManager.RemoveIfPresent(connectionUrl, retired);
+    // The new tree is in place and the upload stands; the old tree is only garbage now, so a
+    // failed removal is named on the diagnostic stream, not as a failure of the upload.
+    if (retiredOld) {
+      const std::string leftOver = m_davManager.RemoveIfPresent(connectionUrl, retired);
+      if (!leftOver.empty())
+        zan::os::ShowErrorAlert("The new AppFiles is in place, but the replaced tree " + zan::dav::NamedUrl(retired) +
+                                " could not be removed: " + leftOver);
+    }
     return true;
   } catch (CGenException& e) {
     e.Rethrow(e.GetErrorDescription(), e.GetErrorCode(), kClass, "UploadBP");

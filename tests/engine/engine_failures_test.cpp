@@ -64,8 +64,15 @@ TEST_F(EngineFailuresTest, APropertyTheServerRefusesFailsTheWriteAndChangesNothi
     XMLSet props = Items({{"ZAN_DESCRIPTION", "new"}, {"getetag", "forged"}});
     const std::string error = ErrorOf([&] { (engine_.*row.write)(row.id, props, response_); });
     EXPECT_TRUE(error.starts_with("1 The server refused properties of " + Url(row.id) + ": ")) << error;
-    EXPECT_TRUE(Contains(error, "getetag (HTTP/1.1 409")) << error;
-    EXPECT_TRUE(Contains(error, "ZAN_DESCRIPTION (HTTP/1.1 424")) << error;
+    if (DavServer::IsLighttpd()) {
+      // lighttpd refuses getetag with 403, applies none of the others and names only the refused one.
+      EXPECT_EQ("1 The server refused properties of " + Url(row.id) +
+                    ": getetag (HTTP/1.1 403 Forbidden) [CDavHTTPManager::setResourceProperties]",
+                error);
+    } else {
+      EXPECT_TRUE(Contains(error, "getetag (HTTP/1.1 409")) << error;
+      EXPECT_TRUE(Contains(error, "ZAN_DESCRIPTION (HTTP/1.1 424")) << error;
+    }
     EXPECT_TRUE(error.ends_with("[CDavHTTPManager::setResourceProperties]")) << error;
     EXPECT_EQ("<none>", Prop(row.id, "ZAN_DESCRIPTION")) << row.id;
     EXPECT_EQ(before, Digest()) << row.id;
@@ -173,8 +180,8 @@ TEST_F(EngineFailuresTest, ADeletionIsDoneOnlyWith200Or204) {
   } rows[] = {
       {207, partly,
        "Not everything was deleted: HTTP/1.1 207 Multi-Status (DELETE " + proxy_->Via(Url("Alpha/Designs")) +
-           "); not deleted: " + Path("Alpha/Designs/Billing") + " (HTTP/1.1 423 Locked)"},
-      {404, "", "The resource does not exist: HTTP/1.1 404 Not Found (DELETE " + proxy_->Via(Url("Alpha/Designs"))},
+           "/); not deleted: " + Path("Alpha/Designs/Billing") + " (HTTP/1.1 423 Locked)"},
+      {404, "", "The resource does not exist: HTTP/1.1 404 Not Found (DELETE " + proxy_->Via(Url("Alpha/Designs")) + "/)"},
       {202, "", "Unspecified error: HTTP/1.1 202 Status (DELETE "},
       {204, "", ""},
   };
@@ -204,7 +211,9 @@ TEST_F(EngineFailuresTest, AListingThatCannotBeTrustedWritesNothing) {
       {207, empty, ""},  // a proxy's empty multistatus: no member, and not even the node itself
       {207, "<D:multistatus xmlns:D=\"DAV:\"><D:response><D:href>elsewhere</D:href></D:response></D:multistatus>",
        ""},
-      {500, "", "1 Dav Unknown Error.  [CZanDavEngine::GetChildren]"},
+      {500, "",
+       "1 Dav Unknown Error. " + proxy_->Via(Url("Alpha/Designs")) +
+           " (HTTP/1.1 500 Internal Server Error) [CZanDavEngine::GetChildren]"},
   };
   for (const Row& row : rows) {
     proxy_->Clear();
@@ -272,6 +281,15 @@ TEST_F(EngineFailuresTest, WithoutLocksAnUpdateWaitsForApachesStrongEtag) {
   ASSERT_TRUE(proxied_.GetBusinessProcessMBP("Alpha/Ledger", changed));
   ASSERT_EQ(204, Put(Url("Alpha/Ledger/MBP.xml"), Get(Url("Alpha/Ledger/MBP.xml"))));  // just written
   XMLSet merged;
+  if (DavServer::IsLighttpd()) {
+    // lighttpd sends no ETag at all: without its lock, no safe write exists.
+    EXPECT_EQ("412 The server offers neither a lock nor a strong ETag for " + proxy_->Via(Url("Alpha/Ledger/MBP.xml")) +
+                  ", so the update could lose another client's change; nothing was written "
+                  "[CZanDavEngine::SetBusinessProcessMBP]",
+              ErrorOf([&] { proxied_.SetBusinessProcessMBP("Alpha/Ledger", changed, merged); }));
+    EXPECT_EQ(0, proxy_->Count("PUT"));
+    return;
+  }
   EXPECT_EQ("no error", ErrorOf([&] { proxied_.SetBusinessProcessMBP("Alpha/Ledger", changed, merged); }));
   EXPECT_EQ(1, proxy_->Count("PUT"));
   EXPECT_GE(proxy_->Count("GET"), 3) << "read again while the ETag was weak";

@@ -173,7 +173,7 @@ TEST_F(OperationsTest, UploadsAndDownloadsApplicationFiles) {
   EXPECT_NE(std::string::npos, usr.find("DefaultCfg=dev_local.cfg")) << usr;
 }
 
-TEST_F(OperationsTest, AnUploadBuildsTheTreeBesideTheOldOneAndMovesItInOnce) {
+TEST_F(OperationsTest, AnUploadBuildsTheTreeBesideTheOldOneAndSwapsItIn) {
   MakeTree();
   TempDir local;
   local.Write("up/run.usr", "[General]\nUser=me\n");
@@ -184,19 +184,20 @@ TEST_F(OperationsTest, AnUploadBuildsTheTreeBesideTheOldOneAndMovesItInOnce) {
   local.Write("up/data/input.txt", "two");
   ASSERT_EQ("ok " + Set(""), Result(api_->UploadBP(Root(), B("Alpha/Designs/Billing"), B(local / "up"), Out())));
   // The server's access log: per upload one MKCOL per directory (the staging collection the
-  // first), one PUT per file and one MOVE; the old tree is never deleted on its own.
+  // first), one PUT per file, one MOVE of the old tree aside and one of the new tree in; the
+  // old tree is deleted only after the new one has taken its name.
   std::vector<std::string> second = Requests(billing);
   second.erase(second.begin(), second.begin() + static_cast<std::ptrdiff_t>(first));
   std::string methods;
   for (const std::string& line : second) methods += line.substr(0, line.find(' ')) + " ";
   std::sort(second.begin(), second.end());
-  EXPECT_EQ(5u, second.size()) << methods;
-  EXPECT_EQ(1, std::count_if(second.begin(), second.end(), [](const std::string& l) { return l.starts_with("MOVE "); }))
+  EXPECT_EQ(7u, second.size()) << methods;
+  EXPECT_EQ(2, std::count_if(second.begin(), second.end(), [](const std::string& l) { return l.starts_with("MOVE "); }))
       << methods;
-  EXPECT_EQ(0, std::count_if(second.begin(), second.end(), [](const std::string& l) { return l.starts_with("DELETE "); }))
+  EXPECT_EQ(1, std::count_if(second.begin(), second.end(), [](const std::string& l) { return l.starts_with("DELETE "); }))
       << methods;
   EXPECT_TRUE(methods.starts_with("MKCOL ")) << methods;
-  EXPECT_TRUE(methods.ends_with("MOVE ")) << methods;
+  EXPECT_TRUE(methods.ends_with("MOVE MOVE DELETE ")) << methods;
   EXPECT_EQ("AppFiles/\nMBP.xml", List(Url("Alpha/Designs/Billing")));
   EXPECT_EQ("two", Get(Url("Alpha/Designs/Billing/AppFiles/data/input.txt")));
 }

@@ -20,8 +20,8 @@
 //
 // Each client connection gets its own thread and its own connection to the server (keep-alive
 // on both sides); messages are buffered whole, up to 64 MiB each. Destination headers naming the
-// proxy are rewritten to name the server. The proxy listens on 127.0.0.1 only; every wait is
-// bounded, and the destructor closes every connection and joins every thread.
+// proxy, and the Host header, are rewritten to name the server. The proxy listens on 127.0.0.1
+// only; every wait is bounded, and the destructor closes every connection and joins every thread.
 #ifndef ZAN_TESTS_SUPPORT_FAULT_PROXY_H_
 #define ZAN_TESTS_SUPPORT_FAULT_PROXY_H_
 

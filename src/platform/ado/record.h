@@ -58,8 +58,9 @@ class Record {
 
   // Moves source (empty: this record's URL) to destination, both server URLs, in one MOVE.
   // options: adMoveOverWrite replaces an existing destination (the server swaps it out in
-  // the same request); otherwise an existing destination fails with kAdErrResourceExists.
-  // Success is 201 or 204. async must be false. Needs an open record.
+  // the same request; lighttpd merges two collections instead); otherwise an existing
+  // destination fails with kAdErrResourceExists. Success is 201 or 204, or 200 (lighttpd
+  // answers a collection's move so). async must be false. Needs an open record.
   HRESULT MoveRecord(std::string_view source, std::string_view destination, std::string_view user = {},
                      std::string_view password = {}, long options = adMoveUnspecified, bool async = false);
 
