@@ -204,7 +204,9 @@ INSTANTIATE_TEST_SUITE_P(
         // The old tree stood aside already: it is put back under its name.
         UploadFault{"MoveInRefused", {FaultRule::On("MOVE", "AppFiles:upload-").Respond(500)}, "",
                     "500 Internal Server Error"},
-        UploadFault{"MoveInReset", {FaultRule::On("MOVE", "AppFiles:upload-").Reset()}, "", "MOVE"}),
+        UploadFault{"MoveInReset", {FaultRule::On("MOVE", "AppFiles:upload-").Reset()}, "", "MOVE"},
+        // The server moved the old tree aside but its reply was lost: it is moved back.
+        UploadFault{"MoveAsideCut", {FaultRule::On("MOVE").ResetAfterServer().Times(1)}, "", "MOVE"}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(EngineTransferTest, AStagingCollectionThatCannotBeRemovedIsNamed) {
