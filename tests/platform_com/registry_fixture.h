@@ -10,29 +10,10 @@
 #include <string>
 
 #include "platform/com/registry.h"
+#include "support/scoped_env.h"
 #include "support/temp_dir.h"
 
 namespace zan::test {
-
-// Restores an environment variable on destruction.
-class ScopedEnv {
- public:
-  explicit ScopedEnv(const char* name) : name_(name) {
-    if (const char* v = std::getenv(name)) value_ = v;
-  }
-  ~ScopedEnv() {
-    if (value_)
-      setenv(name_, value_->c_str(), 1);
-    else
-      unsetenv(name_);
-  }
-  ScopedEnv(const ScopedEnv&) = delete;
-  ScopedEnv& operator=(const ScopedEnv&) = delete;
-
- private:
-  const char* name_;
-  std::optional<std::string> value_;
-};
 
 class RegistryTest : public ::testing::Test {
  protected:

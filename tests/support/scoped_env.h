@@ -1,33 +1,53 @@
-// Sets an environment variable for one scope; the previous value (or its absence) comes back
-// afterwards. For tests that set the module's limits (ZANCLIENT_...) small.
+// Environment variables changed for one scope: each variable set, unset or only remembered
+// through this object gets its previous value (or its absence) back on destruction, in reverse
+// order. For tests that set the module's variables (ZANCLIENT_..., credentials, TLS).
 #ifndef ZAN_TESTS_SUPPORT_SCOPED_ENV_H_
 #define ZAN_TESTS_SUPPORT_SCOPED_ENV_H_
 
 #include <cstdlib>
-#include <optional>
 #include <string>
+#include <vector>
 
 namespace zan::test {
 
 class ScopedEnv {
  public:
-  ScopedEnv(std::string name, const std::string& value) : name_(std::move(name)) {
-    if (const char* old = std::getenv(name_.c_str())) previous_ = old;
-    setenv(name_.c_str(), value.c_str(), 1);
-  }
+  ScopedEnv() = default;
+  // Remembers name's value and leaves it as it is (the scope may change it by other means).
+  explicit ScopedEnv(const std::string& name) { Save(name); }
+  ScopedEnv(const std::string& name, const std::string& value) { Set(name, value.c_str()); }
   ~ScopedEnv() {
-    if (previous_) {
-      setenv(name_.c_str(), previous_->c_str(), 1);
-    } else {
-      unsetenv(name_.c_str());
+    for (auto it = saved_.rbegin(); it != saved_.rend(); ++it) {
+      if (it->had)
+        setenv(it->name.c_str(), it->value.c_str(), 1);
+      else
+        unsetenv(it->name.c_str());
     }
   }
   ScopedEnv(const ScopedEnv&) = delete;
   ScopedEnv& operator=(const ScopedEnv&) = delete;
 
+  // Sets name to value, or unsets it when value is null.
+  ScopedEnv& Set(const std::string& name, const char* value) {
+    Save(name);
+    if (value)
+      setenv(name.c_str(), value, 1);
+    else
+      unsetenv(name.c_str());
+    return *this;
+  }
+
  private:
-  std::string name_;
-  std::optional<std::string> previous_;
+  void Save(const std::string& name) {
+    const char* old = std::getenv(name.c_str());
+    saved_.push_back(Saved{name, old != nullptr, old ? old : ""});
+  }
+  struct Saved {
+    std::string name;
+    bool had;
+    std::string value;
+  };
+  std::vector<Saved> saved_;
 };
 
 }  // namespace zan::test

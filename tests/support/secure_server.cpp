@@ -118,25 +118,6 @@ size_t SecureServer::Requests() const {
   return last;
 }
 
-ScopedEnv::~ScopedEnv() {
-  for (auto it = saved_.rbegin(); it != saved_.rend(); ++it) {
-    if (it->had)
-      setenv(it->name.c_str(), it->value.c_str(), 1);
-    else
-      unsetenv(it->name.c_str());
-  }
-}
-
-ScopedEnv& ScopedEnv::Set(const std::string& name, const char* value) {
-  const char* old = std::getenv(name.c_str());
-  saved_.push_back(Saved{name, old != nullptr, old ? old : ""});
-  if (value)
-    setenv(name.c_str(), value, 1);
-  else
-    unsetenv(name.c_str());
-  return *this;
-}
-
 const std::vector<std::string>& SecurityVariables() {
   static const std::vector<std::string> names = {
       "NETRC",          "ZANCLIENT_USER",         "ZANCLIENT_PASSWORD",     "ZANCLIENT_CA_BUNDLE",

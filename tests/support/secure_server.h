@@ -9,6 +9,8 @@
 #include <string>
 #include <vector>
 
+#include "support/scoped_env.h"
+
 namespace zan::test {
 
 struct SecureServerOptions {
@@ -51,24 +53,6 @@ class SecureServer {
   std::string pki_;
   std::string dir_;
   std::string url_;
-};
-
-// Sets or removes (nullptr) environment variables for its lifetime, then restores them.
-class ScopedEnv {
- public:
-  ScopedEnv() = default;
-  ~ScopedEnv();
-  ScopedEnv(const ScopedEnv&) = delete;
-  ScopedEnv& operator=(const ScopedEnv&) = delete;
-  ScopedEnv& Set(const std::string& name, const char* value);
-
- private:
-  struct Saved {
-    std::string name;
-    bool had;
-    std::string value;
-  };
-  std::vector<Saved> saved_;
 };
 
 // The variables that give credentials or TLS settings, all of them.
