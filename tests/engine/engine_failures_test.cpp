@@ -12,7 +12,7 @@
 
 #include "engine_fixture.h"
 #include "support/fault_proxy.h"
-#include "support/tree_digest.h"
+#include "support/tree_checksum.h"
 #include "xml/MBPEntity.h"
 
 namespace zan::test {
@@ -40,7 +40,7 @@ class EngineFailuresTest : public EngineTest {
     ASSERT_TRUE(proxied_.InitToZanServer(proxy_->Via(R()), scratch));
   }
   // The digest of the test's repository root on the server's disk.
-  std::string Digest() { return TreeDigest(DavServer::Dir() + "/dav" + R().substr(Server().size())); }
+  std::string Digest() { return TreeChecksums(DavServer::Dir() + "/dav" + R().substr(Server().size())); }
   std::string Path(const std::string& id) { return R().substr(Server().size()) + "/" + id; }
 
   std::unique_ptr<FaultProxy> proxy_;

@@ -12,7 +12,7 @@
 
 #include "host_fixture.h"
 #include "support/fault_proxy.h"
-#include "support/tree_digest.h"
+#include "support/tree_checksum.h"
 
 namespace zan::test {
 namespace {
@@ -39,7 +39,7 @@ class FailuresTest : public HostServerTest {
     ASSERT_EQ("ok " + Set(""), Result(api_->CreateBusinessProcess(Root(), B("Alpha"), B("Billing"), B(""), Out())));
     ASSERT_EQ(204, Put(Url("Alpha/Billing/MBP.xml"), Notes()));
   }
-  std::string Digest() { return TreeDigest(DavServer::Dir() + "/dav" + R().substr(Server().size())); }
+  std::string Digest() { return TreeChecksums(DavServer::Dir() + "/dav" + R().substr(Server().size())); }
 };
 
 TEST_F(FailuresTest, RefusedWritesReturnTheFailureAndChangeNothing) {

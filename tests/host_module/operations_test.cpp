@@ -10,7 +10,7 @@
 
 #include "host_fixture.h"
 #include "support/temp_dir.h"
-#include "support/tree_digest.h"
+#include "support/tree_checksum.h"
 
 namespace zan::test {
 namespace {
@@ -209,7 +209,7 @@ TEST_F(OperationsTest, LocalPathsThatNameNothingFailAndLeaveTheServerAsItWas) {
   local.Write("bad.xml", "<mbp><bp></mbp>");
   ASSERT_EQ("ok " + Set(""), Result(api_->UploadBP(Root(), B("Alpha/Designs/Billing"), B(local / "up"), Out())));
   const std::string root = DavServer::Dir() + "/dav" + R().substr(Server().size());
-  const std::string before = TreeDigest(root);
+  const std::string before = TreeChecksums(root);
   const bool rootFileBefore = std::filesystem::exists("/MBP.xml");
   struct Case {
     std::function<HRESULT()> call;
@@ -239,7 +239,7 @@ TEST_F(OperationsTest, LocalPathsThatNameNothingFailAndLeaveTheServerAsItWas) {
               result.substr(0, result.find("\n\r", result.find("\n\r\n\r") + 4)))
         << result;
   }
-  EXPECT_EQ(before, TreeDigest(root));
+  EXPECT_EQ(before, TreeChecksums(root));
   EXPECT_EQ(rootFileBefore, std::filesystem::exists("/MBP.xml"));
 }
 
@@ -248,7 +248,7 @@ TEST_F(OperationsTest, AProcessThatWasNeverUploadedDownloadsAsAnEmptyTree) {
   TempDir local;
   EXPECT_EQ("ok " + Set(""),
             Result(api_->DownloadBP(Root(), B("Alpha/Designs/Billing"), B(local / "down"), B("DEV"), Out())));
-  EXPECT_EQ("", TreeDigest(local / "down"));
+  EXPECT_EQ("", TreeChecksums(local / "down"));
 }
 
 TEST_F(OperationsTest, DeleteAndMoveChangeNothing) {
