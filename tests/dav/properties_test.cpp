@@ -162,6 +162,22 @@ TEST_F(PropertiesTest, ComErrorOfAPropertyWriteIsAlertedAndPassedOn) {
 
 // A listing against a server that answers badly: each case ends with the code and a text that
 // names what went wrong (the status line for every answered failure).
+// A members listing of url (asking for ZAN_NAME) into result: "code|description" of its
+// failure, "com|description" for a platform error, "" when it succeeded.
+std::string ListingFailure(const std::string& url, XMLSet& result) {
+  CDavADOManager m;
+  XMLSet request;
+  request.addItem("ZAN_NAME", "");
+  try {
+    m.findResourceProperties(os::MultiByteToWide(url), request.getXmlW(), u"1,noroot", result);
+  } catch (const CGenException& e) {
+    return std::to_string(e.GetErrorCode()) + "|" + e.GetErrorDescription();
+  } catch (const _com_error& e) {
+    return "com|" + e.Description();
+  }
+  return "";
+}
+
 TEST(HostileListing, EachFailureNamesItsCause) {
   const std::string xml207 = "HTTP/1.1 207 Multi-Status\r\nContent-Type: text/xml\r\nConnection: close\r\n";
   auto fixed = [](const std::string& head, const std::string& body) {
@@ -188,17 +204,8 @@ TEST(HostileListing, EachFailureNamesItsCause) {
   };
   for (const auto& c : cases) {
     FaultServer server(c.reply, FaultServer::After::kClose);
-    CDavADOManager m;
-    XMLSet request, result;
-    request.addItem("ZAN_NAME", "");
-    std::string failure;
-    try {
-      m.findResourceProperties(os::MultiByteToWide(server.Url() + "/R/P"), request.getXmlW(), u"1,noroot", result);
-    } catch (const CGenException& e) {
-      failure = std::to_string(e.GetErrorCode()) + "|" + e.GetErrorDescription();
-    } catch (const _com_error& e) {
-      failure = "com|" + e.Description();
-    }
+    XMLSet result;
+    const std::string failure = ListingFailure(server.Url() + "/R/P", result);
     EXPECT_NE(failure.find(c.expected.substr(1)), std::string::npos) << failure;
     EXPECT_EQ(result.getCount(), 0) << failure;
   }
@@ -208,15 +215,8 @@ TEST(HostileListing, AnOversizedReplyStopsAtTheCap) {
   FaultServer server("HTTP/1.1 207 Multi-Status\r\nContent-Type: text/xml\r\n\r\n<D:multistatus xmlns:D='DAV:'>",
                      FaultServer::After::kEndless, "<D:response><D:href>/R/P/x</D:href></D:response>");
   ScopedEnv cap("ZANCLIENT_MAX_XML_SIZE", "1000000");
-  CDavADOManager m;
-  XMLSet request, result;
-  request.addItem("ZAN_NAME", "");
-  std::string failure;
-  try {
-    m.findResourceProperties(os::MultiByteToWide(server.Url() + "/R/P"), request.getXmlW(), u"1,noroot", result);
-  } catch (const CGenException& e) {
-    failure = e.GetErrorDescription();
-  }
+  XMLSet result;
+  const std::string failure = ListingFailure(server.Url() + "/R/P", result);
   EXPECT_NE(failure.find("larger than the limit of 1000000 bytes (ZANCLIENT_MAX_XML_SIZE)"), std::string::npos)
       << failure;
 }

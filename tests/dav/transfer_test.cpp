@@ -49,6 +49,20 @@ class TransferTest : public DavManagerTest {
                 const std::string& cfg = "") {
     return m.DirUploadDownload(Server(), from, to, prm, cfg, 1);
   }
+  // The names of a server directory in the order its listing gives them (the walk's order).
+  std::vector<std::string> ListingOrder(const std::string& url) {
+    XMLSet listing;
+    EXPECT_TRUE(m.FindFilesDav(url, listing));
+    std::vector<std::string> order;
+    for (long i = 0; i < listing.getCount(); ++i) {
+      XMLSet entry;
+      listing.getInnerSet(i, entry);
+      std::string name;
+      entry.getItemValue("FileName", name);
+      order.push_back(name);
+    }
+    return order;
+  }
   // A small tree uploaded to R/AppFiles: a.txt, b.usr, sub/c.txt.
   void UploadSample() {
     local.Write("src/a.txt", "A");
@@ -151,16 +165,7 @@ TEST_F(TransferTest, OverSeveralConnectionsTheFirstFailureInWalkOrderIsReported)
   Connections pool(8);
   Mkcol(Url("AppFiles"));
   for (int i = 0; i < 40; ++i) Put(Url("AppFiles/f" + std::to_string(i)), std::to_string(i));
-  XMLSet listing;
-  ASSERT_TRUE(m.FindFilesDav(Url("AppFiles"), listing));
-  std::vector<std::string> order;
-  for (long i = 0; i < listing.getCount(); ++i) {
-    XMLSet entry;
-    listing.getInnerSet(i, entry);
-    std::string name;
-    entry.getItemValue("FileName", name);
-    order.push_back(name);
-  }
+  const std::vector<std::string> order = ListingOrder(Url("AppFiles"));
   ASSERT_EQ(order.size(), 40u);
   // Two files cannot be written; the later one may fail first, the earlier one is reported.
   fs::create_directories(local / ("dst/" + order[9] + "/blocker"));
@@ -181,16 +186,7 @@ TEST_F(TransferTest, AFailedCopyStopsTheWalkAndKeepsWhatWasCopied) {
   Mkcol(Url("AppFiles"));
   for (int i = 0; i < 5; ++i) Put(Url("AppFiles/f" + std::to_string(i)), std::to_string(i));
   // The server's order decides which file is third: block exactly that one locally.
-  XMLSet listing;
-  ASSERT_TRUE(m.FindFilesDav(Url("AppFiles"), listing));
-  std::vector<std::string> order;
-  for (long i = 0; i < listing.getCount(); ++i) {
-    XMLSet entry;
-    listing.getInnerSet(i, entry);
-    std::string name;
-    entry.getItemValue("FileName", name);
-    order.push_back(name);
-  }
+  const std::vector<std::string> order = ListingOrder(Url("AppFiles"));
   ASSERT_EQ(order.size(), 5u);
   fs::create_directories(local / ("dst/" + order[2] + "/blocker"));
   EXPECT_NE(Failure([&] { Transfer(Url("AppFiles"), local / "dst"); }), "no error");

@@ -11,21 +11,12 @@
 #include "support/com_failure.h"
 #include "support/dav_server.h"
 #include "support/request_log.h"
+#include "support/send.h"
 
 namespace zan::test {
 namespace {
 
 static const bool kDavServer = DavServer::Register();
-
-http::Response Send(const std::string& method, const std::string& url, std::vector<http::Header> headers = {},
-                    std::optional<std::string_view> body = std::nullopt) {
-  http::Request request;
-  request.method = method;
-  request.url = url;
-  request.headers = std::move(headers);
-  request.body = body;
-  return http::Perform(request);
-}
 
 class FaultProxyTest : public DavTest {
  protected:

@@ -16,10 +16,13 @@
 #include "support/fault_server.h"
 #include "support/request_log.h"
 #include "support/scoped_env.h"
+#include "support/send.h"
 #include "support/temp_dir.h"
 
 namespace zan::http {
 namespace {
+
+using zan::test::Send;
 
 static const bool kDavServer = test::DavServer::Register();
 
@@ -34,16 +37,6 @@ class ScopedTimeouts {
  private:
   Timeouts previous_;
 };
-
-Response Send(const std::string& method, const std::string& url, std::vector<Header> headers = {},
-              std::optional<std::string_view> body = std::nullopt) {
-  Request r;
-  r.method = method;
-  r.url = url;
-  r.headers = std::move(headers);
-  r.body = body;
-  return Perform(r);
-}
 
 // The failure status of a call that must throw _com_error, with its description.
 template <typename F>

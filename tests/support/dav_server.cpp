@@ -18,6 +18,7 @@
 
 #include "platform/http/transport.h"
 #include "platform/http/url_encoding.h"
+#include "support/send.h"
 
 namespace zan::test {
 namespace {
@@ -179,16 +180,6 @@ std::vector<std::string> HrefTexts(const std::string& body) {
     out.push_back(body.substr(at + 5, end - at - 5));
   }
   return out;
-}
-
-http::Response Send(const std::string& method, const std::string& url, std::vector<http::Header> headers = {},
-                    std::optional<std::string_view> body = std::nullopt) {
-  http::Request request;
-  request.method = method;
-  request.url = url;
-  request.headers = std::move(headers);
-  request.body = body;
-  return http::Perform(request);
 }
 
 }  // namespace
