@@ -19,6 +19,7 @@
 #include "platform/http/transport.h"
 #include "platform/http/url_encoding.h"
 #include "support/send.h"
+#include "support/shell.h"
 
 namespace zan::test {
 namespace {
@@ -37,20 +38,10 @@ ServerState& State() {
 
 std::string Script() { return std::string(ZAN_SOURCE_DIR) + "/scripts/davserver"; }
 
-std::string Quote(const std::string& text) {
-  std::string out = "'";
-  for (char c : text) out += c == '\'' ? std::string("'\\''") : std::string(1, c);
-  return out + "'";
-}
-
-struct PipeCloser {
-  void operator()(FILE* f) const { pclose(f); }
-};
-
 // Runs scripts/davserver start with the options; sets url and dir from its output.
 void Start(const std::vector<std::string>& options, std::string& url, std::string& dir) {
-  std::string command = Quote(Script()) + " start";
-  for (const std::string& option : options) command += " " + Quote(option);
+  std::string command = ShellQuote(Script()) + " start";
+  for (const std::string& option : options) command += " " + ShellQuote(option);
   command += " --watch-pid " + std::to_string(getpid()) + " 2>&1";
   std::unique_ptr<FILE, PipeCloser> pipe(popen(command.c_str(), "r"));
   if (!pipe) throw std::runtime_error("cannot run " + command);
@@ -80,7 +71,7 @@ void StartWithRetries(const std::vector<std::string>& options, std::string& url,
 }
 
 void StopServer(const std::string& dir) {
-  const std::string command = Quote(Script()) + " stop " + Quote(dir);
+  const std::string command = ShellQuote(Script()) + " stop " + ShellQuote(dir);
   if (std::system(command.c_str()) != 0) std::fprintf(stderr, "dav_server: '%s' failed\n", command.c_str());
 }
 

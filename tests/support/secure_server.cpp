@@ -12,23 +12,15 @@
 #include <stdexcept>
 #include <thread>
 
+#include "support/shell.h"
+
 namespace zan::test {
 namespace {
-
-std::string Quote(const std::string& text) {
-  std::string out = "'";
-  for (char c : text) out += c == '\'' ? std::string("'\\''") : std::string(1, c);
-  return out + "'";
-}
-
-struct PipeCloser {
-  void operator()(FILE* f) const { pclose(f); }
-};
 
 // Runs a shell command, feeding it input; returns its output (stderr included) and status.
 std::string Run(const std::string& command, const std::string& input, int* status) {
   const std::string out = std::filesystem::temp_directory_path() / ("zan-secure-out." + std::to_string(getpid()));
-  std::unique_ptr<FILE, PipeCloser> pipe(popen((command + " >" + Quote(out) + " 2>&1").c_str(), "w"));
+  std::unique_ptr<FILE, PipeCloser> pipe(popen((command + " >" + ShellQuote(out) + " 2>&1").c_str(), "w"));
   if (!pipe) throw std::runtime_error("cannot run " + command);
   std::fputs(input.c_str(), pipe.get());
   *status = pclose(pipe.release());
@@ -47,20 +39,20 @@ SecureServer::SecureServer(const SecureServerOptions& options) {
   pki_ = pattern;
   const std::string source = ZAN_SOURCE_DIR;
   int status = 0;
-  std::string output = Run(Quote(source + "/tests/support/make_test_pki") + " " + Quote(pki_) + " " + kUser + " " +
-                               Quote(kRealm),
+  std::string output = Run(ShellQuote(source + "/tests/support/make_test_pki") + " " + ShellQuote(pki_) + " " + kUser + " " +
+                               ShellQuote(kRealm),
                            std::string(kPassword) + "\n", &status);
   if (status != 0) throw std::runtime_error("make_test_pki failed:\n" + output);
 
-  std::string command = Quote(source + "/scripts/davserver") + " start --seed " + Quote(source + "/tests/data") +
+  std::string command = ShellQuote(source + "/scripts/davserver") + " start --seed " + ShellQuote(source + "/tests/data") +
                         " --watch-pid " + std::to_string(getpid());
-  if (options.tls) command += " --tls-cert " + Quote(File("server.pem")) + " --tls-key " + Quote(File("server.key"));
-  if (options.clientCert) command += " --client-ca " + Quote(File("ca.pem"));
+  if (options.tls) command += " --tls-cert " + ShellQuote(File("server.pem")) + " --tls-key " + ShellQuote(File("server.key"));
+  if (options.clientCert) command += " --client-ca " + ShellQuote(File("ca.pem"));
   if (!options.auth.empty()) {
-    command += " --auth " + options.auth + " --auth-realm " + Quote(kRealm) + " --auth-file " +
-               Quote(File(options.auth == "digest" ? "users.digest" : "users.basic"));
+    command += " --auth " + options.auth + " --auth-realm " + ShellQuote(kRealm) + " --auth-file " +
+               ShellQuote(File(options.auth == "digest" ? "users.digest" : "users.basic"));
   }
-  if (!options.deny.empty()) command += " --deny " + Quote(options.deny);
+  if (!options.deny.empty()) command += " --deny " + ShellQuote(options.deny);
   output = Run(command, "", &status);
   std::istringstream lines(output);
   for (std::string line; std::getline(lines, line);) {
@@ -75,7 +67,7 @@ SecureServer::SecureServer(const SecureServerOptions& options) {
 
 SecureServer::~SecureServer() {
   int status = 0;
-  Run(Quote(std::string(ZAN_SOURCE_DIR) + "/scripts/davserver") + " stop " + Quote(dir_), "", &status);
+  Run(ShellQuote(std::string(ZAN_SOURCE_DIR) + "/scripts/davserver") + " stop " + ShellQuote(dir_), "", &status);
   std::error_code ec;
   std::filesystem::remove_all(pki_, ec);
 }
