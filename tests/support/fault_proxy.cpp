@@ -15,6 +15,8 @@
 #include <string_view>
 #include <utility>
 
+#include "support/loopback_socket.h"
+
 namespace zan::test {
 namespace {
 
@@ -66,18 +68,11 @@ const char* Reason(int status) {
 }
 
 int BoundListener(int& port) {
-  const int fd = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-  if (fd < 0) throw std::runtime_error("fault proxy: socket failed");
-  sockaddr_in addr{};
-  addr.sin_family = AF_INET;
-  addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  socklen_t len = sizeof addr;
-  if (bind(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr) != 0 ||
-      getsockname(fd, reinterpret_cast<sockaddr*>(&addr), &len) != 0 || listen(fd, 64) != 0) {
+  const int fd = BoundLoopbackSocket(port);
+  if (listen(fd, 64) != 0) {
     close(fd);
     throw std::runtime_error("fault proxy: cannot listen on 127.0.0.1");
   }
-  port = ntohs(addr.sin_port);
   return fd;
 }
 

@@ -10,24 +10,10 @@
 #include <stdexcept>
 #include <vector>
 
+#include "support/loopback_socket.h"
+
 namespace zan::test {
 namespace {
-
-int BoundSocket(int& port) {
-  const int fd = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-  if (fd < 0) throw std::runtime_error("socket failed");
-  sockaddr_in addr{};
-  addr.sin_family = AF_INET;
-  addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  socklen_t len = sizeof addr;
-  if (bind(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr) != 0 ||
-      getsockname(fd, reinterpret_cast<sockaddr*>(&addr), &len) != 0) {
-    close(fd);
-    throw std::runtime_error("bind failed");
-  }
-  port = ntohs(addr.sin_port);
-  return fd;
-}
 
 }  // namespace
 
@@ -40,7 +26,7 @@ FaultServer::FaultServer(std::string reply, After after, std::string filler)
 FaultServer::FaultServer(Responder responder) : after_(After::kClose), responder_(std::move(responder)) { Start(); }
 
 void FaultServer::Start() {
-  listener_ = BoundSocket(port_);
+  listener_ = BoundLoopbackSocket(port_);
   if (listen(listener_, 16) != 0 || pipe(wake_) != 0) {
     close(listener_);
     throw std::runtime_error("listen failed");
@@ -120,7 +106,7 @@ void FaultServer::Feed(int conn) {
 
 int RefusedPort() {
   int port = 0;
-  close(BoundSocket(port));
+  close(BoundLoopbackSocket(port));
   return port;
 }
 
