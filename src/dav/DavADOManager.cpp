@@ -1,5 +1,6 @@
 #include "dav/DavADOManager.h"
 
+#include "base/ErrorContext.h"
 #include "base/GenException.h"
 #include "dav/CollectionUrl.h"
 #include "platform/ado/ado_constants.h"
@@ -13,7 +14,6 @@ using namespace zan::ado;
 
 namespace {
 constexpr const char* kClass = "CDavADOManager";
-constexpr const char* kUnspecifiedText = "An error has occured, check file names,directories names and net connections";
 }  // namespace
 
 bool CDavADOManager::CreateItem(const std::string& parentUrl, const std::string& name, bool collection) {
@@ -21,8 +21,8 @@ bool CDavADOManager::CreateItem(const std::string& parentUrl, const std::string&
     const std::string url = parentUrl + "/" + name;
     return CreateItem(collection ? zan::dav::CollectionUrl(url) : url,
                       collection ? adCreateCollection : adCreateNonCollection, adModeReadWrite, adOpenRecordUnspecified);
-  } catch (const _com_error& e) {
-    throw CGenException(e, kClass, "CreateItem");
+  } catch (...) {
+    zan::err::RethrowWithContext({.className = kClass, .method = "CreateItem", .own = zan::err::Context::Own::kPass});
   }
 }
 
@@ -33,18 +33,8 @@ bool CDavADOManager::CreateItem(const std::string& url, long createOptions, long
     if (record->Open(url, vtMissing, mode, createOptions, openOptions, "", "") != S_OK) return false;
     record->Close();
     return true;
-  } catch (const _com_error& e) {
-    const std::string named = zan::dav::NamedUrl(url);
-    CGenException error(e, kClass, "CreateItem");
-    if (error.IsUnspecified())
-      error.Rethrow(std::string(kUnspecifiedText) + " " + named + " (" + error.GetErrorDescription() + ")",
-                    zan::err::kUnknown, kClass, "CreateItem");
-    error.Rethrow(error.GetErrorDescription() + " " + named, error.GetErrorCode(), kClass, "CreateItem");
-  } catch (CGenException& e) {
-    e.Rethrow(e.GetErrorDescription() + " " + zan::dav::NamedUrl(url), e.GetErrorCode(), kClass, "CreateItem");
   } catch (...) {
-    throw CGenException("Dav Unknown Error. " + std::string(" ") + zan::dav::NamedUrl(url), zan::err::kUnknown, kClass,
-                        "CreateItem");
+    zan::err::RethrowWithContext(zan::err::ForResource(kClass, "CreateItem", zan::dav::NamedUrl(url)));
   }
 }
 
@@ -75,10 +65,12 @@ bool CDavADOManager::Copy(const std::string& recordUrl, const std::string& sourc
     record->Open(recordUrl, vtMissing, adModeUnknown, adFailIfNotExists, adOpenRecordUnspecified, user, password);
     record->CopyRecord(sourceUrl, destinationUrl, user, password, copyOptions, false);
     return true;
-  } catch (const _com_error& e) {
-    CGenException error(e, kClass, "Copy");
-    error.Rethrow(error.GetErrorDescription() + " .Error while Copying From " + sourceUrl + " To " + destinationUrl,
-                  error.GetErrorCode(), kClass, "Copy");
+  } catch (...) {
+    zan::err::RethrowWithContext({.className = kClass,
+                                  .method = "Copy",
+                                  .platform = zan::err::Context::Platform::kAdoptAndStep,
+                                  .own = zan::err::Context::Own::kPass,
+                                  .suffix = zan::err::CopyingFrom(sourceUrl, destinationUrl)});
   }
 }
 
@@ -89,11 +81,13 @@ void CDavADOManager::MoveItem(const std::string& recordUrl, const std::string& s
     record.CreateInstance();
     record->Open(recordUrl, vtMissing, adModeUnknown, adFailIfNotExists, adOpenRecordUnspecified, "", "");
     record->MoveRecord(sourceUrl, destinationUrl, "", "", adMoveUnspecified, false);
-  } catch (const _com_error& e) {
-    CGenException error(e, kClass, "MoveItem");
-    error.Rethrow(error.GetErrorDescription() + " .Error while Moving From " + zan::dav::NamedUrl(sourceUrl) + " To " +
-                      zan::dav::NamedUrl(destinationUrl),
-                  error.GetErrorCode(), kClass, "MoveItem");
+  } catch (...) {
+    zan::err::RethrowWithContext(
+        {.className = kClass,
+         .method = "MoveItem",
+         .platform = zan::err::Context::Platform::kAdoptAndStep,
+         .own = zan::err::Context::Own::kPass,
+         .suffix = zan::err::MovingFrom(zan::dav::NamedUrl(sourceUrl), zan::dav::NamedUrl(destinationUrl))});
   }
 }
 

@@ -6,6 +6,7 @@
 #include <utility>
 #include <vector>
 
+#include "base/ErrorContext.h"
 #include "base/GenException.h"
 #include "dav/CollectionUrl.h"
 #include "dav/Multistatus.h"
@@ -205,10 +206,8 @@ bool CDavHTTPManager::findResourceProperties(const std::u16string& url, const st
              [&items](const zan::dav::MultistatusResponse& r) { AppendInnerSet(r, items); });
     AppendInnerSets(items, result);
     return true;
-  } catch (const _com_error& e) {
-    throw CGenException(e, kClass, "findResourceProperties");
-  } catch (CGenException& e) {
-    e.Rethrow(e.GetErrorDescription(), e.GetErrorCode(), kClass, "findResourceProperties");
+  } catch (...) {
+    zan::err::RethrowWithContext({kClass, "findResourceProperties"});
   }
 }
 
@@ -225,10 +224,8 @@ long CDavHTTPManager::countMembers(const std::string& url, const std::string& re
       if (r.found) ++found;
     });
     return sawSelf ? found : -1;
-  } catch (const _com_error& e) {
-    throw CGenException(e, kClass, "countMembers");
-  } catch (CGenException& e) {
-    e.Rethrow(e.GetErrorDescription(), e.GetErrorCode(), kClass, "countMembers");
+  } catch (...) {
+    zan::err::RethrowWithContext({kClass, "countMembers"});
   }
 }
 
@@ -239,10 +236,8 @@ std::vector<CDavHTTPManager::Member> CDavHTTPManager::listMembers(const std::str
     propfind(url, requestXml, kNoRoot, true,
              [&members](zan::dav::MultistatusResponse& r) { members.push_back(std::move(r)); });
     return members;
-  } catch (const _com_error& e) {
-    throw CGenException(e, kClass, "findResourceProperties");
-  } catch (CGenException& e) {
-    e.Rethrow(e.GetErrorDescription(), e.GetErrorCode(), kClass, "findResourceProperties");
+  } catch (...) {
+    zan::err::RethrowWithContext({kClass, "findResourceProperties"});
   }
 }
 
@@ -286,9 +281,7 @@ bool CDavHTTPManager::Copy(const std::string& sourceUrl, const std::string& dest
     if (status < 200 || status > 299)
       throw CGenException("Dav Unknown Error. " + sourceUrl + Answered(*request), zan::err::kUnknown, kClass, "Copy");
     return true;
-  } catch (const _com_error& e) {
-    throw CGenException(e, kClass, "Copy");
-  } catch (CGenException& e) {
-    e.Rethrow(e.GetErrorDescription(), e.GetErrorCode(), kClass, "Copy");
+  } catch (...) {
+    zan::err::RethrowWithContext({kClass, "Copy"});
   }
 }

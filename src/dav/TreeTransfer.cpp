@@ -4,6 +4,7 @@
 // (several at once), recording the environment's files in downloaded user (".usr") files.
 #include <strings.h>
 
+#include "base/ErrorContext.h"
 #include "base/FileUtils.h"
 #include "base/GenException.h"
 #include "base/SafeNames.h"
@@ -21,7 +22,13 @@ using namespace zan::ado;
 namespace {
 
 constexpr const char* kClass = "CDavADOManager";
-constexpr const char* kUnspecifiedText = "An error has occured, check file names,directories names and net connections";
+
+// The context the walk adds to a failure: each directory level names the transfer, each
+// entry also the copy it stands for.
+zan::err::Context TreeContext() { return {kClass, "DirUploadDownload"}; }
+zan::err::Context EntryContext(const std::string& from, const std::string& to) {
+  return {.className = kClass, .method = "DirUploadDownload", .suffix = zan::err::CopyingFrom(from, to)};
+}
 
 // A name from a server listing may only name one entry inside the destination directory.
 void RefuseUnsafeServerName(const std::string& name, const std::string& source) {
@@ -84,10 +91,8 @@ bool CDavADOManager::DirUploadDownload(const std::string& recordUrl, const std::
     CopyPlan plan;
     if (!PlanTree(recordUrl, source, destination, parameterFile, defaultCfg, plan, {})) return false;
     return CopyPlanned(recordUrl, plan, parameterFile, defaultCfg, copyOptions);
-  } catch (const _com_error& e) {
-    throw CGenException(e, kClass, "DirUploadDownload");
-  } catch (CGenException& e) {
-    e.Rethrow(e.GetErrorDescription(), e.GetErrorCode(), kClass, "DirUploadDownload");
+  } catch (...) {
+    zan::err::RethrowWithContext(TreeContext());
   }
 }
 
@@ -118,10 +123,8 @@ bool CDavADOManager::PlanTree(const std::string& recordUrl, const std::string& s
       if (!PlanEntry(recordUrl, entry, to, parameterFile, defaultCfg, plan, enclosing)) return false;
     }
     return true;
-  } catch (const _com_error& e) {
-    throw CGenException(e, kClass, "DirUploadDownload");
-  } catch (CGenException& e) {
-    e.Rethrow(e.GetErrorDescription(), e.GetErrorCode(), kClass, "DirUploadDownload");
+  } catch (...) {
+    zan::err::RethrowWithContext(TreeContext());
   }
 }
 
@@ -150,11 +153,8 @@ bool CDavADOManager::PlanEntry(const std::string& recordUrl, XMLSet& entry, cons
       if (!PlanTree(recordUrl, step.from, step.to, parameterFile, defaultCfg, plan, inner)) return false;
     }
     return true;
-  } catch (const _com_error& e) {
-    throw CGenException(e, kClass, "DirUploadDownload");
-  } catch (CGenException& e) {
-    e.Rethrow(e.GetErrorDescription() + " .Error while Copying From " + step.from + " To " + step.to,
-              e.GetErrorCode(), kClass, "DirUploadDownload");
+  } catch (...) {
+    zan::err::RethrowWithContext(EntryContext(step.from, step.to));
   }
 }
 
@@ -174,33 +174,27 @@ bool CDavADOManager::CopyPlanned(const std::string& recordUrl, const CopyPlan& p
 bool CDavADOManager::CopyOne(const std::string& recordUrl, const CopyJob& job, const std::string& parameterFile,
                              const std::string& defaultCfg, long copyOptions) {
   try {
-    try {
-      const std::string& target = job.step.to;
-      const bool writeIni = !parameterFile.empty() && !defaultCfg.empty() && IsUsrFile(target);
-      const std::string copyTarget = IsHttpUrl(target) ? target : "file://" + target;
-      if (!Copy(recordUrl, job.step.urlFrom, copyTarget, "", "", copyOptions)) return false;
-      if (writeIni && (!zan::os::WritePrivateProfileString("General", "DefaultCfg", defaultCfg, target) ||
-                       !zan::os::WritePrivateProfileString("General", "ParameterFile", parameterFile, target))) {
-        const uint32_t error = zan::os::GetLastError();
-        throw CGenException("Could not write the environment's settings into " + target + ": " + GetLastErrorLine(),
-                            static_cast<int32_t>(error), kClass, "DirUploadDownload");
-      }
-      return true;
-    } catch (const _com_error& e) {
-      throw CGenException(e, kClass, "DirUploadDownload");
-    } catch (CGenException& e) {
-      e.AddContext(e.GetErrorDescription() + " .Error while Copying From " + job.step.from + " To " + job.step.to,
-                   e.GetErrorCode(), kClass, "DirUploadDownload");
-      throw;
+    const std::string& target = job.step.to;
+    const bool writeIni = !parameterFile.empty() && !defaultCfg.empty() && IsUsrFile(target);
+    const std::string copyTarget = IsHttpUrl(target) ? target : "file://" + target;
+    if (!Copy(recordUrl, job.step.urlFrom, copyTarget, "", "", copyOptions)) return false;
+    if (writeIni && (!zan::os::WritePrivateProfileString("General", "DefaultCfg", defaultCfg, target) ||
+                     !zan::os::WritePrivateProfileString("General", "ParameterFile", parameterFile, target))) {
+      const uint32_t error = zan::os::GetLastError();
+      throw CGenException("Could not write the environment's settings into " + target + ": " + GetLastErrorLine(),
+                          static_cast<int32_t>(error), kClass, "DirUploadDownload");
     }
-  } catch (CGenException& e) {
-    // The context the walk adds on its way out of each enclosing directory, innermost first.
+    return true;
+  } catch (...) {
+    // The file's own context, then the context the walk adds on its way out of each
+    // enclosing directory, innermost first.
+    std::exception_ptr failure =
+        zan::err::WithContext(std::current_exception(), EntryContext(job.step.from, job.step.to));
     for (auto it = job.enclosing.rbegin(); it != job.enclosing.rend(); ++it) {
-      e.AddContext(e.GetErrorDescription(), e.GetErrorCode(), kClass, "DirUploadDownload");
-      e.AddContext(e.GetErrorDescription() + " .Error while Copying From " + it->from + " To " + it->to,
-                   e.GetErrorCode(), kClass, "DirUploadDownload");
+      failure = zan::err::WithContext(failure, TreeContext());
+      failure = zan::err::WithContext(failure, EntryContext(it->from, it->to));
     }
-    throw;
+    std::rethrow_exception(failure);
   }
 }
 
@@ -226,10 +220,8 @@ bool CDavADOManager::FindFilesLocal(const std::string& directory, XMLSet& listin
       listing.addInnerSet(entry);
     }
     return true;
-  } catch (const _com_error& e) {
-    throw CGenException(e, kClass, "FindFilesLocal");
-  } catch (CGenException& e) {
-    e.Rethrow(e.GetErrorDescription(), e.GetErrorCode(), kClass, "FindFilesLocal");
+  } catch (...) {
+    zan::err::RethrowWithContext({kClass, "FindFilesLocal"});
   }
 }
 
@@ -266,16 +258,8 @@ bool CDavADOManager::CreateDirDav(const std::string& url) {
   try {
     return CreateItem(zan::dav::CollectionUrl(url), adCreateCollection | adCreateOverwrite, adModeReadWrite,
                       adOpenRecordUnspecified);
-  } catch (const _com_error& e) {
-    CGenException error(e, kClass, "CreateDirDav");
-    if (error.IsUnspecified())
-      error.Rethrow(std::string(kUnspecifiedText) + " " + url + " (" + error.GetErrorDescription() + ")",
-                    zan::err::kUnknown, kClass, "CreateDirDav");
-    error.Rethrow(error.GetErrorDescription() + " " + url, error.GetErrorCode(), kClass, "CreateDirDav");
-  } catch (CGenException& e) {
-    e.Rethrow(e.GetErrorDescription() + " " + url, e.GetErrorCode(), kClass, "CreateDirDav");
   } catch (...) {
-    throw CGenException("Dav Unknown Error. " + std::string(" ") + url, zan::err::kUnknown, kClass, "CreateDirDav");
+    zan::err::RethrowWithContext(zan::err::ForResource(kClass, "CreateDirDav", url));
   }
 }
 
@@ -287,11 +271,11 @@ bool CDavADOManager::CreateDirLocalIfNeeded(const std::string& path) {
       throw CGenException(GetLastErrorText() + " " + path, static_cast<int32_t>(error), kClass, "CreateDirLocalIfNeeded");
     }
     return true;
-  } catch (const _com_error& e) {
-    throw CGenException(e, kClass, "CreateDirLocalIfNeeded");
-  } catch (const CGenException&) {
-    throw;
   } catch (...) {
-    throw CGenException("Dav Unknown Error. ", zan::err::kUnknown, kClass, "CreateDirLocalIfNeeded");
+    zan::err::RethrowWithContext({.className = kClass,
+                                  .method = "CreateDirLocalIfNeeded",
+                                  .own = zan::err::Context::Own::kPass,
+                                  .other = zan::err::Context::Other::kUnknown,
+                                  .unknown = "Dav Unknown Error. "});
   }
 }
