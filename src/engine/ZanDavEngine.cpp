@@ -3,6 +3,7 @@
 
 #include <utility>
 
+#include "base/ErrorContext.h"
 #include "base/FileUtils.h"
 #include "base/GenException.h"
 #include "dav/CollectionUrl.h"
@@ -48,17 +49,15 @@ bool CZanDavEngine::InitToZanServer(const std::string& serverUrl, XMLSet& /*scra
     m_mprTemplateText = std::move(mprTemplateText);
     disconnect.armed = false;
     return true;
-  } catch (const _com_error& e) {
-    // The cause (the server's status line, or the transport's text) follows the description.
-    CGenException error(e, kClass, "InitToZanServer");
-    error.Rethrow("Can not Connect to " + url + ": " + e.Description(), zan::err::kCannotConnect, kClass,
-                  "InitToZanServer");
-  } catch (CGenException& e) {
-    e.Rethrow("Can not Connect to " + url + ": " + e.GetErrorDescription(), zan::err::kCannotConnect, kClass,
-              "InitToZanServer");
   } catch (...) {
-    CGenException error("Unknown Error.", zan::err::kUnknown, kClass, "InitToZanServer");
-    error.Rethrow("Can not Connect to " + url, zan::err::kCannotConnect, kClass, "InitToZanServer");
+    // Every failure becomes 104 "Can not Connect to <url>"; its cause (the server's status
+    // line, or the transport's text) follows the description.
+    zan::err::RethrowWithContext({.className = kClass,
+                                  .method = "InitToZanServer",
+                                  .platform = zan::err::Context::Platform::kAdoptAndStep,
+                                  .other = zan::err::Context::Other::kUnknownAndStep,
+                                  .lead = "Can not Connect to " + url,
+                                  .code = zan::err::kCannotConnect});
   }
 }
 

@@ -2,6 +2,7 @@
 // merging a client's marked changes into the stored document under a lock.
 #include <optional>
 
+#include "base/ErrorContext.h"
 #include "base/FileUtils.h"
 #include "base/GenException.h"
 #include "engine/DiagnosticDump.h"
@@ -107,8 +108,8 @@ bool CZanDavEngine::GetBusinessProcessMBP(const std::string& businessProcessId, 
     entity.setBPId(businessProcessId);
     if constexpr (zan::engine::kDiagnosticDumps) zan::engine::DumpDocument(entity, "GetBusinessProcessMBP");
     return true;
-  } catch (CGenException& e) {
-    e.Rethrow(e.GetErrorDescription(), e.GetErrorCode(), kClass, "GetBusinessProcessMBP");
+  } catch (...) {
+    zan::err::RethrowWithContext(zan::err::OwnErrorsOnly(kClass, "GetBusinessProcessMBP"));
   }
 }
 
@@ -120,8 +121,8 @@ bool CZanDavEngine::GetProjectInfo(const std::string& projectId, CProjectInfoEnt
     LoadStored(entity, m_davManager.GetFileStream(url), url);
     entity.setProjectName(projectId);
     return true;
-  } catch (CGenException& e) {
-    e.Rethrow(e.GetErrorDescription(), e.GetErrorCode(), kClass, "GetProjectInfo");
+  } catch (...) {
+    zan::err::RethrowWithContext(zan::err::OwnErrorsOnly(kClass, "GetProjectInfo"));
   }
 }
 
@@ -132,8 +133,8 @@ bool CZanDavEngine::SetBusinessProcessMBP(const std::string& businessProcessId, 
                             "/" + zan::repo::kMbpFile;
     verifyConnection();
     return UpdateDocument(m_davManager, url, changed, response, m_updatePolicy, kMbpDumps);
-  } catch (CGenException& e) {
-    e.Rethrow(e.GetErrorDescription(), e.GetErrorCode(), kClass, "SetBusinessProcessMBP");
+  } catch (...) {
+    zan::err::RethrowWithContext(zan::err::OwnErrorsOnly(kClass, "SetBusinessProcessMBP"));
   }
 }
 
@@ -143,7 +144,7 @@ bool CZanDavEngine::SetProjectInfo(const std::string& projectId, const CProjectI
         NodeUrl(projectId, zan::engine::NodeUse::kWrite, Missing("SetProjectInfo")) + "/" + zan::repo::kMprFile;
     verifyConnection();
     return UpdateDocument(m_davManager, url, changed, response, m_updatePolicy, kMprDumps);
-  } catch (CGenException& e) {
-    e.Rethrow(e.GetErrorDescription(), e.GetErrorCode(), kClass, "SetProjectInfo");
+  } catch (...) {
+    zan::err::RethrowWithContext(zan::err::OwnErrorsOnly(kClass, "SetProjectInfo"));
   }
 }

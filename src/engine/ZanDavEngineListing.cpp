@@ -1,4 +1,5 @@
 // CZanDavEngine: listing the projects and the children of a node.
+#include "base/ErrorContext.h"
 #include "base/GenException.h"
 #include "engine/NodeIds.h"
 #include "engine/RepositoryNames.h"
@@ -19,12 +20,13 @@ bool CZanDavEngine::GetChildren(const std::string& parentId, XMLSet& response) {
   request.addItem(zan::repo::kHasChildren, "");
   try {
     if (!m_davManager.FindChildrenProperties(url, request, response)) return false;
-  } catch (const _com_error& e) {
-    throw CGenException(e, kClass, "GetChildren");
-  } catch (CGenException& e) {
+  } catch (const CGenException& e) {
+    // A node the listing does not find: the item was not found (a new error, no context).
     if (e.GetErrorCode() == zan::err::kDavNotFound)
       throw CGenException("Item wasn't found.", zan::err::kItemNotFound, "", "");
-    e.Rethrow(e.GetErrorDescription(), e.GetErrorCode(), kClass, "GetChildren");
+    zan::err::RethrowWithContext({kClass, "GetChildren"});
+  } catch (...) {
+    zan::err::RethrowWithContext({kClass, "GetChildren"});
   }
   // No listed children: repair the node's own flag, at best. A read never fails for it, and
   // RefreshHasChildren writes only from a whole listing that holds no member.

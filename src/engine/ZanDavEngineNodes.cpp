@@ -1,6 +1,7 @@
 // CZanDavEngine: creating and deleting nodes, and reading and writing their properties.
 // A step that returns false ends an operation with false. A creation is all or nothing: when
 // a step after the creation of its collection fails, the collection is deleted again.
+#include "base/ErrorContext.h"
 #include "base/FileUtils.h"
 #include "base/GenException.h"
 #include "dav/CollectionUrl.h"
@@ -22,7 +23,7 @@ using zan::engine::MissingNode;
 using zan::engine::NodeUse;
 
 // How each operation reports a node that does not exist (and so a refused id).
-constexpr char kNoParentText[] = "An error has occured, check file names,directories names and net connections";
+constexpr const char* kNoParentText = zan::err::kCheckNamesText;
 constexpr char kNoResourceText[] = "The resource does not exist:";
 constexpr char kNoPropertiesText[] = "The item you requested was not found.";
 constexpr char kNoPropertyTargetText[] = "Dav Unknown Error.";
@@ -127,10 +128,11 @@ bool CZanDavEngine::CreateBusinessProcess(const std::string& connectionUrl, cons
     // the template held in memory too, and nothing else does.
     CMBPEntity document(m_mbpTemplate);
     return CreateBusinessProcessFromMBP(connectionUrl, parentId, name, document, response);
-  } catch (CGenException& e) {
-    e.Rethrow(e.GetErrorDescription(), e.GetErrorCode(), kClass, "CreateBusinessProcess");
   } catch (...) {
-    throw CGenException("Unknown Error.", zan::err::kUnknown, kClass, "CreateBusinessProcess");
+    zan::err::RethrowWithContext({.className = kClass,
+                                  .method = "CreateBusinessProcess",
+                                  .platform = zan::err::Context::Platform::kUnknown,
+                                  .other = zan::err::Context::Other::kUnknown});
   }
 }
 
@@ -159,12 +161,9 @@ bool CZanDavEngine::CreateBusinessProcessFromMBP(const std::string& connectionUr
       if (!m_davManager.setResourceProperties(zan::dav::CollectionUrl(processUrl), set.getXml())) return false;
       return SetHasChildren(parentUrl, true);
     });
-  } catch (const _com_error& e) {
-    throw CGenException(e, kClass, "CreateBusinessProcessFromMBP");
-  } catch (CGenException& e) {
-    e.Rethrow(e.GetErrorDescription(), e.GetErrorCode(), kClass, "CreateBusinessProcessFromMBP");
   } catch (...) {
-    throw CGenException("Unknown Error.", zan::err::kUnknown, kClass, "CreateBusinessProcessFromMBP");
+    zan::err::RethrowWithContext(
+        {.className = kClass, .method = "CreateBusinessProcessFromMBP", .other = zan::err::Context::Other::kUnknown});
   }
 }
 

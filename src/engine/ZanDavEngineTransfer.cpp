@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <random>
 
+#include "base/ErrorContext.h"
 #include "base/FileUtils.h"
 #include "base/GenException.h"
 #include "dav/CollectionUrl.h"
@@ -20,7 +21,7 @@ constexpr long kCopyOverwrite = 1;  // adCopyOverWrite
 constexpr zan::engine::MissingNode kMissingDownload{static_cast<int32_t>(zan::ado::kAdErrUrlDoesNotExist),
                                                     "The resource does not exist:", "DownloadBP"};
 constexpr zan::engine::MissingNode kMissingUpload{
-    zan::err::kUnknown, "An error has occured, check file names,directories names and net connections", "UploadBP"};
+    zan::err::kUnknown, zan::err::kCheckNamesText, "UploadBP"};
 
 // A token of its own for each upload's staging and retired collections, so that two uploads
 // never share one.
@@ -63,8 +64,8 @@ bool CZanDavEngine::DownloadBP(const std::string& connectionUrl, const std::stri
                             "DownloadBP");
     }
     return true;
-  } catch (CGenException& e) {
-    e.Rethrow(e.GetErrorDescription(), e.GetErrorCode(), kClass, "DownloadBP");
+  } catch (...) {
+    zan::err::RethrowWithContext(zan::err::OwnErrorsOnly(kClass, "DownloadBP"));
   }
 }
 
@@ -135,8 +136,8 @@ bool CZanDavEngine::UploadBP(const std::string& connectionUrl, const std::string
                                 " could not be removed: " + leftOver);
     }
     return true;
-  } catch (CGenException& e) {
-    e.Rethrow(e.GetErrorDescription(), e.GetErrorCode(), kClass, "UploadBP");
+  } catch (...) {
+    zan::err::RethrowWithContext(zan::err::OwnErrorsOnly(kClass, "UploadBP"));
   }
 }
 
