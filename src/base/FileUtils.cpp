@@ -2,6 +2,7 @@
 
 #include <cstring>
 
+#include "base/ErrorContext.h"
 #include "base/GenException.h"
 #include "platform/os/codepage.h"
 #include "platform/os/file_system.h"
@@ -37,9 +38,17 @@ std::string Replace(std::string_view path, char from, char to) {
   return out;
 }
 
-[[noreturn]] void Unknown(const char* operation) {
-  throw CGenException(std::string(operation) + " -- Unknown error", zan::err::kLocalFailure, "", "");
+// Every failure of a path utility becomes code 0 "<operation> -- Unknown error", without
+// class and method.
+zan::err::Context LocalFailure(const char* operation) {
+  return {.platform = zan::err::Context::Platform::kUnknown,
+          .own = zan::err::Context::Own::kUnknown,
+          .other = zan::err::Context::Other::kUnknown,
+          .unknown = std::string(operation) + " -- Unknown error",
+          .unknownCode = zan::err::kLocalFailure};
 }
+
+[[noreturn]] void Unknown(const char* operation) { zan::err::RethrowWithContext(LocalFailure(operation)); }
 
 }  // namespace
 
@@ -110,10 +119,14 @@ bool CFileUtils::FileExists(const std::string& path) {
     std::string name = path;
     while (IsBackSlashRight(name)) name.pop_back();
     return zan::os::PathExists(name);
-  } catch (CGenException& e) {
-    e.Rethrow("FileExists", zan::err::kLocalFailure, "", "");
   } catch (...) {
-    Unknown("FileExists");
+    // An error of the utilities it uses takes the step "FileExists" (code 0).
+    zan::err::Context context = LocalFailure("FileExists");
+    context.own = zan::err::Context::Own::kStep;
+    context.lead = "FileExists";
+    context.withCause = false;
+    context.code = zan::err::kLocalFailure;
+    zan::err::RethrowWithContext(context);
   }
 }
 

@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "base/ErrorContext.h"
 #include "base/GenException.h"
 #include "platform/com/com_error.h"
 #include "platform/dom/node_list.h"
@@ -48,22 +49,14 @@ std::string_view AttributeText(NodeView e, const std::string& name) {
   return e.attribute(name.c_str()).value_or(std::string_view());
 }
 
-// The merge's catch clauses for one level of source elements with the given tag.
-CGenException DecorateMergeFailure(std::exception_ptr failure, const std::string& tag) {
-  const std::string suffix = kSourceTag + tag;
-  try {
-    std::rethrow_exception(failure);
-  } catch (const _com_error& e) {
-    CGenException error(e, kClass, kMerge);
-    error.AddContext(e.Description() + suffix, e.Error(), kClass, kMerge);
-    return error;
-  } catch (const CGenException& e) {
-    CGenException error(e);
-    error.AddContext(e.GetErrorDescription() + suffix, e.GetErrorCode(), kClass, kMerge);
-    return error;
-  } catch (...) {
-    return CGenException("Unknown Error." + suffix, zan::err::kLocalFailure, kClass, kMerge);
-  }
+// The context one level of source elements with the given tag adds to a merge failure.
+zan::err::Context MergeLevel(std::string_view tag) {
+  return {.className = kClass,
+          .method = kMerge,
+          .platform = zan::err::Context::Platform::kAdoptAndStep,
+          .other = zan::err::Context::Other::kUnknown,
+          .suffix = kSourceTag + std::string(tag),
+          .unknownCode = zan::err::kLocalFailure};
 }
 
 }  // namespace
@@ -254,12 +247,11 @@ bool CXmlBasicQKParser::mergeWith(const CXmlBasicQKParser& source, std::string_v
     }
     return keys == MergeIndex::Keys::kAttribute ? removeAttributeEverywhere(marker)
                                                 : removeAttributesEverywhere(marker, key);
-  } catch (const _com_error& e) {
-    throw CGenException(e, kClass, kMerge);
-  } catch (CGenException& e) {
-    e.Rethrow(e.GetErrorDescription(), e.GetErrorCode(), kClass, kMerge);
   } catch (...) {
-    throw CGenException("Unknown Error.", zan::err::kLocalFailure, kClass, kMerge);
+    zan::err::RethrowWithContext({.className = kClass,
+                                  .method = kMerge,
+                                  .other = zan::err::Context::Other::kUnknown,
+                                  .unknownCode = zan::err::kLocalFailure});
   }
 }
 
@@ -355,10 +347,9 @@ bool CXmlBasicQKParser::mergeNode(const Node& source, const Element& destParent,
     std::vector<std::string> tags;
     if (inNode || levels.empty()) tags.emplace_back(node && node.isElement() ? node.name() : std::string_view());
     for (auto it = levels.rbegin(); it != levels.rend(); ++it) tags.emplace_back(it->element.name());
-    CGenException error = DecorateMergeFailure(std::current_exception(), tags.front());
-    for (size_t i = 1; i < tags.size(); ++i)
-      error.AddContext(error.GetErrorDescription() + kSourceTag + tags[i], error.GetErrorCode(), kClass, kMerge);
-    throw error;
+    std::exception_ptr failure = std::current_exception();
+    for (const std::string& tag : tags) failure = zan::err::WithContext(failure, MergeLevel(tag));
+    std::rethrow_exception(failure);
   }
 }
 
