@@ -39,6 +39,14 @@ Context OwnErrorsOnly(const char* className, const char* method) {
   return {.className = className, .method = method, .platform = Context::Platform::kPass};
 }
 
+Context PlatformErrorsOnly(const char* className, const char* method, std::string suffix) {
+  return {.className = className,
+          .method = method,
+          .platform = Context::Platform::kAdoptAndStep,
+          .own = Context::Own::kPass,
+          .suffix = std::move(suffix)};
+}
+
 Context ForResource(const char* className, const char* method, const std::string& shownUrl) {
   return {.className = className,
           .method = method,

@@ -75,6 +75,10 @@ struct Context {
 // every other error passes as it is.
 Context OwnErrorsOnly(const char* className, const char* method);
 
+// The context of an operation that names itself, with suffix, on platform errors only: they
+// are adopted and take the step; its own errors and any other pass as they are.
+Context PlatformErrorsOnly(const char* className, const char* method, std::string suffix);
+
 // The context of an operation on one resource: a platform error is adopted and, like the
 // operation's own errors, gains " " + shownUrl (an unspecified one reads kCheckNamesText); any
 // other failure becomes code 1 "Dav Unknown Error.  " + shownUrl.

@@ -66,11 +66,8 @@ bool CDavADOManager::Copy(const std::string& recordUrl, const std::string& sourc
     record->CopyRecord(sourceUrl, destinationUrl, user, password, copyOptions, false);
     return true;
   } catch (...) {
-    zan::err::RethrowWithContext({.className = kClass,
-                                  .method = "Copy",
-                                  .platform = zan::err::Context::Platform::kAdoptAndStep,
-                                  .own = zan::err::Context::Own::kPass,
-                                  .suffix = zan::err::CopyingFrom(sourceUrl, destinationUrl)});
+    zan::err::RethrowWithContext(
+        zan::err::PlatformErrorsOnly(kClass, "Copy", zan::err::CopyingFrom(sourceUrl, destinationUrl)));
   }
 }
 
@@ -82,12 +79,8 @@ void CDavADOManager::MoveItem(const std::string& recordUrl, const std::string& s
     record->Open(recordUrl, vtMissing, adModeUnknown, adFailIfNotExists, adOpenRecordUnspecified, "", "");
     record->MoveRecord(sourceUrl, destinationUrl, "", "", adMoveUnspecified, false);
   } catch (...) {
-    zan::err::RethrowWithContext(
-        {.className = kClass,
-         .method = "MoveItem",
-         .platform = zan::err::Context::Platform::kAdoptAndStep,
-         .own = zan::err::Context::Own::kPass,
-         .suffix = zan::err::MovingFrom(zan::dav::NamedUrl(sourceUrl), zan::dav::NamedUrl(destinationUrl))});
+    zan::err::RethrowWithContext(zan::err::PlatformErrorsOnly(
+        kClass, "MoveItem", zan::err::MovingFrom(zan::dav::NamedUrl(sourceUrl), zan::dav::NamedUrl(destinationUrl))));
   }
 }
 

@@ -272,10 +272,8 @@ bool CDavADOManager::CreateDirLocalIfNeeded(const std::string& path) {
     }
     return true;
   } catch (...) {
-    zan::err::RethrowWithContext({.className = kClass,
-                                  .method = "CreateDirLocalIfNeeded",
-                                  .own = zan::err::Context::Own::kPass,
-                                  .other = zan::err::Context::Other::kUnknown,
-                                  .unknown = "Dav Unknown Error. "});
+    using Context = zan::err::Context;
+    zan::err::RethrowWithContext({.className = kClass, .method = "CreateDirLocalIfNeeded", .own = Context::Own::kPass,
+                                  .other = Context::Other::kUnknown, .unknown = "Dav Unknown Error. "});
   }
 }

@@ -8,7 +8,6 @@
 #include "base/GenException.h"
 #include "dav/CollectionUrl.h"
 #include "engine/RepositoryNames.h"
-#include "platform/com/com_error.h"
 #include "platform/os/codepage.h"
 #ifdef ZAN_DEVELOPMENT_WARNING
 #include "platform/os/alert.h"
@@ -52,12 +51,10 @@ bool CZanDavEngine::InitToZanServer(const std::string& serverUrl, XMLSet& /*scra
   } catch (...) {
     // Every failure becomes 104 "Can not Connect to <url>"; its cause (the server's status
     // line, or the transport's text) follows the description.
-    zan::err::RethrowWithContext({.className = kClass,
-                                  .method = "InitToZanServer",
-                                  .platform = zan::err::Context::Platform::kAdoptAndStep,
-                                  .other = zan::err::Context::Other::kUnknownAndStep,
-                                  .lead = "Can not Connect to " + url,
-                                  .code = zan::err::kCannotConnect});
+    using Context = zan::err::Context;
+    zan::err::RethrowWithContext({.className = kClass, .method = "InitToZanServer",
+                                  .platform = Context::Platform::kAdoptAndStep, .other = Context::Other::kUnknownAndStep,
+                                  .lead = "Can not Connect to " + url, .code = zan::err::kCannotConnect});
   }
 }
 

@@ -4,7 +4,6 @@
 #include "engine/NodeIds.h"
 #include "engine/RepositoryNames.h"
 #include "engine/ZanDavEngine.h"
-#include "platform/com/com_error.h"
 
 namespace {
 constexpr char kClass[] = "CZanDavEngine";

@@ -129,10 +129,9 @@ bool CZanDavEngine::CreateBusinessProcess(const std::string& connectionUrl, cons
     CMBPEntity document(m_mbpTemplate);
     return CreateBusinessProcessFromMBP(connectionUrl, parentId, name, document, response);
   } catch (...) {
-    zan::err::RethrowWithContext({.className = kClass,
-                                  .method = "CreateBusinessProcess",
-                                  .platform = zan::err::Context::Platform::kUnknown,
-                                  .other = zan::err::Context::Other::kUnknown});
+    using Context = zan::err::Context;
+    zan::err::RethrowWithContext({.className = kClass, .method = "CreateBusinessProcess",
+                                  .platform = Context::Platform::kUnknown, .other = Context::Other::kUnknown});
   }
 }
 

@@ -248,9 +248,7 @@ bool CXmlBasicQKParser::mergeWith(const CXmlBasicQKParser& source, std::string_v
     return keys == MergeIndex::Keys::kAttribute ? removeAttributeEverywhere(marker)
                                                 : removeAttributesEverywhere(marker, key);
   } catch (...) {
-    zan::err::RethrowWithContext({.className = kClass,
-                                  .method = kMerge,
-                                  .other = zan::err::Context::Other::kUnknown,
+    zan::err::RethrowWithContext({.className = kClass, .method = kMerge, .other = zan::err::Context::Other::kUnknown,
                                   .unknownCode = zan::err::kLocalFailure});
   }
 }
