@@ -93,14 +93,10 @@ TEST(ErrorContext, EachShapeTreatsEachKindOfError) {
       {"copying", {.className = "C", .method = "m", .suffix = zan::err::CopyingFrom("a", "b")}, Platform(), kAdopted},
       {"copying", {.className = "C", .method = "m", .suffix = zan::err::CopyingFrom("a", "b")}, Own(),
        "Error 7: inner .Error while Copying From a To b (C::m) \n\r" + kInner},
-      {"moving",
-       {.className = "C", .method = "m", .platform = Context::Platform::kAdoptAndStep, .own = Context::Own::kPass,
-        .suffix = zan::err::MovingFrom("a", "b")},
-       Platform(), "Error -2147467259: boom .Error while Moving From a To b (C::m) \n\r" + kAdopted},
-      {"moving",
-       {.className = "C", .method = "m", .platform = Context::Platform::kAdoptAndStep, .own = Context::Own::kPass,
-        .suffix = zan::err::MovingFrom("a", "b")},
-       Own(), kInner},
+      {"platform errors only", zan::err::PlatformErrorsOnly("C", "m", zan::err::MovingFrom("a", "b")), Platform(),
+       "Error -2147467259: boom .Error while Moving From a To b (C::m) \n\r" + kAdopted},
+      {"platform errors only", zan::err::PlatformErrorsOnly("C", "m", zan::err::MovingFrom("a", "b")), Own(), kInner},
+      {"platform errors only", zan::err::PlatformErrorsOnly("C", "m", ""), Other(), "passed other"},
   };
   for (const Case& c : cases) {
     EXPECT_EQ(Rethrown(c.ctx, c.failure), c.expected) << c.shape;
