@@ -35,7 +35,9 @@ std::string MovingFrom(std::string_view from, std::string_view to);
 // step" is CGenException::AddContext: the error's FormatError() folds into its inner text and
 // it takes the step's description, the step's code, and className::method. The step's
 // description is the error's description, or lead + ": " + it (lead alone without withCause),
-// then suffix; its code is code when given, else the error's own.
+// then suffix; its code is code when given, else the error's own. The defaults ({className,
+// method}): a platform error is adopted, an own error takes one step that keeps its
+// description and code, anything else passes.
 struct Context {
   enum class Platform {  // a _com_error
     kPass,               // leaves as it is
