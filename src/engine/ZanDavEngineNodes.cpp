@@ -11,7 +11,6 @@
 #include "engine/ZanDavEngine.h"
 #include "platform/ado/ado_errors.h"
 #include "platform/com/com_error.h"
-#include "platform/os/codepage.h"
 #include "xml/ZANDataEntity.h"
 
 namespace {
@@ -185,7 +184,7 @@ namespace {
 // id names it: an id may name a document, which then reads as a resource without node
 // properties on every server (its slash form is refused: Apache 400, lighttpd 403).
 void ReadProperties(CDavADOManager& dav, const std::string& url, XMLSet& request, XMLSet& response) {
-  dav.findResourceProperties(zan::os::MultiByteToWide(url), zan::os::MultiByteToWide(request.getXml()), u"0", response);
+  dav.findResourceProperties(url, request.getXml(), "0", response);
 }
 }  // namespace
 
