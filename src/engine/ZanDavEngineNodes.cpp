@@ -122,10 +122,8 @@ bool CZanDavEngine::CreateBusinessProcess(const std::string& connectionUrl, cons
                                           const std::string& name, XMLSet& /*properties*/, XMLSet& response) {
   verifyConnection();
   try {
-    // The copy shares the template's document: the creation's lastmodified stamp lands in
-    // the template held in memory too, and nothing else does.
-    CMBPEntity document(m_mbpTemplate);
-    return CreateBusinessProcessFromMBP(connectionUrl, parentId, name, document, response);
+    // The creation stamps a clone of the document: the template held in memory stays as read.
+    return CreateBusinessProcessFromMBP(connectionUrl, parentId, name, m_mbpTemplate, response);
   } catch (CGenException& e) {
     e.Rethrow(e.GetErrorDescription(), e.GetErrorCode(), kClass, "CreateBusinessProcess");
   } catch (...) {
@@ -141,7 +139,7 @@ bool CZanDavEngine::CreateBusinessProcessFromMBP(const std::string& connectionUr
   std::string parentUrl =
       CreationParentUrl(parentId, MissingNode{zan::err::kUnknown, kNoParentText, "CreateBusinessProcessFromMBP"});
   std::string processUrl = parentUrl + "/" + name;
-  CMBPEntity stamped(document);
+  CMBPEntity stamped(document);  // a clone: the caller's document is not stamped
   try {
     parentUrl = CFileUtils::ToForwardSlashes(parentUrl);
     processUrl = CFileUtils::ToForwardSlashes(processUrl);
