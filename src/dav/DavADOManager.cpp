@@ -133,7 +133,7 @@ bool CDavADOManager::SetFileStream(const std::string& url, const std::string& te
 }
 
 bool CDavADOManager::FindChildrenProperties(const std::string& url, XMLSet& request, XMLSet& result) {
-  findResourceProperties(zan::os::MultiByteToWide(url), request.getXmlW(), u"1,noroot", result);
+  findResourceProperties(url, request.getXml(), "1,noroot", result);
   return true;
 }
 

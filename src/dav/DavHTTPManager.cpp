@@ -10,12 +10,10 @@
 #include "base/GenException.h"
 #include "dav/CollectionUrl.h"
 #include "dav/Multistatus.h"
-#include "platform/dom/escape.h"
 #include "platform/dom/document.h"
 #include "platform/http/url_encoding.h"
 #include "platform/http/xml_http_request.h"
 #include "platform/os/alert.h"
-#include "platform/os/codepage.h"
 
 namespace {
 
@@ -37,40 +35,17 @@ zan::http::XmlHttpRequestPtr CreateRequest(const char* method) {
   return request;
 }
 
-// The text of one found response as an inner set of the listing's item set.
-void AppendInnerSet(const zan::dav::MultistatusResponse& r, std::string& items) {
+// Checks the names of one found response by the item tag rule (raising the item set's own
+// error for a name that breaks it) and keeps its properties for the listing's item set.
+void KeepFound(zan::dav::MultistatusResponse& r, std::vector<std::vector<std::pair<std::string, std::string>>>& found) {
   if (!r.found) return;
-  items += "<QKXItem>";
   for (const auto& [name, value] : r.props) {
     if (!XMLSet::isValidItemTag(name)) {  // raises the item set's own error for the name
       XMLSet check;
       check.addItem(name, value);
     }
-    items += '<' + name + '>';
-    zan::dom::AppendEscapedText(items, value);
-    items += "</" + name + '>';
   }
-  items += "</QKXItem>";
-}
-
-// Appends the inner sets (as text) to result as its last items, loading the whole batch
-// once (one parse for any number of members).
-void AppendInnerSets(std::string& items, XMLSet& result) {
-  if (items.empty()) return;
-  std::string xml = result.getXml();
-  if (xml.size() >= 2 && xml.compare(xml.size() - 2, 2, "/>") == 0) {
-    const size_t open = xml.rfind('<');
-    size_t nameEnd = open + 1;
-    while (nameEnd < xml.size() && xml[nameEnd] != ' ' && xml[nameEnd] != '/' && xml[nameEnd] != '>') ++nameEnd;
-    const std::string root = xml.substr(open + 1, nameEnd - open - 1);
-    xml.replace(xml.size() - 2, 2, ">");
-    xml += items;
-    xml += "</" + root + ">";
-  } else {
-    xml.insert(xml.rfind("</"), items);
-  }
-  std::string().swap(items);
-  result.loadXml(xml);
+  found.push_back(std::move(r.props));
 }
 
 }  // namespace
@@ -197,14 +172,14 @@ void CDavHTTPManager::propfind(const std::string& url, const std::string& reques
                         zan::err::kUnknown, kClass, "findResourceProperties");
 }
 
-bool CDavHTTPManager::findResourceProperties(const std::u16string& url, const std::u16string& xmlText,
-                                             const std::u16string& depth, XMLSet& result) {
-  const std::string url8 = zan::os::WideToMultiByte(url);
+bool CDavHTTPManager::findResourceProperties(const std::string& url, const std::string& xmlText,
+                                             const std::string& depth, XMLSet& result) {
   try {
-    std::string items;
-    propfind(url8, zan::os::WideToMultiByte(xmlText), zan::os::WideToMultiByte(depth), false,
-             [&items](const zan::dav::MultistatusResponse& r) { AppendInnerSet(r, items); });
-    AppendInnerSets(items, result);
+    // The reply is read once, as it arrives; the item set is built from what it found, only
+    // once the whole reply has been read.
+    std::vector<std::vector<std::pair<std::string, std::string>>> found;
+    propfind(url, xmlText, depth, false, [&found](zan::dav::MultistatusResponse& r) { KeepFound(r, found); });
+    for (const auto& props : found) result.addInnerSet(props);
     return true;
   } catch (...) {
     zan::err::RethrowWithContext({kClass, "findResourceProperties"});

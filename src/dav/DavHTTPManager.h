@@ -5,6 +5,7 @@
 #define ZAN_DAV_DAVHTTPMANAGER_H_
 
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "dav/Multistatus.h"
@@ -33,7 +34,7 @@ class CDavHTTPManager {
   // item you requested was not found. " + url; another status but 207 raises "Dav Unknown
   // Error. " + url (code 1); both name the reply's status line, e.g. " (HTTP/1.1 401
   // Unauthorized)".
-  bool findResourceProperties(const std::u16string& url, const std::u16string& xmlText, const std::u16string& depth,
+  bool findResourceProperties(const std::string& url, const std::string& xmlText, const std::string& depth,
                               XMLSet& result);
 
   // PROPFIND Depth "1" of a collection, asking for the items of requestXml: how many members

@@ -8,7 +8,6 @@
 #include "base/GenException.h"
 #include "dav/CollectionUrl.h"
 #include "engine/RepositoryNames.h"
-#include "platform/os/codepage.h"
 #ifdef ZAN_DEVELOPMENT_WARNING
 #include "platform/os/alert.h"
 #endif
@@ -42,9 +41,9 @@ bool CZanDavEngine::InitToZanServer(const std::string& serverUrl, XMLSet& /*scra
     const std::string templates = GetServerUrl() + "/" + zan::repo::kMbpTemplates + "/";
     CMBPEntity mbpTemplate;
     mbpTemplate.loadXml(m_davManager.GetFileStream(templates + zan::repo::kMbpFile));
-    std::u16string mprTemplateText = zan::os::MultiByteToWide(
-        m_davManager.GetFileStream(GetServerUrl() + "/" + zan::repo::kMprTemplates + "/" + zan::repo::kMprFile));
-    m_mbpTemplate = mbpTemplate;
+    std::string mprTemplateText =
+        m_davManager.GetFileStream(GetServerUrl() + "/" + zan::repo::kMprTemplates + "/" + zan::repo::kMprFile);
+    m_mbpTemplate = std::move(mbpTemplate);
     m_mprTemplateText = std::move(mprTemplateText);
     disconnect.armed = false;
     return true;

@@ -106,7 +106,7 @@ class CZanDavEngine : public CZanEngine {
   CDavADOManager m_davManager;
   std::string m_serverUrl;
   CMBPEntity m_mbpTemplate;
-  std::u16string m_mprTemplateText;
+  std::string m_mprTemplateText;
   zan::engine::UpdatePolicy m_updatePolicy;
 };
 

@@ -1,6 +1,7 @@
 // CZanDavEngine: reading the MBP and project-information documents, and updating them by
 // merging a client's marked changes into the stored document under a lock.
 #include <optional>
+#include <utility>
 
 #include "base/ErrorContext.h"
 #include "base/FileUtils.h"
@@ -51,41 +52,48 @@ void LoadStored(CZANDataEntity& document, const std::string& text, const std::st
 }
 
 // Merges changed into the document stored at url, stamps lastmodified, stores the result
-// (guarded against other writers, DocumentUpdate.h) and loads it into response. False when
-// the write step returns false (response untouched).
+// (guarded against other writers, DocumentUpdate.h) and gives the merged document to
+// response. False when the write step returns false (response untouched). changed is read,
+// never modified; each attempt parses the stored text once and the merged document is not
+// parsed again.
 template <class Entity>
 bool UpdateDocument(CDavADOManager& dav, const std::string& url, const Entity& changed, XMLSet& response,
                     const zan::engine::UpdatePolicy& policy, const DumpNames& dumps) {
+  std::optional<Entity> last;  // the merged document of the latest attempt
   const zan::engine::MergeStep merge = [&](const std::string& stored) {
     Entity current;
-    Entity changedCopy(changed);  // shares the client's document, which gains merge keys
     LoadStored(current, stored, url);
     if constexpr (zan::engine::kDiagnosticDumps) {
+      Entity changedCopy(changed);  // a clone: the dump never touches the client's document
       zan::engine::DumpDocument(changedCopy, dumps.changed);
       zan::engine::DumpDocument(current, dumps.stored);
     }
-    current.mergeChanges(changedCopy, kMarkerAttribute, kMarkerValue, kMergeFlags);
+    current.mergeChanges(changed, kMarkerAttribute, kMarkerValue, kMergeFlags);
     current.setLastModified(GetTimeStamp());
     if constexpr (zan::engine::kDiagnosticDumps) zan::engine::DumpDocument(current, dumps.merged);
-    return current.getXml();
+    std::string text = current.getXml();
+    last = std::move(current);
+    return text;
   };
   // A stored document holds the changes when merging them in again changes nothing but the
-  // time stamp.
+  // time stamp (which the merge leaves as stored).
   const zan::engine::HoldsChanges holds = [&](const std::string& stored) {
-    Entity current;
     Entity again;
-    current.loadXml(stored);
     again.loadXml(stored);
-    Entity changedCopy(changed);
-    again.mergeChanges(changedCopy, kMarkerAttribute, kMarkerValue, kMergeFlags);
-    const std::optional<std::string> stamp = current.getParser().getRoot().getAttribute("lastmodified");
+    const std::string before = again.getXml();
+    again.mergeChanges(changed, kMarkerAttribute, kMarkerValue, kMergeFlags);
+    const std::optional<std::string> stamp = again.getParser().getRoot().getAttribute("lastmodified");
     if (stamp) again.setLastModified(*stamp);
-    return again.getXml() == current.getXml();
+    return again.getXml() == before;
   };
   zan::engine::DavDocumentStore store(dav);
   std::string merged;
   if (!zan::engine::UpdateDocument(store, url, policy, merge, merged, holds)) return false;
-  response.loadXml(merged);
+  if (last) {
+    response.adoptDocument(std::move(last->getParser()));
+  } else {
+    response.loadXml(merged);
+  }
   if constexpr (zan::engine::kDiagnosticDumps) {
     try {
       XMLSet afterChange;

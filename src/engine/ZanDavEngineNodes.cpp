@@ -12,7 +12,6 @@
 #include "engine/ZanDavEngine.h"
 #include "platform/ado/ado_errors.h"
 #include "platform/com/com_error.h"
-#include "platform/os/codepage.h"
 #include "xml/ZANDataEntity.h"
 
 namespace {
@@ -124,10 +123,8 @@ bool CZanDavEngine::CreateBusinessProcess(const std::string& connectionUrl, cons
                                           const std::string& name, XMLSet& /*properties*/, XMLSet& response) {
   verifyConnection();
   try {
-    // The copy shares the template's document: the creation's lastmodified stamp lands in
-    // the template held in memory too, and nothing else does.
-    CMBPEntity document(m_mbpTemplate);
-    return CreateBusinessProcessFromMBP(connectionUrl, parentId, name, document, response);
+    // The creation stamps a clone of the document: the template held in memory stays as read.
+    return CreateBusinessProcessFromMBP(connectionUrl, parentId, name, m_mbpTemplate, response);
   } catch (...) {
     using Context = zan::err::Context;
     zan::err::RethrowWithContext({.className = kClass, .method = "CreateBusinessProcess",
@@ -143,7 +140,7 @@ bool CZanDavEngine::CreateBusinessProcessFromMBP(const std::string& connectionUr
   std::string parentUrl =
       CreationParentUrl(parentId, MissingNode{zan::err::kUnknown, kNoParentText, "CreateBusinessProcessFromMBP"});
   std::string processUrl = parentUrl + "/" + name;
-  CMBPEntity stamped(document);
+  CMBPEntity stamped(document);  // a clone: the caller's document is not stamped
   try {
     parentUrl = CFileUtils::ToForwardSlashes(parentUrl);
     processUrl = CFileUtils::ToForwardSlashes(processUrl);
@@ -183,7 +180,7 @@ namespace {
 // id names it: an id may name a document, which then reads as a resource without node
 // properties on every server (its slash form is refused: Apache 400, lighttpd 403).
 void ReadProperties(CDavADOManager& dav, const std::string& url, XMLSet& request, XMLSet& response) {
-  dav.findResourceProperties(zan::os::MultiByteToWide(url), zan::os::MultiByteToWide(request.getXml()), u"0", response);
+  dav.findResourceProperties(url, request.getXml(), "0", response);
 }
 }  // namespace
 

@@ -12,7 +12,6 @@
 #include "engine/ZanDavEngine.h"
 #include "platform/ado/ado_errors.h"
 #include "platform/os/alert.h"
-#include "platform/os/codepage.h"
 
 namespace {
 constexpr char kClass[] = "CZanDavEngine";
@@ -145,7 +144,7 @@ bool CZanDavEngine::IsMissing(const std::string& url) {
   try {
     XMLSet request, found;
     request.addItem("displayname", "");
-    m_davManager.findResourceProperties(zan::os::MultiByteToWide(url), request.getXmlW(), u"0", found);
+    m_davManager.findResourceProperties(url, request.getXml(), "0", found);
     return false;
   } catch (const CGenException& e) {
     return e.GetErrorCode() == zan::err::kDavNotFound;

@@ -1,7 +1,7 @@
 // CMBPEntity: the MBP document of a business process (MBP.xml): the process id and the time
 // of the last change, the parameter and configuration files of an environment, and the
 // merge of a client's changed copy. A fresh entity holds only the prologue: load a document
-// before use. Failure and thread rules as for CZANDataEntity.
+// before use. Copies clone the document. Failure and thread rules as for CZANDataEntity.
 #ifndef ZAN_XML_MBPENTITY_H_
 #define ZAN_XML_MBPENTITY_H_
 
@@ -18,6 +18,8 @@ class CMBPEntity : public CZANDataEntity {
   ~CMBPEntity() override = default;
   CMBPEntity(const CMBPEntity&) = default;
   CMBPEntity& operator=(const CMBPEntity&) = default;
+  CMBPEntity(CMBPEntity&&) noexcept = default;
+  CMBPEntity& operator=(CMBPEntity&&) noexcept = default;
 
   // Attribute id of /mbp/bp.
   void setBPId(std::string_view itemId);
@@ -33,8 +35,8 @@ class CMBPEntity : public CZANDataEntity {
   void stampMergeKeys(std::string_view attribute) { stampKeys(attribute); }
   // Merges changed into this document by merge keys (the engine passes "dirty", "1",
   // MERGE_ADD): marked elements replace their counterparts, new ones are appended, nothing
-  // is deleted; afterwards no element here carries the marker or a merge key. changed's
-  // document keeps its "_pkid" stamps.
+  // is deleted; afterwards no element here carries the marker or a merge key. changed is not
+  // modified.
   bool mergeChanges(const CMBPEntity& changed, std::string_view markerAttribute, std::string_view markerValue,
                     int flags) {
     return mergeFrom(changed, markerAttribute, markerValue, flags);

@@ -14,6 +14,8 @@ class CProjectInfoEntity : public CZANDataEntity {
   ~CProjectInfoEntity() override = default;
   CProjectInfoEntity(const CProjectInfoEntity&) = default;
   CProjectInfoEntity& operator=(const CProjectInfoEntity&) = default;
+  CProjectInfoEntity(CProjectInfoEntity&&) noexcept = default;
+  CProjectInfoEntity& operator=(CProjectInfoEntity&&) noexcept = default;
 
   // The whole content of /projectinfo/projectName becomes this one text.
   void setProjectName(std::string_view name);

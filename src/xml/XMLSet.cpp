@@ -45,16 +45,19 @@ XMLSet::XMLSet(std::string_view xml, std::string_view rootTag) {
   loadXml(xml);
 }
 
-XMLSet::XMLSet(const XMLSet& other) : CXmlBasicQKParser() {
-  initRoot(kDefaultTag);
-  loadXml(other.getXml());
+XMLSet::XMLSet(const XMLSet& other) : CXmlBasicQKParser(other.clone()) {
+  if (!m_document) m_document = zan::dom::Document::Create();  // a moved-from set's copy: empty
 }
 
 XMLSet& XMLSet::operator=(const XMLSet& other) {
-  const std::string xml = other.getXml();
-  if (!m_document) createDocument();  // a moved-from set takes a document again
-  loadXml(xml);
+  CXmlBasicQKParser::operator=(other.clone());
+  if (!m_document) m_document = zan::dom::Document::Create();
   return *this;
+}
+
+void XMLSet::adoptDocument(CXmlBasicQKParser&& holder) {
+  CXmlBasicQKParser::operator=(std::move(holder));
+  if (!m_document) m_document = zan::dom::Document::Create();
 }
 
 XMLSet::XMLSet(XMLSet&& other) noexcept
@@ -105,6 +108,16 @@ bool XMLSet::addItem(std::string_view name, const VARIANT& value) {
 
 bool XMLSet::addInnerSet(const XMLSet& inner) {
   if (m_root && inner.m_root) appendCopy(m_root, inner.m_root);
+  return true;
+}
+
+bool XMLSet::addInnerSet(const std::vector<std::pair<std::string, std::string>>& items) {
+  for (const auto& [name, value] : items) CheckItemTag(name);
+  const Element inner = createChildElement(m_root, kItemTag);
+  for (const auto& [name, value] : items) {
+    const Element item = createChildElement(inner, name);
+    item.setText(value);
+  }
   return true;
 }
 

@@ -12,8 +12,8 @@
 //   encoding="UTF-16"?><QKXItem><ZAN_NAME>A</ZAN_NAME></QKXItem>
 // (one line; an empty root serialises as <QKXItem/>).
 //
-// A set owns its document: copying copies the serialised text (not the cursor); moving
-// moves the document. The literal "DefaultQKXMLSETItem" in a root tag or item name stands
+// A set owns its document: copying clones the document (a deep copy, not the cursor);
+// moving moves the document. The literal "DefaultQKXMLSETItem" in a root tag or item name stands
 // for "QKXItem", which may not be given directly.
 // Failure: CGenException with empty class and method: 1001 "No space allowed in Tag" (tag
 // rules), 1002 "XMLSet Child Count Error" (index outside the items), 1003 "XMLSet passed
@@ -27,6 +27,8 @@
 #include <cstdio>
 #include <string>
 #include <string_view>
+#include <utility>
+#include <vector>
 
 #include "platform/dom/node_list.h"
 #include "xml/XmlBasicQKParser.h"
@@ -48,6 +50,13 @@ class XMLSet : public CXmlBasicQKParser {
   XMLSet(XMLSet&& other) noexcept;
   XMLSet& operator=(XMLSet&& other) noexcept;
   ~XMLSet() override;
+
+  // Takes over holder's document and root as this set's (no copy, no parse); holder is left
+  // without them and the cursor stays where it was.
+  void adoptDocument(CXmlBasicQKParser&& holder);
+  // Appends one inner set: a "QKXItem" holding one item per (name, value) in order, each
+  // checked by the item tag rule (1001, before anything is added). Always true.
+  bool addInnerSet(const std::vector<std::pair<std::string, std::string>>& items);
 
   // The item tag rule: the naming rule, and no "QKXItem" anywhere in the name.
   static bool isValidItemTag(std::string_view tag);

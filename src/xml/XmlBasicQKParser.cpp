@@ -49,6 +49,15 @@ std::string_view AttributeText(NodeView e, const std::string& name) {
   return e.attribute(name.c_str()).value_or(std::string_view());
 }
 
+// A source element's key: read from the key attribute, or computed as stamping merge keys
+// would write it (pkid when not empty, else the tag name).
+std::string_view KeyText(NodeView e, const std::string& key, MergeIndex::Keys keys) {
+  if (keys == MergeIndex::Keys::kAttribute) return AttributeText(e, key);
+  CheckTag(key);
+  const std::optional<std::string_view> pkid = e.attribute("pkid");
+  return pkid && !pkid->empty() ? *pkid : e.name();
+}
+
 // The context one level of source elements with the given tag adds to a merge failure.
 zan::err::Context MergeLevel(std::string_view tag) {
   return {.className = kClass,
@@ -60,6 +69,21 @@ zan::err::Context MergeLevel(std::string_view tag) {
 }
 
 }  // namespace
+
+CXmlBasicQKParser CXmlBasicQKParser::clone() const {
+  CXmlBasicQKParser copy;
+  if (!m_document) return copy;
+  copy.m_document = m_document.clone();
+  // The root's place among the top-level nodes names its copy.
+  for (Node n = m_document.firstChild(), c = copy.m_document.firstChild(); n && c;
+       n = n.nextSibling(), c = c.nextSibling()) {
+    if (n == m_root) {
+      copy.m_root = Element(c);
+      break;
+    }
+  }
+  return copy;
+}
 
 bool CXmlBasicQKParser::isValidTag(std::string_view tag) { return !tag.empty() && tag.find(' ') == std::string_view::npos; }
 
@@ -243,7 +267,7 @@ bool CXmlBasicQKParser::mergeWith(const CXmlBasicQKParser& source, std::string_v
     MergeIndex index(key, keys);
     const NodeList children = source.m_root.childNodes();
     for (long i = 0; i < children.length(); ++i) {
-      if (!mergeNode(children.item(i), m_root, marker, value, flags, key, index)) return false;
+      if (!mergeNode(children.item(i), m_root, marker, value, flags, key, keys, index)) return false;
     }
     return keys == MergeIndex::Keys::kAttribute ? removeAttributeEverywhere(marker)
                                                 : removeAttributesEverywhere(marker, key);
@@ -255,7 +279,7 @@ bool CXmlBasicQKParser::mergeWith(const CXmlBasicQKParser& source, std::string_v
 
 bool CXmlBasicQKParser::mergeNode(const Node& source, const Element& destParent, const std::string& marker,
                                   const std::string& markerValue, int flags, const std::string& key,
-                                  MergeIndex& index) {
+                                  MergeIndex::Keys keys, MergeIndex& index) {
   // Depth first without recursion (documents may be deep), over borrowed views (the two
   // parsers keep the documents alive). Each level is one source element whose children are
   // being merged into its counterpart; a failure is decorated as if each level were a call
@@ -278,7 +302,7 @@ bool CXmlBasicQKParser::mergeNode(const Node& source, const Element& destParent,
     for (;;) {
       inNode = true;
       if (!node.isElement()) throw _com_error(E_POINTER);  // the tag read through an empty element
-      const std::string_view keyValue = AttributeText(node, key);
+      const std::string_view keyValue = KeyText(node, key, keys);
       const bool marked = AttributeText(node, marker) == markerValue;
       const MergeIndex::Match match = index.find(parent, keyValue);
       if (match.count > 1) throw CGenException("Merge found more then one node match", zan::err::kUnknown, kClass, kMerge);

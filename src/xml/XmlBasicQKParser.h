@@ -5,8 +5,8 @@
 // document entities.
 //
 // Copying copies the two references, not the document: copies share one document and see
-// each other's changes. Text is 8-bit in the process code page (UTF-8) unless a *W form
-// says UTF-16.
+// each other's changes; clone() makes a copy that shares nothing. Text is 8-bit in the
+// process code page (UTF-8) unless a *W form says UTF-16.
 // Failure: the naming rule raises CGenException 1001 "No space allowed in Tag"; file and
 // merge failures raise CGenException as documented per operation; platform (DOM) failures
 // raise _com_error unchanged, E_POINTER for an object without document or root.
@@ -36,6 +36,11 @@ class CXmlBasicQKParser {
   CXmlBasicQKParser& operator=(const CXmlBasicQKParser&) = default;
   CXmlBasicQKParser(CXmlBasicQKParser&&) = default;
   CXmlBasicQKParser& operator=(CXmlBasicQKParser&&) = default;
+
+  // A deep copy of the document (no serialisation): a new document whose root is the copy
+  // of this root (empty when this root is not a top-level node). Without a document, a holder
+  // without document or root.
+  CXmlBasicQKParser clone() const;
 
   // The naming rule: not empty and no space character.
   static bool isValidTag(std::string_view tag);
@@ -106,12 +111,12 @@ class CXmlBasicQKParser {
   // every failure gains " Error in source Tag: " + tag per source element level it passed.
   bool mergeByAttribute(const CXmlBasicQKParser& source, std::string_view markerAttribute,
                         std::string_view markerValue, int flags, std::string_view keyAttribute);
-  // The merge of a source whose elements carry their merge keys in keyAttribute (pkid when
-  // not empty, else the tag name; see CZANDataEntity; the marker may not be pkid or the key
-  // attribute, which would change keys as the merge goes): as mergeByAttribute with that key
-  // attribute, but the keys of this document's elements are computed by the same rule
-  // instead of read, and at the end keyAttribute is removed everywhere with the marker (when
-  // the merge stops early with false, neither is removed).
+  // The merge by merge keys (pkid when not empty, else the tag name; see CZANDataEntity; the
+  // marker may not be pkid or the key attribute, which would change keys as the merge goes):
+  // as mergeByAttribute with keyAttribute, but the keys of the elements of both documents are
+  // computed by that rule instead of read (neither is stamped; the source is not modified),
+  // and at the end keyAttribute is removed everywhere with the marker (when the merge stops
+  // early with false, neither is removed).
   bool mergeByMergeKey(const CXmlBasicQKParser& source, std::string_view markerAttribute,
                        std::string_view markerValue, int flags, std::string_view keyAttribute);
   // mergeByAttribute with a temporary object holding the parsed text as source.
@@ -133,7 +138,8 @@ class CXmlBasicQKParser {
                  int flags, std::string_view keyAttribute, MergeIndex::Keys keys);
   // One source element (and, by descending, its subtree) merged under destParent.
   bool mergeNode(const zan::dom::Node& source, const zan::dom::Element& destParent, const std::string& marker,
-                 const std::string& markerValue, int flags, const std::string& key, MergeIndex& index);
+                 const std::string& markerValue, int flags, const std::string& key, MergeIndex::Keys keys,
+                 MergeIndex& index);
 
   zan::dom::Document m_document;
   zan::dom::Element m_root;

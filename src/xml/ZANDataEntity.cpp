@@ -43,21 +43,24 @@ void CZANDataEntity::stampKeys(std::string_view attribute) {
 
 bool CZANDataEntity::mergeFrom(const CZANDataEntity& changed, std::string_view markerAttribute,
                                std::string_view markerValue, int flags) {
-  CZANDataEntity source(changed);  // shares the changed document, which keeps its stamps
-  source.stampKeys(kMergeKey);
   if (markerAttribute == "pkid" || markerAttribute == kMergeKey) {
-    // The marker would change keys during the merge: stamp this document too.
+    // The marker would change keys during the merge: both documents are stamped, the changed
+    // one in a clone of its own.
+    CZANDataEntity source(changed);
+    source.stampKeys(kMergeKey);
     stampKeys(kMergeKey);
     const bool merged = m_parser.mergeByAttribute(source.m_parser, markerAttribute, markerValue, flags, kMergeKey);
     removeAttributeEverywhere(kMergeKey);
     return merged;
   }
-  // This document's keys are computed as stamping would write them, so it is not stamped
-  // and unstamped again; a failure leaves it stamped, as the stamping merge would.
+  // The keys of both documents are computed as stamping would write them, so neither is
+  // stamped (and this one unstamped again); a failure leaves this one stamped, as the
+  // stamping merge would.
+  if (!changed.m_parser.getRoot()) throw _com_error(E_POINTER);  // as stamping an empty document
   if (!m_parser.getRoot()) throw _com_error(E_POINTER);
   try {
-    const bool merged = m_parser.mergeByMergeKey(source.m_parser, markerAttribute, markerValue, flags, kMergeKey);
-    if (!merged) removeAttributeEverywhere(kMergeKey);  // copies from the source carry stamps
+    const bool merged = m_parser.mergeByMergeKey(changed.m_parser, markerAttribute, markerValue, flags, kMergeKey);
+    if (!merged) removeAttributeEverywhere(kMergeKey);
     return merged;
   } catch (...) {
     stampKeys(kMergeKey);

@@ -3,7 +3,7 @@
 // the merge that folds a client's changed copy into the stored document. Base of CMBPEntity
 // and CProjectInfoEntity.
 //
-// Copying shares the document (the parser's references are copied). Failures: a missing
+// Copying clones the document (a deep copy that shares nothing); moving moves it. Failures: a missing
 // element raises CGenException code 0 "Xml path not found" + " " + path (class
 // "CZANDataEntity", method "getNodeByPath"); platform errors (invalid XPath, type
 // mismatch) pass unchanged; nothing is caught. Thread: one thread at a time.
@@ -24,8 +24,13 @@ class CZANDataEntity {
   explicit CZANDataEntity(std::string_view xml);
   explicit CZANDataEntity(std::u16string_view xml);
   virtual ~CZANDataEntity() = default;
-  CZANDataEntity(const CZANDataEntity&) = default;
-  CZANDataEntity& operator=(const CZANDataEntity&) = default;
+  CZANDataEntity(const CZANDataEntity& other) : m_parser(other.m_parser.clone()) {}
+  CZANDataEntity& operator=(const CZANDataEntity& other) {
+    m_parser = other.m_parser.clone();
+    return *this;
+  }
+  CZANDataEntity(CZANDataEntity&&) noexcept = default;
+  CZANDataEntity& operator=(CZANDataEntity&&) noexcept = default;
 
   // The document is replaced by the parsed text (malformed text leaves it empty).
   void loadXml(std::string_view xml) { m_parser.loadXml(xml); }
@@ -43,7 +48,8 @@ class CZANDataEntity {
   // Gives every element of the document the attribute with its merge key: its pkid when it
   // has a non-empty one, else its tag name.
   void stampKeys(std::string_view attribute);
-  // The merge of a changed copy (sharing its document) into this document by merge keys.
+  // The merge of a changed document into this document by merge keys; changed is not
+  // modified.
   bool mergeFrom(const CZANDataEntity& changed, std::string_view markerAttribute, std::string_view markerValue,
                  int flags);
 

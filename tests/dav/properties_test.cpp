@@ -18,9 +18,9 @@ static const bool kServer = DavServer::Register();
 class PropertiesTest : public DavManagerTest {
  protected:
   // findResourceProperties into a fresh set, flattened.
-  std::string Find(const std::string& url, XMLSet request, const char16_t* depth) {
+  std::string Find(const std::string& url, XMLSet request, const char* depth) {
     XMLSet result;
-    m.findResourceProperties(os::MultiByteToWide(url), request.getXmlW(), depth, result);
+    m.findResourceProperties(url, request.getXml(), depth, result);
     return Flatten(result);
   }
   std::string Set(const std::string& url, std::initializer_list<std::pair<const char*, const char*>> items) {
@@ -35,11 +35,11 @@ TEST_F(PropertiesTest, WritesAndReadsBackInRequestOrder) {
   EXPECT_EQ(Set(Url("Alpha"), {{"ZAN_DESCRIPTION", "Sales & <more>"}, {"ZAN_NAME", "Alpha"}, {"ZAN_EMPTY", ""}}), "true");
   // lighttpd keeps no property whose value is empty: it reads back as missing there.
   const std::string empty = DavServer::IsLighttpd() ? "" : ",ZAN_EMPTY=";
-  EXPECT_EQ(Find(Url("Alpha"), Names({"ZAN_NAME", "ZAN_DESCRIPTION", "ZAN_EMPTY"}), u"0"),
+  EXPECT_EQ(Find(Url("Alpha"), Names({"ZAN_NAME", "ZAN_DESCRIPTION", "ZAN_EMPTY"}), "0"),
             "ZAN_NAME=Alpha,ZAN_DESCRIPTION=Sales & <more>" + empty);
   // Properties the resource lacks are left out; none found gives no inner set.
-  EXPECT_EQ(Find(Url("Alpha"), Names({"ZAN_NODE_TYPE", "ZAN_NAME"}), u"0"), "ZAN_NAME=Alpha");
-  EXPECT_EQ(Find(Url("Alpha"), Names({"ZAN_NODE_TYPE"}), u"0"), "");
+  EXPECT_EQ(Find(Url("Alpha"), Names({"ZAN_NODE_TYPE", "ZAN_NAME"}), "0"), "ZAN_NAME=Alpha");
+  EXPECT_EQ(Find(Url("Alpha"), Names({"ZAN_NODE_TYPE"}), "0"), "");
 }
 
 TEST_F(PropertiesTest, ListingLeavesOutTheCollectionAndPropertylessMembers) {
@@ -50,7 +50,7 @@ TEST_F(PropertiesTest, ListingLeavesOutTheCollectionAndPropertylessMembers) {
   Set(Url("P"), {{"ZAN_NAME", "P"}});
   Set(Url("P/a"), {{"ZAN_NAME", "a"}});
   Set(Url("P/b"), {{"ZAN_NAME", "b"}});
-  std::string listing = Find(Url("P"), Names({"ZAN_NAME"}), u"1,noroot");
+  std::string listing = Find(Url("P"), Names({"ZAN_NAME"}), "1,noroot");
   std::vector<std::string> parts;
   for (size_t start = 0; start <= listing.size();) {
     size_t end = std::min(listing.find(';', start), listing.size());
@@ -66,13 +66,38 @@ TEST_F(PropertiesTest, ListingLeavesOutTheCollectionAndPropertylessMembers) {
   EXPECT_EQ(result.getCount(), 3);
 }
 
+// The listing is added to the result's document as it is: what the result held stays exactly
+// (a value of white space only, which a serialised and parsed again set would lose).
+TEST_F(PropertiesTest, ListingKeepsWhatTheResultHeldExactly) {
+  ASSERT_TRUE(m.CreateItem(R(), "P", true));
+  ASSERT_TRUE(m.CreateItem(Url("P"), "a", true));
+  Set(Url("P/a"), {{"ZAN_NAME", "a"}});
+  for (const char* depth : {"1,noroot", "0"}) {
+    XMLSet result;
+    result.addItem("pad", "  ");
+    result.addItem("line", "\n");
+    const std::string url = std::string(depth) == "0" ? Url("P/a") : Url("P");
+    m.findResourceProperties(url, Names({"ZAN_NAME"}).getXml(), depth, result);
+    std::string value;
+    EXPECT_TRUE(result.findItem("pad", value)) << depth;
+    EXPECT_EQ(value, "  ") << depth;
+    EXPECT_TRUE(result.findItem("line", value)) << depth;
+    EXPECT_EQ(value, "\n") << depth;
+    ASSERT_EQ(result.getCount(), 3) << depth;
+    XMLSet found;
+    result.getInnerSet(2, found);
+    EXPECT_EQ(found.getXml().substr(found.getXml().rfind("<QKXItem>")), "<QKXItem><ZAN_NAME>a</ZAN_NAME></QKXItem>")
+        << depth;
+  }
+}
+
 TEST_F(PropertiesTest, AListingIsOneDepthOneRequestOnTheCollectionUrl) {
   ASSERT_TRUE(m.CreateItem(R(), "P", true));
   XMLSet result;
-  m.findResourceProperties(os::MultiByteToWide(Url("P")), Names({"ZAN_NAME"}).getXmlW(), u"1,noroot", result);
+  m.findResourceProperties(Url("P"), Names({"ZAN_NAME"}).getXml(), "1,noroot", result);
   AccessLog server;
   RequestLog log;
-  m.findResourceProperties(os::MultiByteToWide(Url("P")), Names({"ZAN_NAME"}).getXmlW(), u"1,noroot", result);
+  m.findResourceProperties(Url("P"), Names({"ZAN_NAME"}).getXml(), "1,noroot", result);
   EXPECT_EQ(log.Methods(), "PROPFIND");
   EXPECT_EQ(log.NewConnections(), 0);
   const std::string path = R().substr(Server().size());
@@ -81,14 +106,14 @@ TEST_F(PropertiesTest, AListingIsOneDepthOneRequestOnTheCollectionUrl) {
 
 TEST_F(PropertiesTest, Failures) {
   const std::string missing = Url("missing");
-  EXPECT_EQ(Failure([&] { Find(missing, Names({"ZAN_NAME"}), u"0"); }),
+  EXPECT_EQ(Failure([&] { Find(missing, Names({"ZAN_NAME"}), "0"); }),
             "404|The item you requested was not found. " + missing + " (HTTP/1.1 404 Not Found)");
   EXPECT_EQ(Failure([&] { Set(missing, {{"ZAN_NAME", "x"}}); }),
             "1|Dav Unknown Error. " + missing + " (HTTP/1.1 404 Not Found)");
-  EXPECT_EQ(Failure([&] { Find(R(), XMLSet(), u"0"); }), "1002|XMLSet Child Count Error");
+  EXPECT_EQ(Failure([&] { Find(R(), XMLSet(), "0"); }), "1002|XMLSet Child Count Error");
   // A 404 keeps its code through the manager's context, which the listing relies on.
   try {
-    Find(missing, Names({"ZAN_NAME"}), u"1,noroot");
+    Find(missing, Names({"ZAN_NAME"}), "1,noroot");
     FAIL();
   } catch (const CGenException& e) {
     EXPECT_EQ(e.GetClassName(), "CDavHTTPManager");
@@ -145,7 +170,7 @@ TEST_F(PropertiesTest, AServerWithoutDeadPropertiesIsNamedWithItsStatus) {
 TEST_F(PropertiesTest, AllPropertiesAsksForEverything) {
   ASSERT_TRUE(m.CreateItem(R(), "P", true));
   Set(Url("P"), {{"ZAN_NAME", "P"}});
-  const std::string all = Find(Url("P"), Names({"ALL_PROPERTIES", "ZAN_NAME"}), u"0");
+  const std::string all = Find(Url("P"), Names({"ALL_PROPERTIES", "ZAN_NAME"}), "0");
   EXPECT_NE(all.find("ZAN_NAME=P"), std::string::npos) << all;
   EXPECT_NE(all.find("resourcetype="), std::string::npos) << all;
 }
@@ -169,7 +194,7 @@ std::string ListingFailure(const std::string& url, XMLSet& result) {
   XMLSet request;
   request.addItem("ZAN_NAME", "");
   try {
-    m.findResourceProperties(os::MultiByteToWide(url), request.getXmlW(), u"1,noroot", result);
+    m.findResourceProperties(url, request.getXml(), "1,noroot", result);
   } catch (const CGenException& e) {
     return std::to_string(e.GetErrorCode()) + "|" + e.GetErrorDescription();
   } catch (const _com_error& e) {

@@ -4,6 +4,7 @@
 
 #include <atomic>
 #include <chrono>
+#include <functional>
 #include <string>
 #include <thread>
 #include <vector>
@@ -182,6 +183,41 @@ TEST_F(EngineDocumentsTest, UpdateReplacesExactlyTheMarkedElement) {
   }
   EXPECT_EQ(stored, response_.getXml());
   EXPECT_TRUE(Unlocked(MbpUrl()));
+}
+
+// An update reads the caller's document and never writes to it: no merge keys, no time
+// stamp, nothing of the stored document; whatever the outcome.
+TEST_F(EngineDocumentsTest, UpdateLeavesTheCallersDocumentAsItWas) {
+  CMBPEntity mbp = ReadMbp(engine_);
+  Mark(mbp, "/mbp/bp/notes/note[@pkid='b']", "b1");
+  AddNote(mbp, "c", "c0");
+  const std::string mbpText = mbp.getXml();
+  CProjectInfoEntity mpr;
+  ASSERT_TRUE(engine_.GetProjectInfo("Alpha", mpr));
+  Mark(mpr, "/projectinfo/owners/owner[@pkid='1']", "Lee");
+  const std::string mprText = mpr.getXml();
+  const struct {
+    const char* what;
+    std::function<bool()> update;
+    std::function<std::string()> text;
+    std::string before;
+  } cases[] = {
+      {"mbp", [&] { return engine_.SetBusinessProcessMBP("Alpha/Billing", mbp, response_); }, [&] { return mbp.getXml(); },
+       mbpText},
+      {"mpr", [&] { return engine_.SetProjectInfo("Alpha", mpr, response_); }, [&] { return mpr.getXml(); }, mprText},
+  };
+  for (const auto& c : cases) {
+    EXPECT_TRUE(c.update()) << c.what;
+    EXPECT_EQ(c.text(), c.before) << c.what;
+    EXPECT_TRUE(c.update()) << c.what << ": again, with the changes stored";
+    EXPECT_EQ(c.text(), c.before) << c.what;
+  }
+  ASSERT_EQ(204, Put(MbpUrl(), kAmbiguousMbp));  // a failing merge
+  CMBPEntity failing(kAmbiguousMbp);
+  Mark(failing, "/mbp/bp", "x");
+  const std::string failingText = failing.getXml();
+  EXPECT_NE("no error", ErrorOf([&] { engine_.SetBusinessProcessMBP("Alpha/Billing", failing, response_); }));
+  EXPECT_EQ(failing.getXml(), failingText);
 }
 
 TEST_F(EngineDocumentsTest, ProjectInfoUpdateMergesAndStamps) {

@@ -6,7 +6,6 @@
 #include "base/GenException.h"
 #include "dav/DavADOManager.h"
 #include "platform/com/com_error.h"
-#include "platform/os/codepage.h"
 #include "xml/XmlBasicQKParser.h"
 
 namespace zan::test {
@@ -94,7 +93,7 @@ std::string EngineTest::Prop(const std::string& id, const std::string& name) {
   CDavADOManager dav;
   XMLSet request = Items({{name.c_str(), ""}});
   XMLSet result;
-  dav.findResourceProperties(zan::os::MultiByteToWide(R() + "/" + id), zan::os::MultiByteToWide(request.getXml()), u"0",
+  dav.findResourceProperties(R() + "/" + id, request.getXml(), "0",
                              result);
   if (result.getCount() == 0) return "<none>";
   XMLSet inner;

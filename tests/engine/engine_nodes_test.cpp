@@ -80,8 +80,10 @@ TEST_F(EngineNodesTest, NewBusinessProcessHoldsTheStampedTemplateAndThreePropert
   CMBPEntity actual;
   actual.loadXml(stored);
   EXPECT_EQ(expected.getXml(), actual.getXml());
-  // The template held in memory carries the stamp of the creation, nothing else.
-  EXPECT_EQ(expected.getXml(), engine_.GetMBPTemplate());
+  // The creation stamped a copy: the template held in memory is the one read from the server.
+  CMBPEntity asRead;
+  asRead.loadXml(Get(Url("Templates/MBP.xml")));
+  EXPECT_EQ(asRead.getXml(), engine_.GetMBPTemplate());
 
   EXPECT_EQ("Billing", Prop("Alpha/Billing", "ZAN_NAME"));
   EXPECT_EQ("ZAN_BP", Prop("Alpha/Billing", "ZAN_NODE_TYPE"));
@@ -89,6 +91,24 @@ TEST_F(EngineNodesTest, NewBusinessProcessHoldsTheStampedTemplateAndThreePropert
   EXPECT_EQ("<none>", Prop("Alpha/Billing", "ZAN_DESCRIPTION"));
   EXPECT_EQ("TRUE", Prop("Alpha", "ZAN_HAS_CHILDREN"));
   EXPECT_EQ("MBP.xml", List(Url("Alpha/Billing")));
+}
+
+// A creation from the caller's document stores a stamped copy of it; the caller's document
+// and the template held in memory stay as they were, however many creations follow.
+TEST_F(EngineNodesTest, CreationStampsACopyOfTheDocument) {
+  ASSERT_TRUE(engine_.CreateProject(Server(), "Alpha", none_, response_));
+  const std::string templateText = engine_.GetMBPTemplate();
+  const CMBPEntity document(std::string_view("<mbp lastmodified=\"caller\"><bp id=\"mine\"/></mbp>"));
+  const std::string documentText = document.getXml();
+  for (const char* name : {"One", "Two"}) {
+    EXPECT_TRUE(engine_.CreateBusinessProcessFromMBP(Server(), "Alpha", name, document, response_)) << name;
+    EXPECT_EQ(document.getXml(), documentText) << name;
+    const std::string stored = Get(Url("Alpha/" + std::string(name) + "/MBP.xml"));
+    EXPECT_EQ("mine", AttributeOf(stored, "/mbp/bp", "id")) << name;
+    EXPECT_NE("caller", AttributeOf(stored, "/mbp", "lastmodified")) << name;
+    EXPECT_TRUE(engine_.CreateBusinessProcess(Server(), "Alpha", std::string(name) + "FromTemplate", none_, response_));
+    EXPECT_EQ(engine_.GetMBPTemplate(), templateText) << name;
+  }
 }
 
 TEST_F(EngineNodesTest, OnlyBusinessProcessCreationTurnsBackslashesIntoSlashes) {

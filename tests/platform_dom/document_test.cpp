@@ -137,6 +137,39 @@ TEST(DocumentTest, CopiesShareOneDocument) {
   EXPECT_EQ(b.xml(), "<shared k=\"v\"/>");
 }
 
+// A clone is a new document with copies of the top-level nodes: namespace declarations the
+// document made for created elements, processing instructions and text of white space only
+// come through; detached nodes do not; neither document sees the other's changes.
+TEST(DocumentTest, ClonesCopyTheTreeAndShareNothing) {
+  Document d = Parse("<?xml version=\"1.0\"?><!--c--><r a=\"1\"><x>t</x></r>");
+  Element r = d.documentElement();
+  r.appendChild(d.createNode(NODE_ELEMENT, "p:n", "urn:x"));
+  Element pad = d.createElement("pad");
+  r.appendChild(pad);
+  pad.setText("  ");
+  d.createElement("detached");
+  const std::string text = d.xml();
+  Document c = d.clone();
+  EXPECT_FALSE(c == d);
+  EXPECT_EQ(c.xml(), text);
+  EXPECT_EQ(c.childNodes().length(), 3);
+  EXPECT_EQ(c.documentElement().lastChild().text(), "  ");
+  Node moved = c.documentElement().firstChild().nextSibling();  // p:n keeps its declaration when it moves
+  c.documentElement().firstChild().appendChild(moved);
+  EXPECT_EQ(c.documentElement().xml(), "<r a=\"1\"><x>t<p:n xmlns:p=\"urn:x\"/></x><pad>  </pad></r>");
+  c.documentElement().setAttribute("a", "2");
+  EXPECT_EQ(d.xml(), text);
+  r.setAttribute("b", "3");
+  EXPECT_EQ(c.documentElement().getAttribute("b"), std::nullopt);
+  // A failed parse: the clone is empty too and knows why.
+  Document broken = Document::Create();
+  EXPECT_FALSE(broken.loadXML("<a>"));
+  Document brokenClone = broken.clone();
+  EXPECT_EQ(brokenClone.xml(), "");
+  EXPECT_EQ(brokenClone.parseErrorReason(), broken.parseErrorReason());
+  EXPECT_EQ(Outcome([] { Document().clone(); }), Outcome([] { Document().xml(); }));
+}
+
 TEST(DocumentTest, EmptyReferencesRaiseTheNullPointerStatus) {
   const std::string kNull = Hex(E_POINTER);
   Document none;

@@ -265,6 +265,34 @@ TEST(XMLSetTest, CopiesOwnTheirDocument) {
   EXPECT_EQ(assigned.getCount(), 3);
 }
 
+// A copy is the document itself, cloned: values that a serialised and parsed again text
+// would lose (white space only) come through exactly, and the copies stay apart.
+TEST(XMLSetTest, CopiesCloneTheDocumentExactly) {
+  for (const char* value : {"  ", "\t", "\n", "\r\n", " a "}) {
+    XMLSet original;
+    original.addItem("v", value);
+    XMLSet inner;
+    inner.addItem("w", value);
+    original.addInnerSet(inner);
+    XMLSet copy(original);
+    XMLSet assigned("Other");
+    assigned = original;
+    for (XMLSet* set : {&copy, &assigned}) {
+      std::string text;
+      EXPECT_TRUE(set->findItem("v", text));
+      EXPECT_EQ(text, value);
+      XMLSet innerCopy;
+      set->getInnerSet(1, innerCopy);
+      EXPECT_TRUE(innerCopy.findItem("w", text));
+      EXPECT_EQ(text, value);
+      EXPECT_EQ(set->getXml(), original.getXml());
+    }
+    copy.addItem("extra", "x");
+    EXPECT_EQ(original.getCount(), 2);
+    EXPECT_EQ(assigned.getCount(), 2);
+  }
+}
+
 TEST(XMLSetTest, AutomationValuesAreStoredAsText) {
   zan::Bstr text(u"B\u00e4r");
   VARIANT s{};

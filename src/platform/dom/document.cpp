@@ -45,6 +45,19 @@ Node MakeData(const detail::TreePtr& tree, pugi::xml_node_type type, std::string
 
 Document Document::Create() { return Document(std::make_shared<Core>()); }
 
+Document Document::clone() const {
+  const Core& from = core();
+  auto copy = std::make_shared<Core>();
+  copy->parseError = from.parseError;
+  const Tree& source = *from.tree;
+  Tree& target = *copy->tree;
+  for (pugi::xml_node n = source.firstTop(); n; n = source.nextOf(n)) {
+    const pugi::xml_node made = detail::Checked(target.doc.append_copy(n));
+    detail::CopyBindings(source, n, target, made);
+  }
+  return Document(std::move(copy));
+}
+
 Document::Core& Document::core() const {
   if (!core_) detail::FailNull();
   return *core_;

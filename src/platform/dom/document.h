@@ -24,6 +24,9 @@ class Document {
   Document() = default;
   // A new, empty document.
   static Document Create();
+  // A new document holding a deep copy of this one's top-level nodes (and its last parse
+  // error): the copy shares nothing with this document. Detached nodes are not copied.
+  Document clone() const;
 
   explicit operator bool() const { return core_ != nullptr; }
   friend bool operator==(const Document& a, const Document& b) { return a.core_ == b.core_; }
