@@ -1,7 +1,8 @@
 // CDavADOManager: the engine's one access object for resources on the WebDAV server:
-// creation, deletion, copy, whole-content read and write, member listings, and the copy of
-// whole directory trees between a local directory and a server collection. Each operation
-// creates and releases its own platform objects; nothing survives between calls.
+// creation, deletion, copy, whole-content read and write (with ETag, lock token and
+// precondition) and write locks, member listings, and the copy of whole directory trees
+// between a local directory and a server collection. Each operation creates and releases its
+// own platform objects; nothing survives between calls.
 #ifndef ZAN_DAV_DAVADOMANAGER_H_
 #define ZAN_DAV_DAVADOMANAGER_H_
 

@@ -1,6 +1,7 @@
 #include "platform/ado/stream.h"
 
 #include <algorithm>
+#include <initializer_list>
 #include <optional>
 #include <utility>
 #include <vector>
@@ -141,11 +142,10 @@ HRESULT Stream::WriteText(std::string_view text, long options) {
     throw _com_error(kAdErrInvalidArgument, "WriteText: unsupported option " + std::to_string(options));
   Load();
   const std::string_view lineEnd = options == adWriteLine ? "\r\n" : "";
-  const size_t end = position_ + text.size() + lineEnd.size();
-  if (end > content_.size()) content_.resize(end);
-  content_.replace(position_, text.size(), text);
-  content_.replace(position_ + text.size(), lineEnd.size(), lineEnd);
-  position_ = end;
+  for (const std::string_view part : {text, lineEnd}) {  // one copy of the bytes, no fill
+    content_.replace(position_, std::min(content_.size() - position_, part.size()), part);
+    position_ += part.size();
+  }
   dirty_ = true;
   return S_OK;
 }
