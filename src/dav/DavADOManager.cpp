@@ -1,5 +1,7 @@
 #include "dav/DavADOManager.h"
 
+#include <cstdint>
+
 #include "base/ErrorContext.h"
 #include "base/GenException.h"
 #include "dav/CollectionUrl.h"
@@ -14,6 +16,12 @@ using namespace zan::ado;
 
 namespace {
 constexpr const char* kClass = "CDavADOManager";
+// The statuses of a request that got no reply (platform/http/http_errors.h): WinINet
+// errors 12000-12199 in the Win32 facility.
+bool IsTransportFailure(HRESULT hr) {
+  const uint32_t u = static_cast<uint32_t>(hr);
+  return (u & 0xFFFF0000u) == 0x80070000u && (u & 0xFFFFu) >= 12000 && (u & 0xFFFFu) < 12200;
+}
 }  // namespace
 
 bool CDavADOManager::CreateItem(const std::string& parentUrl, const std::string& name, bool collection) {
@@ -99,36 +107,70 @@ std::string CDavADOManager::RemoveIfPresent(const std::string& recordUrl, const 
   }
 }
 
-std::string CDavADOManager::GetFileStream(const std::string& url) {
+std::string CDavADOManager::GetFileStream(const std::string& url, std::string* etag) {
   try {
     StreamPtr stream;
     stream.CreateInstance();
     stream->Charset("ascii");
     stream->Open("URL=" + url, adModeRead, adOpenStreamUnspecified, "", "");
-    const int64_t size = stream->Size();
-    std::string text = stream->ReadText(static_cast<long>(size));
+    if (etag) *etag = stream->ETag();
+    std::string text = stream->TakeText();  // moved, not copied: a document can be large
     stream->Close();
     return text;
-  } catch (const _com_error& e) {
-    CGenException error(e, kClass, "GetFileStream");
-    error.Rethrow(error.GetErrorDescription() + "Errors with Recource(s): " + url, error.GetErrorCode(), kClass,
-                  "GetFileStream");
+  } catch (...) {
+    zan::err::RethrowWithContext(zan::err::PlatformErrorsOnly(kClass, "GetFileStream", "Errors with Recource(s): " + url));
   }
 }
 
-bool CDavADOManager::SetFileStream(const std::string& url, const std::string& text) {
+bool CDavADOManager::SetFileStream(const std::string& url, const std::string& text, const WriteCondition& condition) {
   try {
     StreamPtr stream;
     if (stream.CreateInstance() != S_OK) return false;
     stream->Charset("ascii");
     stream->Open("URL=" + url, adModeReadWrite, adOpenStreamUnspecified, "", "");
+    stream->LockToken(condition.lockToken);
+    stream->IfMatch(condition.ifMatch);
     stream->Position(0);
     stream->SetEOS();
     stream->WriteText(text, adWriteChar);
     stream->Close();
     return true;
   } catch (const _com_error& e) {
+    if (e.Error() == kAdErrResourceChanged)
+      throw CGenException("The item was changed by another client. " + url, zan::err::kPreconditionFailed, kClass,
+                          "SetFileStream");
     throw CGenException(e, kClass, "SetFileStream");
+  }
+}
+
+std::string CDavADOManager::LockItem(const std::string& url, int timeoutSeconds) {
+  try {
+    StreamPtr stream;
+    stream.CreateInstance();
+    stream->Open("URL=" + url, adModeWrite, adOpenStreamUnspecified, "", "");
+    std::string token = stream->LockResource(timeoutSeconds);
+    stream->Close();
+    return token;
+  } catch (const _com_error& e) {
+    if (e.Error() == kAdErrResourceLocked)
+      throw CGenException("The item is locked by another client. " + url, zan::err::kLocked, kClass, "LockItem");
+    // No reply at all: no lock; the read that follows reports the failure as it would
+    // without the lock.
+    if (IsTransportFailure(e.Error())) return {};
+    throw CGenException(e, kClass, "LockItem");
+  }
+}
+
+bool CDavADOManager::UnlockItem(const std::string& url, const std::string& lockToken) noexcept {
+  try {
+    StreamPtr stream;
+    stream.CreateInstance();
+    stream->Open("URL=" + url, adModeWrite, adOpenStreamUnspecified, "", "");
+    stream->UnlockResource(lockToken);
+    stream->Close();
+    return true;
+  } catch (...) {
+    return false;
   }
 }
 

@@ -1,7 +1,8 @@
 // CDavADOManager: the engine's one access object for resources on the WebDAV server:
-// creation, deletion, copy, whole-content read and write, member listings, and the copy of
-// whole directory trees between a local directory and a server collection. Each operation
-// creates and releases its own platform objects; nothing survives between calls.
+// creation, deletion, copy, whole-content read and write (with ETag, lock token and
+// precondition) and write locks, member listings, and the copy of whole directory trees
+// between a local directory and a server collection. Each operation creates and releases its
+// own platform objects; nothing survives between calls.
 #ifndef ZAN_DAV_DAVADOMANAGER_H_
 #define ZAN_DAV_DAVADOMANAGER_H_
 
@@ -40,14 +41,28 @@ class CDavADOManager : public CDavHTTPManager {
   // Deletes url if it is there, through a record opened at recordUrl; never throws. "" when
   // the resource is gone (or was never there), else why it could not be removed.
   std::string RemoveIfPresent(const std::string& recordUrl, const std::string& url) noexcept;
-  // The whole content of a resource, byte for byte.
-  std::string GetFileStream(const std::string& url);
-  // Replaces the whole content of a resource by text.
-  bool SetFileStream(const std::string& url, const std::string& text);
   // Appends one inner set per member of the collection (itself excluded) to result.
   bool FindChildrenProperties(const std::string& url, XMLSet& request, XMLSet& result);
   bool setResourceProperties(const std::string& url, const std::string& xmlText);
   using CDavHTTPManager::findResourceProperties;
+
+  // Document I/O, all through the platform's stream object (platform/ado/stream.h).
+  // The whole content of a resource, byte for byte; with etag, also its ETag as the server
+  // sent it ("W/" first when weak; "" when none). A failure names the URL after the
+  // description ("Errors with Recource(s): " + url).
+  std::string GetFileStream(const std::string& url, std::string* etag = nullptr);
+  // A write's precondition: the lock token held on the resource (sent in the tagged If
+  // header "<url> (<token>)"), and the ETag the resource must still have (empty: any, but
+  // the resource must exist).
+  struct WriteCondition {
+    std::string lockToken;
+    std::string ifMatch;
+  };
+  // Replaces the whole content of a resource by text; a write never creates a resource.
+  // With a lock token or an ETag in the condition, a 412 (the ETag changed, or the lock is
+  // no longer valid) raises code 412 (kPreconditionFailed) "The item was changed by another
+  // client. " + url.
+  bool SetFileStream(const std::string& url, const std::string& text, const WriteCondition& condition = {});
 
   // Guarding a read-modify-write of one resource against other writers.
   // An exclusive write lock (Depth 0) held for at most timeoutSeconds: the lock token, or ""
@@ -58,17 +73,6 @@ class CDavADOManager : public CDavHTTPManager {
   std::string LockItem(const std::string& url, int timeoutSeconds);
   // Releases a lock taken with LockItem; never throws (a lock that cannot be released expires).
   bool UnlockItem(const std::string& url, const std::string& lockToken) noexcept;
-  // GetFileStream that also gives the resource's ETag as the server sent it ("W/" first when
-  // weak; "" when none).
-  std::string GetFileStream(const std::string& url, std::string& etag);
-  // SetFileStream under a lock token (sent in the tagged If header "<url> (<token>)") or,
-  // when ifMatch is not empty, only if the resource still has that ETag: a 412 (the ETag
-  // changed, or the lock is no longer valid) raises code 412 (kPreconditionFailed).
-  struct WriteCondition {
-    std::string lockToken;
-    std::string ifMatch;
-  };
-  bool SetFileStream(const std::string& url, const std::string& text, const WriteCondition& condition);
 
   // Directory tree transfer. A path that begins with "http://" is on the server. Files are
   // copied over zan::http::GetTransferConnections() connections at once; on a failure no new

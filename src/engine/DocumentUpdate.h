@@ -56,7 +56,7 @@ class DavDocumentStore : public DocumentStore {
   explicit DavDocumentStore(CDavADOManager& dav) : m_dav(dav) {}
   std::string Lock(const std::string& url, int timeoutSeconds) override { return m_dav.LockItem(url, timeoutSeconds); }
   void Unlock(const std::string& url, const std::string& token) noexcept override { m_dav.UnlockItem(url, token); }
-  std::string Read(const std::string& url, std::string& etag) override { return m_dav.GetFileStream(url, etag); }
+  std::string Read(const std::string& url, std::string& etag) override { return m_dav.GetFileStream(url, &etag); }
   bool Write(const std::string& url, const std::string& text,
              const CDavADOManager::WriteCondition& condition) override {
     return m_dav.SetFileStream(url, text, condition);

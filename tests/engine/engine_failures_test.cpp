@@ -254,6 +254,47 @@ TEST_F(EngineFailuresTest, ALockStepWithoutReplyIsReportedAsTheReadReportsIt) {
   EXPECT_EQ(readError, updateError);
 }
 
+TEST_F(EngineFailuresTest, AnUpdateReportsARefusedReadAsTheReadReportsIt) {
+  const struct {
+    const char* row;
+    int status;
+    std::string detail;  // in both errors
+  } rows[] = {
+      {"server error", 500, "Unspecified error: HTTP/1.1 500 Internal Server Error (GET "},
+      {"permission", 403, "Permission denied by the server: HTTP/1.1 403 Forbidden (GET "},
+      {"authentication, with the realm", 401,
+       std::string("Authentication failed: HTTP/1.1 401 Unauthorized, realm \"") + kFaultRealm +
+           "\"; Basic authentication is used only over https; credentials come from "},
+  };
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.row);
+    proxy_->Clear();
+    proxy_->Add(FaultRule::On("GET", "Ledger/MBP.xml").Respond(row.status));
+    CMBPEntity read;
+    const std::string readError = ErrorOf([&] { proxied_.GetBusinessProcessMBP("Alpha/Ledger", read); });
+    CMBPEntity changed("<mbp><bp/></mbp>");
+    XMLSet merged;
+    std::string updateError = ErrorOf([&] { proxied_.SetBusinessProcessMBP("Alpha/Ledger", changed, merged); });
+    EXPECT_TRUE(Contains(readError, row.detail)) << readError;
+    updateError.replace(updateError.rfind("SetBusinessProcessMBP"), 21, "GetBusinessProcessMBP");
+    EXPECT_EQ(readError, updateError);
+  }
+}
+
+TEST_F(EngineFailuresTest, AWriteOfADocumentThatIsGoneSaysSo) {
+  // The PUT of a document carries If-Match: *, so its 412 means the document is not there.
+  proxy_->Add(FaultRule::On("PUT", "FromDoc/MBP.xml").Respond(412));
+  const std::string before = Digest();
+  CMBPEntity document("<mbp><bp/></mbp>");
+  const std::string error =
+      ErrorOf([&] { proxied_.CreateBusinessProcessFromMBP(proxy_->Url(), "Alpha", "FromDoc", document, response_); });
+  EXPECT_TRUE(Contains(error, "The resource does not exist: HTTP/1.1 412 Precondition Failed (PUT " +
+                                  proxy_->Via(Url("Alpha/FromDoc/MBP.xml")) + ")"))
+      << error;
+  EXPECT_FALSE(Exists(Url("Alpha/FromDoc")));
+  EXPECT_EQ(before, Digest());
+}
+
 TEST_F(EngineFailuresTest, WithoutLocksOrAStrongEtagAnUpdateWritesNothing) {
   proxy_->Add(FaultRule::On("LOCK").Respond(405));
   proxy_->Add(FaultRule::Any().WeakETags());

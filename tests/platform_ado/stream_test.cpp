@@ -1,11 +1,17 @@
 // Stream objects against a real Apache mod_dav server.
 #include "platform/ado/stream.h"
 
+#include <chrono>
+#include <filesystem>
+
 #include "platform/ado/ado_errors.h"
 #include "platform/http/transport.h"
+#include "platform/http/url_encoding.h"
 #include "support/com_failure.h"
 #include "support/dav_server.h"
+#include "support/fault_proxy.h"
 #include "support/request_log.h"
+#include "support/send.h"
 
 namespace zan::ado {
 namespace {
@@ -37,6 +43,38 @@ class StreamTest : public test::DavTest {
     stream->SetEOS();
     stream->WriteText(text, adWriteChar);
     stream->Close();
+  }
+  // Moves the file behind url an hour back, so that Apache gives it a strong ETag (it marks
+  // one weak during the second after a change).
+  void Age(const std::string& url) {
+    const std::filesystem::path file = test::DavServer::Dir() + "/dav" + url.substr(Server().size());
+    std::filesystem::last_write_time(file, std::filesystem::last_write_time(file) - std::chrono::hours(1));
+  }
+  // The ETag a read through a stream gives.
+  std::string EtagOf(const std::string& url) {
+    Stream stream;
+    stream.Open("URL=" + url, adModeRead);
+    return stream.ETag();
+  }
+  // A lock taken through a stream, as another client would hold it.
+  std::string Lock(const std::string& url) {
+    Stream stream;
+    stream.Open("URL=" + url, adModeWrite);
+    return stream.LockResource(60);
+  }
+  void Unlock(const std::string& url, const std::string& token) {
+    Stream stream;
+    stream.Open("URL=" + url, adModeWrite);
+    EXPECT_EQ(S_OK, stream.UnlockResource(token));
+  }
+  // The value of a request header the log recorded for the request with that method; "-"
+  // when it was not sent.
+  static std::string SentHeader(const test::RequestLog& log, const std::string& method, const std::string& name) {
+    for (const http::RequestRecord& r : log.records())
+      if (r.method == method)
+        for (const http::Header& h : r.headers)
+          if (h.name == name) return h.value;
+    return "-";
   }
 };
 
@@ -166,6 +204,123 @@ TEST_F(StreamTest, ReadOnlyAndClosedStreamsRefuseWork) {
 
   StreamPtr empty;
   EXPECT_EQ(E_POINTER, ComFailure([&] { empty->Charset("ascii"); }).status);
+}
+
+TEST_F(StreamTest, AReadKeepsTheEtagAsTheServerSentIt) {
+  ASSERT_EQ(201, Put(Url("doc.xml"), "v1"));
+  Age(Url("doc.xml"));
+  const std::string strong = test::Send("GET", Url("doc.xml")).GetHeader("ETag");
+  ASSERT_TRUE(strong.starts_with("\"")) << strong;
+  test::FaultProxy proxy(Server());
+  proxy.Add(test::FaultRule::Any().WeakETags());
+  const struct {
+    const char* row;
+    std::string url;
+    std::string etag;
+  } rows[] = {
+      {"a strong ETag", Url("doc.xml"), strong},
+      {"a weak ETag keeps its mark", proxy.Via(Url("doc.xml")), "W/" + strong},
+  };
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.row);
+    Stream stream;
+    stream.Open("URL=" + row.url, adModeRead);
+    EXPECT_EQ(row.etag, stream.ETag());
+    EXPECT_EQ("v1", stream.TakeText());
+  }
+  Stream unread;
+  unread.Open("URL=" + Url("doc.xml"), adModeWrite);
+  EXPECT_EQ("", unread.ETag());  // nothing was fetched
+}
+
+TEST_F(StreamTest, TakeTextMovesTheRestOutOfAReadingStream) {
+  ASSERT_EQ(201, Put(Url("doc.txt"), "abcdef"));
+  Stream reader;
+  reader.Open("URL=" + Url("doc.txt"), adModeRead);
+  EXPECT_EQ("ab", reader.ReadText(2));
+  EXPECT_EQ("cdef", reader.TakeText());
+  EXPECT_EQ(2, reader.Size());
+  EXPECT_EQ("", reader.TakeText());
+  Stream writer;
+  writer.Open("URL=" + Url("doc.txt"), adModeReadWrite);
+  EXPECT_EQ(kAdErrIllegalOperation, ComFailure([&] { writer.TakeText(); }).status);
+}
+
+TEST_F(StreamTest, AConditionalWriteLandsOnlyWhileItsConditionHolds) {
+  enum class Condition { kCurrentEtag, kOldEtag, kHeldLock, kReleasedLock, kOtherClientsLock };
+  const struct {
+    const char* row;
+    Condition condition;
+    HRESULT status;
+  } rows[] = {
+      {"If-Match of the current ETag", Condition::kCurrentEtag, S_OK},
+      {"If-Match of an ETag from before another client's change", Condition::kOldEtag, kAdErrResourceChanged},
+      {"the lock token held", Condition::kHeldLock, S_OK},
+      {"a lock token already released", Condition::kReleasedLock, kAdErrResourceChanged},
+      {"no token while another client holds a lock", Condition::kOtherClientsLock, kAdErrResourceLocked},
+  };
+  const std::string url = Url("doc.xml");
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.row);
+    ASSERT_LT(Put(url, "stored"), 300);
+    Age(url);
+    std::string before = "stored";
+    std::string token;     // given to the stream
+    std::string ifMatch;   // given to the stream
+    std::string held;      // a lock to release after the write
+    switch (row.condition) {
+      case Condition::kCurrentEtag:
+        ifMatch = EtagOf(url);
+        ASSERT_FALSE(ifMatch.empty() || ifMatch.starts_with("W/")) << ifMatch;
+        break;
+      case Condition::kOldEtag:
+        ifMatch = EtagOf(url);
+        before = "changed by another client";
+        ASSERT_LT(Put(url, before), 300);
+        break;
+      case Condition::kHeldLock:
+        token = held = Lock(url);
+        break;
+      case Condition::kReleasedLock:
+        token = Lock(url);
+        Unlock(url, token);
+        break;
+      case Condition::kOtherClientsLock:
+        held = Lock(url);
+        break;
+    }
+    ASSERT_TRUE(token.empty() == (row.condition != Condition::kHeldLock && row.condition != Condition::kReleasedLock));
+    test::RequestLog log;
+    Stream stream;
+    stream.Open("URL=" + url, adModeReadWrite);
+    stream.LockToken(token);
+    stream.IfMatch(ifMatch);
+    stream.SetEOS();
+    stream.WriteText("mine");
+    const test::ComFailureResult result = ComFailure([&] { stream.Close(); });
+    const std::string methods = log.Methods();
+    if (!held.empty()) Unlock(url, held);
+    EXPECT_EQ(test::Hex(row.status), test::Hex(result.status)) << result.description;
+    EXPECT_EQ(row.status == S_OK ? "mine" : before, Get(url));
+    EXPECT_EQ("PUT", methods);
+    EXPECT_EQ(token.empty() ? "-" : "<" + http::EncodeUrl(url) + "> (<" + token + ">)", SentHeader(log, "PUT", "If"));
+    EXPECT_EQ(ifMatch.empty() ? "*" : ifMatch, SentHeader(log, "PUT", "If-Match"));
+  }
+}
+
+TEST_F(StreamTest, ALockIsTakenOnlyOnAResourceThatIsThere) {
+  ASSERT_EQ(201, Put(Url("doc.xml"), "v1"));
+  const std::string token = Lock(Url("doc.xml"));
+  EXPECT_TRUE(token.starts_with("opaquelocktoken:")) << token;
+  const auto taken = ComFailure([&] { Lock(Url("doc.xml")); });
+  EXPECT_EQ(kAdErrResourceLocked, taken.status);
+  EXPECT_EQ("The resource is locked: HTTP/1.1 423 Locked (LOCK " + Url("doc.xml") + ")", taken.description);
+  Unlock(Url("doc.xml"), token);
+  EXPECT_EQ("", Lock(Url("missing.xml")));
+  EXPECT_FALSE(Exists(Url("missing.xml")));
+  Stream memory;
+  memory.Open();
+  EXPECT_EQ(kAdErrIllegalOperation, ComFailure([&] { memory.LockResource(60); }).status);
 }
 
 TEST(StreamMemoryTest, AStreamWithoutSourceLivesInMemory) {

@@ -52,6 +52,7 @@ const char* Reason(int status) {
     case 204: return "No Content";
     case 207: return "Multi-Status";
     case 400: return "Bad Request";
+    case 401: return "Unauthorized";
     case 403: return "Forbidden";
     case 404: return "Not Found";
     case 405: return "Method Not Allowed";
@@ -411,6 +412,8 @@ void FaultProxy::Shared::Serve(int clientFd) {
       std::string reply = "HTTP/1.1 " + std::to_string(rule.status) + " " + Reason(rule.status) + "\r\n";
       reply += "Content-Length: " + std::to_string(rule.body.size()) + "\r\n";
       if (!rule.body.empty()) reply += "Content-Type: " + type + "\r\n";
+      // A 401 carries its challenge, as every server's does.
+      if (rule.status == 401) reply += "WWW-Authenticate: Basic realm=\"" + std::string(kFaultRealm) + "\"\r\n";
       reply += keepAlive ? "\r\n" : "Connection: close\r\n\r\n";
       Log(what + std::to_string(rule.status));
       if (!client.Write(reply + rule.body)) break;

@@ -34,10 +34,14 @@
 
 namespace zan::test {
 
+// The realm of the challenge the proxy answers a 401 with.
+inline constexpr char kFaultRealm[] = "fault proxy";
+
 struct FaultRule {
   enum class Action {
     kPass,            // forward unchanged
     kRespond,         // answer `status` with `body` itself; the server never sees the request
+                      // (a 401 with the challenge WWW-Authenticate: Basic realm="<kFaultRealm>")
     // Reset the client connection (TCP RST) before any byte of a reply; the server never sees
     // the request. libcurl sends a request once more on a new connection when a kept-alive one
     // breaks before any reply byte, so a rule limited by `times` to one match goes unseen there.

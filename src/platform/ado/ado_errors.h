@@ -14,6 +14,8 @@
 //                                 description that starts with "Unspecified error".
 // (A record creating a non-collection over an existing collection gets 409 from Apache; it
 // reports kAdErrResourceExists after checking that the URL exists.)
+// A stream's write under a lock token or an If-Match value that gets 412 fails with
+// kAdErrResourceChanged "The resource was changed by another client" (stream.h).
 // No reply at all: the transport's status and text (platform/http/http_errors.h).
 // Local files (file:// copies): see ThrowForFile; kAdErrOpeningFile, kAdErrReadFile,
 // kAdErrWriteFile for other errors, with the system's error text.
@@ -39,6 +41,9 @@ constexpr HRESULT kAdErrPermissionDenied = MAKE_HRESULT_U(0x800A0E88);  // 3720
 constexpr HRESULT kAdErrResourceExists = MAKE_HRESULT_U(0x800A0E8E);    // 3726
 constexpr HRESULT kAdErrResourceLocked = MAKE_HRESULT_U(0x800A0E8F);    // 3727
 constexpr HRESULT kAdErrUrlDoesNotExist = MAKE_HRESULT_U(0x800A0E91);   // 3729
+// Not one of ADO's values: a conditional write found its precondition broken (the
+// resource changed since it was read, or its lock is gone).
+constexpr HRESULT kAdErrResourceChanged = MAKE_HRESULT_U(0x800A0F9C);   // 3996
 
 // Throws the _com_error for a reply that is not the expected success.
 [[noreturn]] void ThrowForReply(const http::Response& reply, std::string_view method, std::string_view url);

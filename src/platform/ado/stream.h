@@ -1,13 +1,22 @@
 // Stream: the platform's ADO stream object in text mode, opened on a server URL ("URL="
 // followed by the URL) or on nothing (an in-memory stream).
 //
-//   Open for reading (adModeRead, adModeUnknown)   GET; the body is held in memory
+//   Open for reading (adModeRead, adModeUnknown)   GET; the body and its ETag are held
 //   Open for writing (adModeWrite, adModeReadWrite) nothing; the content is fetched (GET)
 //                                                   only if a read or a write needs the
 //                                                   old bytes
 //   Flush, Close after a change                     PUT of the whole new content with
-//                                                   If-Match: * (the resource must exist:
-//                                                   kAdErrUrlDoesNotExist otherwise)
+//                                                   If: <url> (<lock token>) when a lock
+//                                                   token is set, and If-Match: the set
+//                                                   value, else * (the resource must exist)
+//   LockResource                                    LOCK (exclusive write, Depth 0) with
+//                                                   If-Match: *; DELETE under the new lock of
+//                                                   an empty resource the LOCK created
+//   UnlockResource                                  UNLOCK
+//
+// A write that the server refuses with 412 fails with kAdErrResourceChanged when a lock
+// token or an If-Match value was set (the resource changed, or the lock is gone), else with
+// kAdErrUrlDoesNotExist (If-Match: * found nothing: a write never creates a resource).
 //
 // Text is 8-bit and passes byte for byte in both directions: the character set (Charset,
 // e.g. "ascii") is kept as a name and converts nothing, so no byte is narrowed or replaced.
@@ -48,6 +57,10 @@ class Stream {
   int64_t Size();
   // Up to numChars bytes from the position (adReadAll: the rest); advances the position.
   std::string ReadText(long numChars = adReadAll);
+  // The rest of the content from the position, moved out of the stream instead of copied:
+  // the content ends at the position afterwards. Only on a stream open for reading
+  // (kAdErrIllegalOperation otherwise).
+  std::string TakeText();
   int64_t Position() const;
   // kAdErrInvalidArgument beyond the end or below 0.
   HRESULT Position(int64_t position);
@@ -62,9 +75,30 @@ class Stream {
 
   long State() const { return open_ ? adStateOpen : adStateClosed; }
 
+  // The ETag of the resource as the server sent it with the content's GET ("W/" first when
+  // weak); "" when it sent none, or before the content was fetched.
+  const std::string& ETag() const { return etag_; }
+  // Conditions for the write of the content (until Close): the lock token held on the
+  // resource (sent as the tagged If header), and the ETag the resource must still have
+  // (If-Match; empty: "*", the resource must exist).
+  HRESULT LockToken(std::string_view token);
+  HRESULT IfMatch(std::string_view etag);
+
+  // Takes an exclusive write lock on the stream's resource, held for at most timeoutSeconds:
+  // the lock token, or "" when the server locks nothing (any reply but 200, 201 and 423;
+  // what is wrong shows in the next request), or when nothing was there to lock (a server
+  // that ignores If-Match on LOCK made an empty resource: it is deleted again, under the new
+  // lock, best effort). A lock held by another client fails with kAdErrResourceLocked.
+  // Needs a stream open on a URL (kAdErrIllegalOperation for an in-memory one).
+  std::string LockResource(long timeoutSeconds);
+  // Releases a lock taken with LockResource (UNLOCK with Lock-Token: <token>); a reply
+  // other than 2xx fails as ado_errors.h maps it. Needs a stream open on a URL.
+  HRESULT UnlockResource(std::string_view token);
+
  private:
   void RequireOpen(const char* operation) const;
   void RequireWritable(const char* operation) const;
+  void RequireUrl(const char* operation) const;
   void Load();
 
   bool open_ = false;
@@ -76,6 +110,9 @@ class Stream {
   std::string user_;
   std::string password_;
   std::string content_;
+  std::string etag_;       // of the GET that filled content_
+  std::string lockToken_;  // write conditions, until Close
+  std::string ifMatch_;
   size_t position_ = 0;
 };
 
