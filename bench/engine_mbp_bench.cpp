@@ -113,7 +113,7 @@ void PrintPhases(Repository& repo, const std::string& changedText) {
   const std::string token = repo.dav.LockItem(url, 30);
   lap("lock");
   std::string etag;
-  const std::string stored = repo.dav.GetFileStream(url, etag);
+  const std::string stored = repo.dav.GetFileStream(url, &etag);
   lap("read");
   CMBPEntity current(stored);
   lap("parse stored");

@@ -213,8 +213,7 @@ TEST_F(EngineDocumentsTest, UpdateLeavesTheCallersDocumentAsItWas) {
     EXPECT_EQ(c.text(), c.before) << c.what;
   }
   ASSERT_EQ(204, Put(MbpUrl(), kAmbiguousMbp));  // a failing merge
-  CMBPEntity failing(kAmbiguousMbp);
-  Mark(failing, "/mbp/bp", "x");
+  CMBPEntity failing(kAmbiguousMbp);  // the merge descends into the two unkeyed notes
   const std::string failingText = failing.getXml();
   EXPECT_NE("no error", ErrorOf([&] { engine_.SetBusinessProcessMBP("Alpha/Billing", failing, response_); }));
   EXPECT_EQ(failing.getXml(), failingText);
