@@ -98,14 +98,6 @@ File File::CreateNew(std::string_view path) {
   return File(fd);
 }
 
-File File::OpenDirectory(std::string_view path) {
-  std::string name;
-  if (!Native(path, name)) return File();
-  const int fd = ::open(name.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-  if (fd < 0) Failed();
-  return File(fd);
-}
-
 File File::OpenLockFile(std::string_view path, bool createIfMissing) {
   std::string name;
   if (!Native(path, name)) return File();

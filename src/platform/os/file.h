@@ -40,9 +40,6 @@ class File {
   // opened read-only when it exists but cannot be written.
   static File OpenLockFile(std::string_view path, bool createIfMissing);
 
-  // A directory, for Sync: a rename or a new entry in it reaches the storage device.
-  static File OpenDirectory(std::string_view path);
-
   bool isOpen() const { return fd_ >= 0; }
 
   // Up to size bytes at the current offset; got 0 at the end of the file.

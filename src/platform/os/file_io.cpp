@@ -32,12 +32,6 @@ bool Rename(const std::string& from, const std::string& to, bool overwrite) {
   return ::rename(from.c_str(), to.c_str()) == 0 || Fail(errno);
 }
 
-// Makes a rename in the directory durable.
-bool SyncDirectory(const std::string& dir) {
-  File directory = File::OpenDirectory(dir);
-  return directory.isOpen() && directory.Sync();
-}
-
 }  // namespace
 
 bool WriteWholeFile(std::string_view path, std::string_view bytes) {
@@ -101,7 +95,7 @@ bool ReplacingFile::Commit(bool overwrite) {
   if (temporary_.empty() || !Finish()) return false;
   if (!Rename(temporary_, destination_, overwrite)) return false;
   committed_ = true;
-  return SyncDirectory(temporary_.substr(0, temporary_.rfind('/')));
+  return true;
 }
 
 bool ReplaceWholeFile(std::string_view path, std::string_view bytes) {
