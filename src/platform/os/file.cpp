@@ -98,11 +98,11 @@ File File::CreateNew(std::string_view path) {
   return File(fd);
 }
 
-File File::OpenLockFile(std::string_view path, bool createIfMissing) {
+File File::OpenLockFile(std::string_view path, bool forWriting) {
   std::string name;
   if (!Native(path, name)) return File();
   int fd = ::open(name.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0666);
-  if (fd < 0 && !createIfMissing) fd = ::open(name.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0 && !forWriting) fd = ::open(name.c_str(), O_RDONLY | O_CLOEXEC);
   if (fd < 0) Failed();
   return File(fd);
 }

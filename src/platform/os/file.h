@@ -36,9 +36,10 @@ class File {
   static File OpenForAppending(std::string_view path);
   // A new file that must not exist yet (EEXIST), for writing.
   static File CreateNew(std::string_view path);
-  // A file for an advisory lock beside the data it guards (Lock), created when missing;
-  // opened read-only when it exists but cannot be written.
-  static File OpenLockFile(std::string_view path, bool createIfMissing);
+  // A file for an advisory lock beside the data it guards (Lock), opened for reading and
+  // writing and created when missing. For a reader (forWriting false), one that cannot be
+  // opened so is opened read-only.
+  static File OpenLockFile(std::string_view path, bool forWriting);
 
   bool isOpen() const { return fd_ >= 0; }
 
