@@ -6,6 +6,7 @@
 #include "api/ZANApiTypeInfo.h"
 #include "platform/com/registrar.h"
 #include "platform/com/typelib.h"
+#include "platform/os/file_system.h"
 
 namespace zan::api {
 
@@ -15,18 +16,12 @@ HRESULT UpdateRegistryFromScript(const std::string& modulePath, bool registerMod
 }
 
 HRESULT RegisterModuleTypeLib(const std::string& modulePath) {
-  return tlb::RegisterTypeLib(ZANClientTypeLib(), modulePath, DirectoryOf(modulePath));
+  return tlb::RegisterTypeLib(ZANClientTypeLib(), modulePath, os::DirectoryOf(modulePath));
 }
 
 HRESULT UnregisterModuleTypeLib() {
   const tlb::TypeLibDesc& lib = ZANClientTypeLib();
   return UnRegisterTypeLib(lib.libid, lib.majorVersion, lib.minorVersion, lib.lcid, SYS_LINUX64);
-}
-
-std::string DirectoryOf(const std::string& path) {
-  const size_t slash = path.find_last_of("/\\");
-  if (slash == std::string::npos) return {};
-  return path.substr(0, slash == 0 ? 1 : slash);
 }
 
 }  // namespace zan::api

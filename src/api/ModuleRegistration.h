@@ -19,10 +19,6 @@ HRESULT RegisterModuleTypeLib(const std::string& modulePath);
 // TYPE_E_REGISTRYACCESS when it is not registered.
 HRESULT UnregisterModuleTypeLib();
 
-// The directory part of a path without its final separator ("/" for a file in the root);
-// "" for a bare file name.
-std::string DirectoryOf(const std::string& path);
-
 }  // namespace zan::api
 
 #endif

@@ -1,7 +1,6 @@
 #include "cli/context.h"
 
 #include <cstdint>
-#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <iostream>
@@ -9,6 +8,7 @@
 #include <sstream>
 
 #include "cli/format.h"
+#include "cli/host_system.h"
 #include "cli/progress.h"
 
 namespace zancli {
@@ -17,9 +17,9 @@ namespace {
 
 // ZANCLIENT_MAX_XML_SIZE when it is a positive whole number, else 256 MiB (as the module).
 uint64_t MaxInputBytes() {
-  const char* text = std::getenv("ZANCLIENT_MAX_XML_SIZE");
+  const std::string text = EnvironmentValue("ZANCLIENT_MAX_XML_SIZE");
   uint64_t value = 0;
-  for (const char* p = text ? text : ""; *p; ++p) {
+  for (const char* p = text.c_str(); *p; ++p) {
     if (*p < '0' || *p > '9' || value > (UINT64_MAX - 9) / 10) return 256ull << 20;
     value = value * 10 + static_cast<uint64_t>(*p - '0');
   }

@@ -1,9 +1,9 @@
 #include "cli/format.h"
 
-#include <unistd.h>
-
 #include <algorithm>
 #include <cstdio>
+
+#include "cli/host_system.h"
 
 namespace zancli {
 
@@ -66,7 +66,7 @@ std::string TerminalSafe(const std::string& text) {
   return out;
 }
 
-std::string ForStdout(const std::string& text) { return isatty(STDOUT_FILENO) == 1 ? TerminalSafe(text) : text; }
+std::string ForStdout(const std::string& text) { return StdoutIsTerminal() ? TerminalSafe(text) : text; }
 
 std::string Table(const std::vector<std::string>& header, const std::vector<std::vector<std::string>>& rawRows) {
   std::vector<std::vector<std::string>> rows = rawRows;

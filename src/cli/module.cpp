@@ -1,11 +1,11 @@
 #include "cli/module.h"
 
 #include <dlfcn.h>
-#include <unistd.h>
 
-#include <cstdlib>
 #include <filesystem>
 #include <system_error>
+
+#include "cli/host_system.h"
 
 namespace zancli {
 
@@ -26,10 +26,7 @@ bool Resolve(void* handle, const char* name, F& out, std::string* error) {
 }
 
 // ZANCLIENT_MODULE, "" when unset or empty.
-std::string EnvModule() {
-  const char* env = std::getenv("ZANCLIENT_MODULE");
-  return env ? env : "";
-}
+std::string EnvModule() { return EnvironmentValue("ZANCLIENT_MODULE"); }
 
 }  // namespace
 

@@ -1,7 +1,5 @@
 #include "cli/progress.h"
 
-#include <unistd.h>
-
 #include <chrono>
 #include <cstdio>
 #include <filesystem>
@@ -26,7 +24,6 @@ DirStats CountFiles(const std::string& dir) {
   return s;
 }
 
-bool StderrIsTerminal() { return isatty(STDERR_FILENO) == 1; }
 
 TransferProgress::TransferProgress(bool enabled, std::string verb, std::string dir, bool watch, DirStats total)
     : verb_(std::move(verb)), dir_(std::move(dir)), watch_(watch), total_(total) {

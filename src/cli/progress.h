@@ -22,9 +22,6 @@ struct DirStats {
 // skipped. A missing dir counts as empty.
 DirStats CountFiles(const std::string& dir);
 
-// True when standard error is a terminal (progress is worth drawing).
-bool StderrIsTerminal();
-
 // Draws one status line on standard error, refreshed by a background thread, until destroyed
 // (the line is then cleared). With enabled false it does nothing at all. The thread touches only
 // the local file system and standard error, never the module.

@@ -2,8 +2,7 @@
 // lists the source, makes each destination directory exist and plans one copy per file, in
 // walk order; then the files are copied through record copies over the transfer's connections
 // (several at once), recording the environment's files in downloaded user (".usr") files.
-#include <strings.h>
-
+#include "base/AsciiCase.h"
 #include "base/ErrorContext.h"
 #include "base/FileUtils.h"
 #include "base/GenException.h"
@@ -57,7 +56,7 @@ bool CDavADOManager::IsHttpUrl(const std::string& path) {
 }
 
 bool CDavADOManager::IsUsrFile(const std::string& path) {
-  return path.size() >= 4 && strcasecmp(path.c_str() + path.size() - 4, ".usr") == 0;
+  return zan::EndsWithIgnoringAsciiCase(path, ".usr");
 }
 
 // Local paths are joined with '/' too: a '\' inside a local name is never taken for a separator.
@@ -71,8 +70,8 @@ void CDavADOManager::ReadFileEntry(XMLSet& entry, std::string& fileName, std::st
   entry.getItemValue("URL_FileName", urlFileName);
   entry.getItemValue("IsDir", dir);
   entry.getItemValue("IsDirDots", dots);
-  isDir = strcasecmp(dir.c_str(), "T") == 0;
-  isDirDots = strcasecmp(dots.c_str(), "T") == 0;
+  isDir = zan::EqualsIgnoringAsciiCase(dir, "T");
+  isDirDots = zan::EqualsIgnoringAsciiCase(dots, "T");
 }
 
 void CDavADOManager::AddFileEntry(XMLSet& entry, const std::string& fileName, const std::string& fullFileName,

@@ -1,9 +1,8 @@
 #include "engine/NodeIds.h"
 
-#include <strings.h>
-
 #include <vector>
 
+#include "base/AsciiCase.h"
 #include "base/GenException.h"
 #include "base/SafeNames.h"
 #include "engine/RepositoryNames.h"
@@ -32,8 +31,8 @@ std::string RefusalOfForm(std::string_view form, NodeUse use) {
     if (s == "." || s == "..") return "it holds a '.' or '..' segment";
   if (use == NodeUse::kWrite) {
     if (segments.empty()) return "it names the repository root";
-    const std::string first(segments.front());
-    if (strcasecmp(first.c_str(), repo::kMbpTemplates) == 0 || strcasecmp(first.c_str(), repo::kMprTemplates) == 0)
+    const std::string_view first = segments.front();
+    if (EqualsIgnoringAsciiCase(first, repo::kMbpTemplates) || EqualsIgnoringAsciiCase(first, repo::kMprTemplates))
       return "it names the repository's templates";
   }
   return "";

@@ -1,7 +1,6 @@
 #include "engine/NodeNames.h"
 
-#include <strings.h>
-
+#include "base/AsciiCase.h"
 #include "base/GenException.h"
 #include "base/SafeNames.h"
 #include "engine/RepositoryNames.h"
@@ -18,7 +17,7 @@ namespace {
 void RequireSafeNewName(const std::string& name, bool isProject, const char* method) {
   const std::string what = "Invalid node name '" + names::Printable(name) + "'";
   if (const std::string reason = names::UnsafeSegmentReason(name); !reason.empty()) Refuse(what, reason, method);
-  if (isProject && strcasecmp(name.c_str(), repo::kMprTemplates) == 0)
+  if (isProject && EqualsIgnoringAsciiCase(name, repo::kMprTemplates))
     Refuse(what, "it is the name of the repository's templates", method);
 }
 

@@ -1,7 +1,6 @@
 #include "xml/MBPEntity.h"
 
-#include <strings.h>
-
+#include "base/AsciiCase.h"
 #include "base/GenException.h"
 #include "platform/com/com_error.h"
 #include "platform/dom/node_list.h"
@@ -36,7 +35,7 @@ std::string CMBPEntity::fileNameOf(std::string_view defaultsPath, std::string_vi
   const std::optional<std::string> refid = element.getAttribute("refid");
   if (!refid) throw _com_error(DISP_E_TYPEMISMATCH, "Type mismatch.");  // a missing attribute has no text
   std::string name = *refid + "." + std::string(extension);
-  if (strcasecmp(name.c_str(), ("0." + std::string(extension)).c_str()) == 0) name.clear();  // refid 0: no file
+  if (zan::EqualsIgnoringAsciiCase(name, "0." + std::string(extension))) name.clear();  // refid 0: no file
   return name;
 }
 

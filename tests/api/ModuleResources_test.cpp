@@ -41,16 +41,5 @@ TEST(ModuleResources, NameStringAndVersionBlock) {
   EXPECT_FALSE(QueryVersionString("Comments", nullptr));
 }
 
-TEST(ModuleRegistration, DirectoryOfAPath) {
-  const std::pair<const char*, const char*> rows[] = {
-      {"/usr/lib/ZANClient.so", "/usr/lib"},
-      {"/ZANClient.so", "/"},
-      {"ZANClient.so", ""},
-      {"C:\\Program Files\\ZANClient.DLL", "C:\\Program Files"},
-      {"/a/it's/x.so", "/a/it's"},
-  };
-  for (const auto& [path, directory] : rows) EXPECT_EQ(directory, DirectoryOf(path)) << path;
-}
-
 }  // namespace
 }  // namespace zan::api

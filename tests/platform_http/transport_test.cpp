@@ -2,15 +2,13 @@
 // for a server that stops answering.
 #include "platform/http/transport.h"
 
-#include <fcntl.h>
-#include <unistd.h>
-
 #include <chrono>
 #include <thread>
 
 #include "platform/com/com_error.h"
 #include "platform/http/http_errors.h"
 #include "platform/http/url_encoding.h"
+#include "platform/os/file.h"
 #include "support/com_failure.h"
 #include "support/dav_server.h"
 #include "support/fault_server.h"
@@ -121,14 +119,14 @@ TEST_F(TransportTest, StreamsABodyFromAFileAndAReplyIntoASink) {
   test::TempDir dir;
   const std::string content = Pattern(5 * 1024 * 1024 + 17);
   dir.Write("big.bin", content);
-  const int fd = ::open((dir / "big.bin").c_str(), O_RDONLY | O_CLOEXEC);
-  ASSERT_GE(fd, 0);
+  zan::os::File file = zan::os::File::OpenForReading(dir / "big.bin");
+  ASSERT_TRUE(file.isOpen());
   Request put;
   put.method = "PUT";
   put.url = Url("big.bin");
-  put.bodyFd = fd;
+  put.bodyFile = &file;
   EXPECT_EQ(201, Perform(put).status);
-  ::close(fd);
+  file.Close();
 
   std::string received;
   size_t chunks = 0;

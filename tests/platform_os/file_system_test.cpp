@@ -198,4 +198,16 @@ TEST_F(FileSystemTest, SearchWithDoubleByteNameInShiftJis) {
   EXPECT_EQ(Search(dir_.path() + "\\" + name + "\\*.txt"), "x.txt");
 }
 
+TEST(DirectoryOf, APath) {
+  const std::pair<const char*, const char*> rows[] = {
+      {"/usr/lib/ZANClient.so", "/usr/lib"},
+      {"/ZANClient.so", "/"},
+      {"ZANClient.so", ""},
+      {"C:\\Program Files\\ZANClient.DLL", "C:\\Program Files"},
+      {"/a/it's/x.so", "/a/it's"},
+      {"dir\\sub/x.usr", "dir\\sub"},
+  };
+  for (const auto& [path, directory] : rows) EXPECT_EQ(directory, DirectoryOf(path)) << path;
+}
+
 }  // namespace

@@ -1,10 +1,5 @@
 #include "platform/ado/record.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
-#include <cerrno>
 #include <initializer_list>
 #include <optional>
 #include <vector>
@@ -132,32 +127,17 @@ void Download(std::string_view source, std::string_view fileUrl, bool overwrite,
   file.Commit(overwrite);
 }
 
-// A regular file only: a symbolic link is not followed and a FIFO or device is refused
-// without waiting for a writer.
-internal::UniqueFd OpenLocalFile(const std::string& path) {
-  // Non-blocking open: a FIFO would otherwise wait for a writer that never comes.
-  internal::UniqueFd fd(::open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC));
-  if (fd.get() < 0) ThrowForFile(errno, kAdErrOpeningFile, "Cannot open", path);
-  struct stat st {};
-  if (::fstat(fd.get(), &st) != 0) ThrowForFile(errno, kAdErrOpeningFile, "Cannot open", path);
-  if (!S_ISREG(st.st_mode)) throw _com_error(kAdErrOpeningFile, "Not a regular file: " + path);
-  const int flags = ::fcntl(fd.get(), F_GETFL);
-  if (flags < 0 || ::fcntl(fd.get(), F_SETFL, flags & ~O_NONBLOCK) != 0)
-    ThrowForFile(errno, kAdErrOpeningFile, "Cannot open", path);
-  return fd;
-}
-
 // file:// -> server: the file is streamed as the body of a PUT.
 void Upload(std::string_view fileUrl, std::string_view destination, bool overwrite, const Credentials& who) {
   const std::string path = internal::LocalPathOf(fileUrl);
-  const internal::UniqueFd fd = OpenLocalFile(path);
+  os::File file = internal::OpenLocalFile(path);
   http::Request request;
   request.method = "PUT";
   request.url.assign(destination);
   request.user.assign(who.user);
   request.password.assign(who.password);
   if (!overwrite) request.headers.push_back({"If-None-Match", "*"});
-  request.bodyFd = fd.get();
+  request.bodyFile = &file;
   const http::Response reply = http::Perform(request);
   if (!Is2xx(reply)) ThrowForReply(reply, "PUT", destination);
 }
@@ -166,19 +146,11 @@ void Upload(std::string_view fileUrl, std::string_view destination, bool overwri
 void CopyLocal(std::string_view sourceUrl, std::string_view destinationUrl, bool overwrite) {
   const std::string from = internal::LocalPathOf(sourceUrl);
   const std::string to = internal::LocalPathOf(destinationUrl);
-  const internal::UniqueFd in = OpenLocalFile(from);
+  os::File in = internal::OpenLocalFile(from);
   if (!overwrite && os::PathExists(to)) throw _com_error(kAdErrResourceExists, "The destination already exists: " + to);
   internal::ReplacingFile out(to);
   char buffer[64 * 1024];
-  for (;;) {
-    const ssize_t n = ::read(in.get(), buffer, sizeof buffer);
-    if (n == 0) break;
-    if (n < 0) {
-      if (errno == EINTR) continue;
-      ThrowForFile(errno, kAdErrReadFile, "Cannot read", from);
-    }
-    out.Write(std::string_view(buffer, static_cast<size_t>(n)));
-  }
+  while (const size_t n = internal::ReadLocalFile(in, buffer, sizeof buffer, from)) out.Write(std::string_view(buffer, n));
   out.Commit(overwrite);
 }
 

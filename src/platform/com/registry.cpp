@@ -1,184 +1,75 @@
 #include "platform/com/registry.h"
 
-#include <fcntl.h>
-#include <pwd.h>
-#include <sys/file.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
-#include <atomic>
 #include <cerrno>
-#include <cstdlib>
+
+#include "platform/os/environment.h"
+#include "platform/os/file.h"
+#include "platform/os/file_io.h"
+#include "platform/os/file_system.h"
+#include "platform/os/lasterror.h"
 
 namespace zan::reg {
 
 namespace {
 
-// Owns a file descriptor; closes it on destruction.
-class UniqueFd {
- public:
-  explicit UniqueFd(int fd = -1) : fd_(fd) {}
-  ~UniqueFd() {
-    if (fd_ >= 0) ::close(fd_);
-  }
-  UniqueFd(const UniqueFd&) = delete;
-  UniqueFd& operator=(const UniqueFd&) = delete;
-  int get() const { return fd_; }
-  bool ok() const { return fd_ >= 0; }
-  void reset(int fd) {
-    if (fd_ >= 0) ::close(fd_);
-    fd_ = fd;
-  }
-
- private:
-  int fd_;
-};
-
-std::string HomeDirectory() {
-  if (const char* home = std::getenv("HOME"); home && *home) return home;
-  long size = sysconf(_SC_GETPW_R_SIZE_MAX);
-  std::string buf(size > 0 ? static_cast<size_t>(size) : 16384, '\0');
-  passwd pw;
-  passwd* result = nullptr;
-  if (getpwuid_r(getuid(), &pw, buf.data(), buf.size(), &result) == 0 && result && result->pw_dir)
-    return result->pw_dir;
-  return ".";
+// The directory of the registry file ("." for a bare name).
+std::string DirectoryOfFile(const std::string& path) {
+  std::string dir = os::DirectoryOf(path);
+  return dir.empty() ? "." : dir;
 }
 
-std::string DirectoryOf(const std::string& path) {
-  const size_t slash = path.rfind('/');
-  if (slash == std::string::npos) return ".";
-  return slash == 0 ? "/" : path.substr(0, slash);
-}
-
-// mkdir -p; true when the directory exists afterwards.
-bool MakeDirectories(const std::string& dir) {
-  struct stat st;
-  if (::stat(dir.c_str(), &st) == 0) return S_ISDIR(st.st_mode);
-  const std::string parent = DirectoryOf(dir);
-  if (parent != dir && !MakeDirectories(parent)) return false;
-  return ::mkdir(dir.c_str(), 0755) == 0 || errno == EEXIST;
-}
-
-int LockRetrying(int fd, int op) {
-  int rc;
-  do rc = ::flock(fd, op);
-  while (rc != 0 && errno == EINTR);
-  return rc;
-}
-
-// The whole content of a file; false on a read error. A missing file is empty (*exists false).
-bool ReadWholeFile(const std::string& path, std::string* text, bool* exists, struct stat* st) {
+// The whole content of the file; false on a read error. A missing file is empty.
+bool ReadRegistryFile(const std::string& path, std::string* text) {
   text->clear();
-  UniqueFd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
-  if (!fd.ok()) {
-    *exists = false;
-    return errno == ENOENT;
-  }
-  *exists = true;
-  if (::fstat(fd.get(), st) != 0) return false;
-  char buf[65536];
-  for (;;) {
-    const ssize_t n = ::read(fd.get(), buf, sizeof buf);
-    if (n == 0) return true;
-    if (n < 0) {
-      if (errno == EINTR) continue;
-      return false;
-    }
-    text->append(buf, static_cast<size_t>(n));
-  }
+  return os::ReadWholeFile(path, *text) || os::GetLastError() == ENOENT;
 }
 
-bool WriteAll(int fd, const std::string& text) {
-  size_t done = 0;
-  while (done < text.size()) {
-    const ssize_t n = ::write(fd, text.data() + done, text.size() - done);
-    if (n < 0) {
-      if (errno == EINTR) continue;
-      return false;
-    }
-    done += static_cast<size_t>(n);
-  }
-  return true;
-}
-
-// Writes text to a temporary file beside path and renames it over path.
-bool ReplaceFile(const std::string& path, const std::string& text, const struct stat* old) {
-  static std::atomic<unsigned> counter{0};
-  std::string temp;
-  UniqueFd fd;
-  for (int attempt = 0; attempt < 100 && !fd.ok(); ++attempt) {
-    temp = path + ".tmp." + std::to_string(::getpid()) + "." + std::to_string(counter++);
-    fd.reset(::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666));
-    if (!fd.ok() && errno != EEXIST) return false;
-  }
-  if (!fd.ok()) return false;
-  bool ok = WriteAll(fd.get(), text);
-  if (ok && old) ok = ::fchmod(fd.get(), old->st_mode & 07777) == 0;
-  if (ok) ok = ::fsync(fd.get()) == 0;
-  if (ok) ok = ::rename(temp.c_str(), path.c_str()) == 0;
-  if (!ok) {
-    ::unlink(temp.c_str());
-    return false;
-  }
-  UniqueFd dir(::open(DirectoryOf(path).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-  if (dir.ok()) ::fsync(dir.get());
-  return true;
-}
-
-// The lock file beside the registry file; -1 when it cannot be opened (or, for readers,
+// The lock file beside the registry file; closed when it cannot be opened (or, for readers,
 // created). Readers go on without it: every write replaces the file whole by a rename.
-UniqueFd OpenLock(const std::string& path, bool forWriting) {
-  const std::string lockPath = path + ".lock";
-  int fd = ::open(lockPath.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0666);
-  if (fd < 0 && !forWriting) fd = ::open(lockPath.c_str(), O_RDONLY | O_CLOEXEC);
-  return UniqueFd(fd);
+os::File OpenLock(const std::string& path, bool forWriting) {
+  return os::File::OpenLockFile(path + ".lock", forWriting);
 }
 
 }  // namespace
 
 std::string RegistryFilePath() {
-  if (const char* explicitPath = std::getenv("ZANCLIENT_REGISTRY"); explicitPath && *explicitPath) return explicitPath;
-  if (const char* xdg = std::getenv("XDG_DATA_HOME"); xdg && xdg[0] == '/')
-    return std::string(xdg) + "/zanclient/registry";
-  return HomeDirectory() + "/.local/share/zanclient/registry";
+  if (std::string explicitPath = os::EnvironmentValue("ZANCLIENT_REGISTRY"); !explicitPath.empty()) return explicitPath;
+  if (const std::string xdg = os::EnvironmentValue("XDG_DATA_HOME"); xdg.starts_with('/'))
+    return xdg + "/zanclient/registry";
+  return os::HomeDirectory() + "/.local/share/zanclient/registry";
 }
 
-// The registry file's tree, read under the caller's lock; exists and st describe the file.
-static HRESULT Load(const std::string& path, Key& root, bool& exists, struct stat& st) {
+// The registry file's tree, read under the caller's lock.
+static HRESULT Load(const std::string& path, Key& root) {
   std::string text;
-  if (!ReadWholeFile(path, &text, &exists, &st)) return REGDB_E_READREGDB;
+  if (!ReadRegistryFile(path, &text)) return REGDB_E_READREGDB;
   if (!Parse(text, &root)) return REGDB_E_READREGDB;
   return S_OK;
 }
 
 HRESULT Read(const std::function<HRESULT(const Key& root)>& fn) {
   const std::string path = RegistryFilePath();
-  UniqueFd lock = OpenLock(path, false);
-  if (lock.ok() && LockRetrying(lock.get(), LOCK_SH) != 0) return REGDB_E_READREGDB;
+  os::File lock = OpenLock(path, false);
+  if (lock.isOpen() && !lock.Lock(false)) return REGDB_E_READREGDB;
   Key root;
-  bool exists = false;
-  struct stat st;
-  if (HRESULT hr = Load(path, root, exists, st); FAILED(hr)) return hr;
+  if (HRESULT hr = Load(path, root); FAILED(hr)) return hr;
   return fn(root);
 }
 
 HRESULT Update(const std::function<HRESULT(Key& root)>& fn) {
   const std::string path = RegistryFilePath();
-  if (!MakeDirectories(DirectoryOf(path))) return REGDB_E_WRITEREGDB;
-  UniqueFd lock = OpenLock(path, true);
-  if (!lock.ok() || LockRetrying(lock.get(), LOCK_EX) != 0) return REGDB_E_WRITEREGDB;
+  if (!os::CreateDirectories(DirectoryOfFile(path))) return REGDB_E_WRITEREGDB;
+  os::File lock = OpenLock(path, true);
+  if (!lock.isOpen() || !lock.Lock(true)) return REGDB_E_WRITEREGDB;
   Key root;
-  bool exists = false;
-  struct stat st;
-  if (HRESULT loaded = Load(path, root, exists, st); FAILED(loaded)) return loaded;
+  if (HRESULT loaded = Load(path, root); FAILED(loaded)) return loaded;
   const std::string before = Serialize(root);
   const HRESULT hr = fn(root);
   if (FAILED(hr)) return hr;
   const std::string updated = Serialize(root);
   // An unchanged tree is not written (an empty registry stays without a file).
   if (updated == before) return hr;
-  if (!ReplaceFile(path, updated, exists ? &st : nullptr)) return REGDB_E_WRITEREGDB;
+  if (!os::ReplaceWholeFile(path, updated)) return REGDB_E_WRITEREGDB;
   return hr;
 }
 

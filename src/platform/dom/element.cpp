@@ -9,7 +9,7 @@ namespace zan::dom {
 Element::Element(const Node& node) {
   if (node && pugi::xml_node(Access::raw(node)).type() == pugi::node_element) {
     tree_ = Access::tree(node);
-    node_ = Access::raw(node).internal_object();
+    node_ = detail::Unwrap(Access::raw(node));
   }
 }
 
@@ -31,7 +31,7 @@ void Element::setAttribute(std::string_view name, std::string_view value) const 
   if (!detail::IsXmlName(name)) detail::Fail(E_FAIL, "Invalid attribute name: \"" + std::string(name) + "\"");
   const std::string key(name);
   const std::string text(value);
-  pugi::xml_node n(node_);
+  pugi::xml_node n = detail::Wrap(node_);
   pugi::xml_attribute a = detail::FindAttribute(n, key.c_str());
   if (!a) a = n.append_attribute(key.c_str());
   if (!a || !a.set_value(text.c_str())) detail::Fail(E_OUTOFMEMORY, "Not enough memory for the XML document");

@@ -253,7 +253,7 @@ Node Node::appendChild(const Node& newChild) const { return insertBefore(newChil
 Node Node::insertBefore(const Node& newChild, const Node& refChild) const {
   check();
   if (!newChild) Fail(E_INVALIDARG, "The node to insert is empty");
-  pugi::xml_node parent(node_);
+  pugi::xml_node parent = detail::Wrap(node_);
   pugi::xml_node ref = refChild ? ChildOf(*tree_, parent, refChild) : pugi::xml_node();
   CheckPlacement(*tree_, parent, newChild, Access::raw(newChild), pugi::xml_node());
   return Access::make(tree_, Place(*tree_, parent, newChild, ref));
@@ -262,7 +262,7 @@ Node Node::insertBefore(const Node& newChild, const Node& refChild) const {
 Node Node::replaceChild(const Node& newChild, const Node& oldChild, Node* inserted) const {
   check();
   if (!newChild) Fail(E_INVALIDARG, "The new node is empty");
-  pugi::xml_node parent(node_);
+  pugi::xml_node parent = detail::Wrap(node_);
   pugi::xml_node old = ChildOf(*tree_, parent, oldChild);
   if (newChild == oldChild) {
     if (inserted) *inserted = oldChild;
@@ -302,8 +302,8 @@ Node Node::cloneNode(bool deep) const {
     bool ok = (!*n.name() || copy.set_name(n.name())) && (!*n.value() || copy.set_value(n.value()));
     for (pugi::xml_attribute a : n.attributes()) ok = ok && copy.append_attribute(a.name()).set_value(a.value());
     if (!ok) Fail(E_OUTOFMEMORY, "Not enough memory for the XML document");
-    auto it = tree_->generated.find(node_);
-    if (it != tree_->generated.end()) tree_->generated[detail::Unwrap(copy)] = it->second;
+    auto it = tree_->generated.find(detail::Wrap(node_).internal_object());
+    if (it != tree_->generated.end()) tree_->generated[copy.internal_object()] = it->second;
   }
   detail::FixNamespaces(*tree_, copy);
   return Access::make(tree_, copy);
@@ -334,7 +334,7 @@ void WalkElements(const Tree& tree, Visit visit) {
 
 NodeList Node::selectAllElements() const {
   check();
-  std::vector<pugi::xml_node_struct*> out;
+  std::vector<detail::NodeRef*> out;
   WalkElements(*tree_, [&](pugi::xml_node n) { out.push_back(detail::Unwrap(n)); });
   return Access::snapshot(tree_, std::move(out));
 }

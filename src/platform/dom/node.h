@@ -17,14 +17,13 @@
 #include <string>
 #include <string_view>
 
-namespace pugi {
-struct xml_node_struct;
-}
-
 namespace zan::dom {
 
 namespace detail {
 struct Tree;
+// One node of the tree as the dom's handles hold it: an opaque, pointer-sized reference,
+// only ever interpreted inside the dom.
+struct NodeRef;
 }
 
 // The node types, numbered as the platform's DOM numbers them.
@@ -125,12 +124,12 @@ class Node {
   void forEachElement(const std::function<void(NodeView)>& visit) const;
 
  protected:
-  Node(std::shared_ptr<detail::Tree> tree, pugi::xml_node_struct* node) : tree_(std::move(tree)), node_(node) {}
+  Node(std::shared_ptr<detail::Tree> tree, detail::NodeRef* node) : tree_(std::move(tree)), node_(node) {}
   // Raises E_POINTER for the empty reference.
   void check() const;
 
   std::shared_ptr<detail::Tree> tree_;
-  pugi::xml_node_struct* node_ = nullptr;
+  detail::NodeRef* node_ = nullptr;
 
   friend class Document;
   friend class Element;

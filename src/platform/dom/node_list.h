@@ -25,14 +25,14 @@ class NodeList {
  private:
   friend class Node;
   friend struct Access;
-  NodeList(std::shared_ptr<detail::Tree> tree, pugi::xml_node_struct* parent) : tree_(std::move(tree)), parent_(parent) {}
-  NodeList(std::shared_ptr<detail::Tree> tree, std::vector<pugi::xml_node_struct*> nodes)
+  NodeList(std::shared_ptr<detail::Tree> tree, detail::NodeRef* parent) : tree_(std::move(tree)), parent_(parent) {}
+  NodeList(std::shared_ptr<detail::Tree> tree, std::vector<detail::NodeRef*> nodes)
       : tree_(std::move(tree)), nodes_(std::move(nodes)), snapshot_(true) {}
   void refresh() const;
 
   std::shared_ptr<detail::Tree> tree_;
-  pugi::xml_node_struct* parent_ = nullptr;  // live child list
-  mutable std::vector<pugi::xml_node_struct*> nodes_;
+  detail::NodeRef* parent_ = nullptr;  // live child list
+  mutable std::vector<detail::NodeRef*> nodes_;
   mutable uint64_t version_ = UINT64_MAX;
   bool snapshot_ = false;
 };

@@ -54,13 +54,13 @@ class NodeView {
 
  private:
   friend class Node;
-  NodeView(detail::Tree* tree, pugi::xml_node_struct* node) : tree_(tree), node_(node) {}
+  NodeView(detail::Tree* tree, detail::NodeRef* node) : tree_(tree), node_(node) {}
   void check() const {
     if (!node_) detail::FailNull();
   }
 
   detail::Tree* tree_ = nullptr;
-  pugi::xml_node_struct* node_ = nullptr;
+  detail::NodeRef* node_ = nullptr;
 };
 
 }  // namespace zan::dom

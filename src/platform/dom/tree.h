@@ -30,11 +30,19 @@ struct NsBinding {
   std::string uri;
 };
 
+// The handles' node reference is the address of pugixml's node, never dereferenced as a
+// NodeRef (alignment 1, so the round trip through it keeps the address).
+struct NodeRef {};
+
 // pugixml's node handle is one pointer: these convert without a call into the library.
 static_assert(sizeof(pugi::xml_node) == sizeof(pugi::xml_node_struct*) &&
               std::is_trivially_copyable_v<pugi::xml_node>);
-inline pugi::xml_node Wrap(pugi::xml_node_struct* p) { return std::bit_cast<pugi::xml_node>(p); }
-inline pugi::xml_node_struct* Unwrap(pugi::xml_node n) { return std::bit_cast<pugi::xml_node_struct*>(n); }
+inline pugi::xml_node Wrap(NodeRef* p) {
+  return std::bit_cast<pugi::xml_node>(reinterpret_cast<pugi::xml_node_struct*>(p));
+}
+inline NodeRef* Unwrap(pugi::xml_node n) {
+  return reinterpret_cast<NodeRef*>(std::bit_cast<pugi::xml_node_struct*>(n));
+}
 
 // The attribute of that name (names are unique on an element), compared in place: most names
 // differ early, and a call into the C library per attribute costs more than the comparison.
@@ -112,9 +120,9 @@ struct Access {
   static pugi::xml_node raw(const Node& n) { return detail::Wrap(n.node_); }
   static const detail::TreePtr& tree(const Node& n) { return n.tree_; }
   static NodeList live(const detail::TreePtr& tree, pugi::xml_node parent) {
-    return NodeList(tree, parent.internal_object());
+    return NodeList(tree, detail::Unwrap(parent));
   }
-  static NodeList snapshot(const detail::TreePtr& tree, std::vector<pugi::xml_node_struct*> nodes) {
+  static NodeList snapshot(const detail::TreePtr& tree, std::vector<detail::NodeRef*> nodes) {
     return NodeList(tree, std::move(nodes));
   }
 };

@@ -40,17 +40,17 @@ pugi::xpath_node_set Evaluate(const std::string& expression, pugi::xml_node cont
 
 NodeList Node::selectNodes(std::string_view xpath) const {
   check();
-  pugi::xml_node context(node_);
+  pugi::xml_node context = detail::Wrap(node_);
   const pugi::xpath_node_set set = Evaluate(std::string(xpath), context);
   // Detached nodes are not part of the document as seen from an attached context.
   const bool skipDetached = tree_->orphanage && tree_->orphanage.first_child() && !tree_->inOrphanage(context);
-  std::vector<pugi::xml_node_struct*> nodes;
+  std::vector<detail::NodeRef*> nodes;
   nodes.reserve(set.size());
   for (const pugi::xpath_node& x : set) {
     pugi::xml_node n = x.node();
     if (!n || x.attribute() || tree_->isOrphanage(n)) continue;
     if (skipDetached && tree_->inOrphanage(n)) continue;
-    nodes.push_back(n.internal_object());
+    nodes.push_back(detail::Unwrap(n));
   }
   return Access::snapshot(tree_, std::move(nodes));
 }

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "platform/http/transport.h"
+#include "platform/os/environment.h"
 
 namespace zan::http {
 namespace {
@@ -21,8 +22,9 @@ std::atomic<size_t> g_connections{0};  // 0: not set by the host
 
 size_t FromEnvironment() {
   static const size_t value = [] {
-    const char* text = std::getenv("ZANCLIENT_CONNECTIONS");
-    if (!text || !*text) return kDefaultConnections;
+    const std::string env = os::EnvironmentValue("ZANCLIENT_CONNECTIONS");
+    if (env.empty()) return kDefaultConnections;
+    const char* text = env.c_str();
     char* end = nullptr;
     const unsigned long n = std::strtoul(text, &end, 10);
     if (*end != '\0' || n == 0) return kDefaultConnections;

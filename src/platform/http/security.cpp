@@ -1,16 +1,12 @@
 #include "platform/http/security.h"
 
-#include <cstdlib>
-
 #include "platform/http/user_info.h"
+#include "platform/os/environment.h"
 
 namespace zan::http {
 namespace {
 
-std::string Env(const char* name) {
-  const char* value = std::getenv(name);
-  return value ? std::string(value) : std::string();
-}
+std::string Env(const char* name) { return os::EnvironmentValue(name); }
 
 bool IsYes(const std::string& value) { return value == "1" || value == "true" || value == "yes"; }
 

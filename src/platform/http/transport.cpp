@@ -1,12 +1,9 @@
 #include "platform/http/transport.h"
 
 #include <curl/curl.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <atomic>
-#include <cerrno>
 #include <chrono>
 #include <cstring>
 #include <exception>
@@ -22,6 +19,7 @@
 #include "platform/http/url_encoding.h"
 #include "platform/http/user_info.h"
 #include "platform/os/alert.h"
+#include "platform/os/lasterror.h"
 #include "platform/os/limits.h"
 
 namespace zan::http {
@@ -90,7 +88,7 @@ struct Transfer {
   const Request& request;
   Response& response;
   size_t memoryOffset = 0;
-  off_t fileStart = 0;
+  uint64_t fileStart = 0;
   std::exception_ptr error;
   // Stall watch: when a byte last moved, and whether the transfer was stopped for silence.
   std::chrono::milliseconds stallLimit{0};
@@ -178,33 +176,29 @@ size_t OnBody(char* data, size_t size, size_t count, void* user) {
 size_t OnRead(char* buffer, size_t size, size_t count, void* user) {
   auto& t = *static_cast<Transfer*>(user);
   const size_t room = size * count;
-  if (t.request.bodyFd < 0) {
+  if (!t.request.bodyFile) {
     const std::string_view body = *t.request.body;
     const size_t n = std::min(room, body.size() - t.memoryOffset);
     std::memcpy(buffer, body.data() + t.memoryOffset, n);
     t.memoryOffset += n;
     return n;
   }
-  for (;;) {
-    const ssize_t n = ::read(t.request.bodyFd, buffer, room);
-    if (n >= 0) return static_cast<size_t>(n);
-    if (errno == EINTR) continue;
-    t.error = std::make_exception_ptr(
-        _com_error(kErrTransfer, std::string("Cannot read the request body file: ") + std::strerror(errno)));
-    return CURL_READFUNC_ABORT;
-  }
+  size_t n = 0;
+  if (t.request.bodyFile->Read(buffer, room, n)) return n;
+  t.error = std::make_exception_ptr(_com_error(
+      kErrTransfer, std::string("Cannot read the request body file: ") + std::strerror(static_cast<int>(os::GetLastError()))));
+  return CURL_READFUNC_ABORT;
 }
 
 int OnSeek(void* user, curl_off_t offset, int origin) {
   auto& t = *static_cast<Transfer*>(user);
   if (origin != SEEK_SET || offset < 0) return CURL_SEEKFUNC_CANTSEEK;
-  if (t.request.bodyFd < 0) {
+  if (!t.request.bodyFile) {
     if (static_cast<size_t>(offset) > t.request.body->size()) return CURL_SEEKFUNC_FAIL;
     t.memoryOffset = static_cast<size_t>(offset);
     return CURL_SEEKFUNC_OK;
   }
-  return ::lseek(t.request.bodyFd, t.fileStart + static_cast<off_t>(offset), SEEK_SET) < 0 ? CURL_SEEKFUNC_FAIL
-                                                                                           : CURL_SEEKFUNC_OK;
+  return t.request.bodyFile->Seek(t.fileStart + static_cast<uint64_t>(offset)) ? CURL_SEEKFUNC_OK : CURL_SEEKFUNC_FAIL;
 }
 
 // Stops the transfer when no byte has moved for the stall limit. libcurl calls this often
@@ -352,16 +346,16 @@ void Configure(CURL* h, const Request& request, Transfer& transfer, const std::s
   Check(curl_easy_setopt(h, CURLOPT_WRITEDATA, &transfer));
   Check(curl_easy_setopt(h, CURLOPT_HTTPHEADER, headers));
 
-  const bool hasBody = request.bodyFd >= 0 || request.body.has_value();
+  const bool hasBody = request.bodyFile || request.body.has_value();
   if (hasBody) {
     curl_off_t size = 0;
-    if (request.bodyFd >= 0) {
-      struct stat st {};
-      const off_t start = ::lseek(request.bodyFd, 0, SEEK_CUR);
-      if (::fstat(request.bodyFd, &st) != 0 || !S_ISREG(st.st_mode) || start < 0)
+    if (request.bodyFile) {
+      uint64_t start = 0;
+      uint64_t end = 0;
+      if (!request.bodyFile->isOpen() || !request.bodyFile->Offset(start) || !request.bodyFile->Size(end))
         throw _com_error(E_INVALIDARG, "The request body is not a readable regular file" + Where(request));
       transfer.fileStart = start;
-      size = st.st_size > start ? st.st_size - start : 0;
+      size = end > start ? static_cast<curl_off_t>(end - start) : 0;
     } else {
       size = static_cast<curl_off_t>(request.body->size());
     }
@@ -616,14 +610,17 @@ Response Perform(const Request& request) {
     throw _com_error(kErrInvalidUrl, "The URL holds a '.' or '..' segment" + Where(request));
   const std::string wireUrl = EncodeUrl(request.url);  // without the user info
   SlistPtr headers = BuildHeaders(request);
-  const off_t bodyStart = request.bodyFd >= 0 ? ::lseek(request.bodyFd, 0, SEEK_CUR) : 0;
+  uint64_t bodyStart = 0;
+  if (request.bodyFile && !request.bodyFile->Offset(bodyStart))
+    throw _com_error(E_INVALIDARG, "The request body is not a readable regular file" + Where(request));
 
   // The first source's credentials; the environment's when netrc had none for a 401.
   Login login = FirstLogin(request, wireUrl);
   Exchange exchange = Attempt(request, wireUrl, headers.get(), login);
   for (int round = 0; round < 2 && exchange.response.status == 401 && NextLogin(request, wireUrl, exchange, login); ++round) {
-    if (request.bodyFd >= 0 && ::lseek(request.bodyFd, bodyStart, SEEK_SET) < 0)
-      throw _com_error(kErrTransfer, std::string("Cannot rewind the request body file: ") + std::strerror(errno));
+    if (request.bodyFile && !request.bodyFile->Seek(bodyStart))
+      throw _com_error(kErrTransfer,
+                       std::string("Cannot rewind the request body file: ") + std::strerror(static_cast<int>(os::GetLastError())));
     exchange = Attempt(request, wireUrl, headers.get(), login);
   }
   RememberLogin(wireUrl, login, exchange);

@@ -11,6 +11,8 @@
 #include <string_view>
 #include <vector>
 
+#include "platform/os/file.h"
+
 namespace zan::http {
 
 struct Header {
@@ -32,10 +34,10 @@ struct Request {
   std::string user;
   std::string password;
   // The body: none (nullopt: no Content-Length), bytes in memory (not owned; they must live
-  // until Perform returns; empty gives Content-Length: 0), or, when bodyFd >= 0, an open
+  // until Perform returns; empty gives Content-Length: 0), or, when bodyFile is set, an open
   // regular file streamed from its current offset to its end (not owned, not closed).
   std::optional<std::string_view> body;
-  int bodyFd = -1;
+  os::File* bodyFile = nullptr;
   // When set, every chunk of a 2xx reply body goes here instead of Response::body; it may
   // throw, which stops the transfer and is rethrown by Perform. A body that goes to a sink
   // has no size cap; one kept in Response::body is capped (ZANCLIENT_MAX_XML_SIZE).

@@ -1,13 +1,13 @@
 #include "platform/os/alert.h"
 
-#include <fcntl.h>
-#include <unistd.h>
-
 #include <cstdio>
 #include <cstdlib>
 #include <mutex>
 #include <string>
 #include <utility>
+
+#include "platform/os/file.h"
+#include "platform/os/lasterror.h"
 
 namespace zan::os {
 
@@ -49,10 +49,11 @@ void DefaultAlertSink(std::string_view caption, std::string_view text) {
     std::fflush(stderr);
     return;
   }
-  const int fd = ::open(target, O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600);
-  if (fd < 0) return;  // a diagnostic never fails the operation
-  (void)!::write(fd, line.data(), line.size());
-  ::close(fd);
+  // A diagnostic never fails the operation, nor changes the thread's last error.
+  const uint32_t lastError = GetLastError();
+  File file = File::OpenForAppending(target);
+  if (file.isOpen()) file.Write(line);
+  SetLastError(lastError);
 }
 
 void ShowErrorAlert(std::string_view text) {

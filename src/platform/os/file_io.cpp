@@ -1,9 +1,10 @@
 #include "platform/os/file_io.h"
 
 #include <fcntl.h>
-#include <sys/stat.h>
+#include <stdio.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <cerrno>
 #include <utility>
 
@@ -14,103 +15,94 @@ namespace zan::os {
 
 namespace {
 
-// Owns one file descriptor.
-class Fd {
- public:
-  explicit Fd(int fd) : fd_(fd) {}
-  ~Fd() {
-    if (fd_ >= 0) ::close(fd_);
-  }
-  Fd(const Fd&) = delete;
-  Fd& operator=(const Fd&) = delete;
-  int get() const { return fd_; }
-  // Closes now, reporting the close's own failure (a write may only fail there).
-  bool close() {
-    const int fd = fd_;
-    fd_ = -1;
-    return ::close(fd) == 0;
-  }
+std::atomic<unsigned> g_temporaryCounter{0};
 
- private:
-  int fd_;
-};
-
-bool Failed() {
-  SetLastError(static_cast<uint32_t>(errno));
+bool Fail(int error) {
+  SetLastError(static_cast<uint32_t>(error));
   return false;
 }
 
-bool NativeName(std::string_view path, std::string& out) {
-  if (path.empty() || path.find('\0') != std::string_view::npos) {
-    SetLastError(path.empty() ? ENOENT : EINVAL);
-    return false;
-  }
-  out = ToNativePath(path);
-  return true;
+// rename(2), or without overwrite one that refuses an existing destination (EEXIST).
+bool Rename(const std::string& from, const std::string& to, bool overwrite) {
+  if (overwrite) return ::rename(from.c_str(), to.c_str()) == 0 || Fail(errno);
+  if (::renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE) == 0) return true;
+  if (errno != EINVAL && errno != ENOSYS) return Fail(errno);
+  // A file system without the flag: check, then rename.
+  if (::access(to.c_str(), F_OK) == 0) return Fail(EEXIST);
+  return ::rename(from.c_str(), to.c_str()) == 0 || Fail(errno);
 }
 
 }  // namespace
 
 bool WriteWholeFile(std::string_view path, std::string_view bytes) {
-  std::string name;
-  if (!NativeName(path, name)) return false;
-  Fd fd(::open(name.c_str(), O_WRONLY | O_CREAT | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC, 0666));
-  if (fd.get() < 0) return Failed();
-  struct stat st;
-  if (::fstat(fd.get(), &st) != 0) return Failed();
-  if (!S_ISREG(st.st_mode)) {
-    SetLastError(EINVAL);
-    return false;
-  }
-  if (::ftruncate(fd.get(), 0) != 0) return Failed();
-  const char* p = bytes.data();
-  size_t left = bytes.size();
-  while (left > 0) {
-    const ssize_t n = ::write(fd.get(), p, left);
-    if (n < 0) {
-      if (errno == EINTR) continue;
-      return Failed();
-    }
-    p += n;
-    left -= static_cast<size_t>(n);
-  }
-  if (!fd.close()) return Failed();
-  return true;
+  File file = File::OpenForWriting(path);
+  return file.isOpen() && file.Write(bytes) && file.Close();
 }
 
 bool ReadWholeFile(std::string_view path, std::string& bytes, uint64_t maxBytes) {
-  std::string name;
-  if (!NativeName(path, name)) return false;
-  Fd fd(::open(name.c_str(), O_RDONLY | O_CLOEXEC));
-  if (fd.get() < 0) return Failed();
-  struct stat st;
-  if (::fstat(fd.get(), &st) != 0) return Failed();
-  if (!S_ISREG(st.st_mode)) {
-    SetLastError(S_ISDIR(st.st_mode) ? EISDIR : EINVAL);
-    return false;
-  }
-  if (static_cast<uint64_t>(st.st_size) > maxBytes) {
-    SetLastError(EFBIG);
-    return false;
-  }
+  File file = File::OpenForReading(path, Links::kFollow);
+  uint64_t size = 0;
+  if (!file.isOpen() || !file.Size(size)) return false;
+  if (size > maxBytes) return Fail(EFBIG);
   std::string out;
-  out.reserve(static_cast<size_t>(st.st_size));
+  out.reserve(static_cast<size_t>(size));
   char buf[65536];
   for (;;) {
-    const ssize_t n = ::read(fd.get(), buf, sizeof buf);
-    if (n < 0) {
-      if (errno == EINTR) continue;
-      return Failed();
-    }
+    size_t n = 0;
+    if (!file.Read(buf, sizeof buf, n)) return false;
     if (n == 0) break;
-    if (out.size() + static_cast<size_t>(n) > maxBytes) {  // grown since fstat
-      SetLastError(EFBIG);
-      return false;
-    }
-    out.append(buf, static_cast<size_t>(n));
+    if (out.size() + n > maxBytes) return Fail(EFBIG);  // grown since it was opened
+    out.append(buf, n);
   }
   bytes = std::move(out);
   return true;
+}
+
+ReplacingFile::~ReplacingFile() {
+  file_.Close();
+  if (!committed_ && !temporary_.empty()) ::unlink(temporary_.c_str());
+}
+
+bool ReplacingFile::Open(std::string_view destination) {
+  if (destination.empty() || destination.find('\0') != std::string_view::npos)
+    return Fail(destination.empty() ? ENOENT : EINVAL);
+  destination_ = ToNativePath(destination);
+  std::string dir = DirectoryOf(destination_);
+  if (dir.empty()) dir = ".";
+  for (int attempt = 0;; ++attempt) {
+    temporary_ = dir + "/.zan-" + std::to_string(::getpid()) + "-" + std::to_string(g_temporaryCounter++) + ".part";
+    file_ = File::CreateNew(temporary_);
+    if (file_.isOpen()) return true;
+    if (GetLastError() != EEXIST || attempt > 100) {
+      temporary_.clear();
+      return false;
+    }
+  }
+}
+
+bool ReplacingFile::KeepPermissions() { return file_.CopyPermissionsOf(destination_); }
+
+bool ReplacingFile::Write(std::string_view bytes) { return file_.Write(bytes); }
+
+bool ReplacingFile::Finish() {
+  if (finished_) return true;
+  if (!file_.Sync() || !file_.Close()) return false;
+  finished_ = true;
+  return true;
+}
+
+bool ReplacingFile::Commit(bool overwrite) {
+  if (temporary_.empty() || !Finish()) return false;
+  if (!Rename(temporary_, destination_, overwrite)) return false;
+  committed_ = true;
+  return true;
+}
+
+bool ReplaceWholeFile(std::string_view path, std::string_view bytes) {
+  ReplacingFile file;
+  if (!file.Open(path)) return false;
+  if (PathExists(path) && !file.KeepPermissions()) return false;
+  return file.Write(bytes) && file.Commit(true);
 }
 
 }  // namespace zan::os

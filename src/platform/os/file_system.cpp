@@ -6,6 +6,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdlib>
 #include <filesystem>
 
 #include "platform/os/codepage.h"
@@ -110,6 +111,31 @@ std::string ToNativePath(std::string_view path) {
     ++i;
   }
   return out;
+}
+
+std::string DirectoryOf(std::string_view path) {
+  const size_t sep = LastSeparator(path);
+  if (sep == std::string_view::npos) return {};
+  return std::string(path.substr(0, sep == 0 ? 1 : sep));
+}
+
+bool ResolvedPath(std::string_view path, std::string& out) {
+  std::string native;
+  if (!Native(path, native)) return false;
+  std::unique_ptr<char, decltype(&free)> real(realpath(native.c_str(), nullptr), &free);
+  if (!real) return Failed();
+  out = real.get();
+  return true;
+}
+
+bool CreateDirectories(std::string_view path) {
+  std::string native;
+  if (!Native(path, native)) return false;
+  struct stat st;
+  if (stat(native.c_str(), &st) == 0) return S_ISDIR(st.st_mode) || (errno = ENOTDIR, Failed());
+  const std::string parent = DirectoryOf(native);
+  if (!parent.empty() && parent != native && !CreateDirectories(parent)) return false;
+  return mkdir(native.c_str(), 0777) == 0 || errno == EEXIST || Failed();
 }
 
 bool PathExists(std::string_view path) {

@@ -13,6 +13,13 @@ namespace zan::os {
 
 // The path with every separating backslash turned into '/'.
 std::string ToNativePath(std::string_view path);
+// The directory part of a path without its final separator ("/" for a name in the root
+// directory); "" for a bare name.
+std::string DirectoryOf(std::string_view path);
+// The absolute form of path with every symbolic link resolved; false when a part is missing.
+bool ResolvedPath(std::string_view path, std::string& out);
+// Makes the directory and its missing parents; true when it exists afterwards as a directory.
+bool CreateDirectories(std::string_view path);
 // Existence of a file or directory (no access check).
 bool PathExists(std::string_view path);
 bool IsDirectory(std::string_view path);

@@ -1,18 +1,12 @@
 #include "platform/os/profile.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
-#include <atomic>
 #include <cerrno>
-#include <cstdlib>
-#include <memory>
 #include <mutex>
 #include <string>
 #include <vector>
 
 #include "platform/os/codepage.h"
+#include "platform/os/file_io.h"
 #include "platform/os/file_system.h"
 #include "platform/os/lasterror.h"
 
@@ -84,63 +78,6 @@ bool SectionName(std::string_view line, std::string_view& name) {
   return true;
 }
 
-bool ReadWhole(const std::string& path, std::string& out, bool& exists) {
-  const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
-  if (fd < 0) {
-    if (errno == ENOENT) {
-      exists = false;
-      return true;
-    }
-    return Fail(errno);
-  }
-  exists = true;
-  char buf[8192];
-  for (;;) {
-    const ssize_t n = read(fd, buf, sizeof buf);
-    if (n < 0) {
-      if (errno == EINTR) continue;
-      const int e = errno;
-      close(fd);
-      return Fail(e);
-    }
-    if (n == 0) break;
-    out.append(buf, static_cast<size_t>(n));
-  }
-  close(fd);
-  return true;
-}
-
-// Writes text to a fresh file beside path and renames it over path.
-bool ReplaceFile(const std::string& path, const std::string& text, const struct stat* old) {
-  static std::atomic<unsigned> counter{0};
-  std::string temp;
-  int fd = -1;
-  for (int attempt = 0; attempt < 100 && fd < 0; ++attempt) {
-    temp = path + ".zan" + std::to_string(getpid()) + "." + std::to_string(counter++) + ".tmp";
-    fd = open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-    if (fd < 0 && errno != EEXIST) return Fail(errno);
-  }
-  if (fd < 0) return Fail(EEXIST);
-  int error = 0;
-  if (old && fchmod(fd, old->st_mode & 07777) != 0) error = errno;
-  for (size_t done = 0; error == 0 && done < text.size();) {
-    const ssize_t n = write(fd, text.data() + done, text.size() - done);
-    if (n < 0) {
-      if (errno != EINTR) error = errno;
-      continue;
-    }
-    done += static_cast<size_t>(n);
-  }
-  if (error == 0 && fsync(fd) != 0) error = errno;
-  if (close(fd) != 0 && error == 0) error = errno;
-  if (error == 0 && rename(temp.c_str(), path.c_str()) != 0) error = errno;
-  if (error != 0) {
-    unlink(temp.c_str());
-    return Fail(error);
-  }
-  return true;
-}
-
 bool Valid(std::string_view s) { return s.find_first_of("\r\n") == std::string_view::npos && !s.empty(); }
 
 }  // namespace
@@ -159,19 +96,11 @@ bool WritePrivateProfileString(std::string_view section, std::string_view key, s
   }
   std::string path = ToNativePath(fileName);
   // Replacing a symbolic link would cut it off its file: write the file it names.
-  struct stat st;
-  if (lstat(path.c_str(), &st) == 0 && S_ISLNK(st.st_mode)) {
-    std::unique_ptr<char, decltype(&free)> real(realpath(path.c_str(), nullptr), &free);
-    if (!real) return Fail(errno);
-    path = real.get();
-  }
+  if (IsSymbolicLink(path) && !ResolvedPath(path, path)) return false;
 
   std::lock_guard<std::mutex> lock(g_profileMutex);
   std::string text;
-  bool exists = false;
-  if (!ReadWhole(path, text, exists)) return false;
-  struct stat old;
-  const bool haveOld = exists && stat(path.c_str(), &old) == 0;
+  if (!ReadWholeFile(path, text) && GetLastError() != ENOENT) return false;
 
   const size_t firstNl = text.find('\n');
   const std::string eol = firstNl == std::string::npos || (firstNl > 0 && text[firstNl - 1] == '\r') ? "\r\n" : "\n";
@@ -217,7 +146,7 @@ bool WritePrivateProfileString(std::string_view section, std::string_view key, s
       result = text.substr(0, l.begin + keep);
       result.append(value);
       result.append(text, l.begin + l.size, std::string::npos);
-      return ReplaceFile(path, result, haveOld ? &old : nullptr);
+      return ReplaceWholeFile(path, result);
     }
     const Line& after = lines[lastFilled];
     const size_t cut = after.begin + after.size + after.eol;
@@ -226,7 +155,7 @@ bool WritePrivateProfileString(std::string_view section, std::string_view key, s
     result.append(key).append("=").append(value).append(eol);
     result.append(text, cut, std::string::npos);
   }
-  return ReplaceFile(path, result, haveOld ? &old : nullptr);
+  return ReplaceWholeFile(path, result);
 }
 
 }  // namespace zan::os

@@ -1,0 +1,215 @@
+// The owned file and the atomic replacement: what they refuse, what they leave behind when a
+// step fails, and that nothing is written through a symbolic link.
+#include "platform/os/file.h"
+
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "platform/os/file_io.h"
+#include "platform/os/lasterror.h"
+#include "support/temp_dir.h"
+
+namespace {
+
+using namespace zan::os;
+
+class FileTest : public ::testing::Test {
+ protected:
+  // The directory's entries, sorted and joined with ' ' (a temporary file left behind shows).
+  std::string Entries() const {
+    std::vector<std::string> names;
+    for (const auto& e : std::filesystem::directory_iterator(dir_.path())) names.push_back(e.path().filename());
+    std::sort(names.begin(), names.end());
+    std::string out;
+    for (const std::string& n : names) out += (out.empty() ? "" : " ") + n;
+    return out;
+  }
+  // "ok" or the errno name of the last error, for one-line checks.
+  static std::string Outcome(bool ok) {
+    if (ok) return "ok";
+    switch (GetLastError()) {
+      case ENOENT: return "ENOENT";
+      case EEXIST: return "EEXIST";
+      case EISDIR: return "EISDIR";
+      case EINVAL: return "EINVAL";
+      case ELOOP: return "ELOOP";
+      case EFBIG: return "EFBIG";
+      default: return "errno " + std::to_string(GetLastError());
+    }
+  }
+  std::string Open(const std::string& name, Links links) {
+    File file = File::OpenForReading(dir_ / name, links);
+    return Outcome(file.isOpen());
+  }
+
+  zan::test::TempDir dir_;
+};
+
+TEST_F(FileTest, OpenForReadingTakesRegularFilesOnly) {
+  dir_.Write("file", "x");
+  dir_.Write("sub/inner", "y");
+  ASSERT_EQ(0, ::symlink((dir_ / "file").c_str(), (dir_ / "link").c_str()));
+  ASSERT_EQ(0, ::mkfifo((dir_ / "fifo").c_str(), 0600));  // opening it must not wait for a writer
+  struct Case {
+    const char* name;
+    Links links;
+    const char* expected;
+  };
+  const Case cases[] = {
+      {"file", Links::kRefuse, "ok"},     {"file", Links::kFollow, "ok"},
+      {"link", Links::kRefuse, "ELOOP"},  {"link", Links::kFollow, "ok"},
+      {"fifo", Links::kRefuse, "EINVAL"}, {"fifo", Links::kFollow, "EINVAL"},
+      {"sub", Links::kRefuse, "EISDIR"},  {"missing", Links::kRefuse, "ENOENT"},
+  };
+  for (const Case& c : cases)
+    EXPECT_EQ(c.expected, Open(c.name, c.links)) << c.name << (c.links == Links::kFollow ? " followed" : "");
+}
+
+TEST_F(FileTest, ReadsSeeksAndReportsItsSize) {
+  dir_.Write("f", "0123456789");
+  File file = File::OpenForReading(dir_ / "f");
+  ASSERT_TRUE(file.isOpen());
+  uint64_t size = 0, offset = 99;
+  ASSERT_TRUE(file.Size(size));
+  EXPECT_EQ(10u, size);
+  ASSERT_TRUE(file.Seek(4));
+  ASSERT_TRUE(file.Offset(offset));
+  EXPECT_EQ(4u, offset);
+  char buf[16];
+  size_t got = 0;
+  ASSERT_TRUE(file.Read(buf, sizeof buf, got));
+  EXPECT_EQ("456789", std::string(buf, got));
+  ASSERT_TRUE(file.Read(buf, sizeof buf, got));
+  EXPECT_EQ(0u, got);
+  File moved = std::move(file);
+  EXPECT_FALSE(file.isOpen());
+  EXPECT_TRUE(moved.isOpen());
+  EXPECT_TRUE(moved.Close());
+  EXPECT_TRUE(moved.Close());  // closing a closed file is no failure
+}
+
+TEST_F(FileTest, ReadWholeFileFailsClearly) {
+  dir_.Write("sub/x", "");
+  ASSERT_EQ(0, ::mkfifo((dir_ / "fifo").c_str(), 0600));
+  const std::pair<std::string, const char*> cases[] = {
+      {dir_ / "missing", "ENOENT"},
+      {dir_ / "sub", "EISDIR"},
+      {dir_ / "fifo", "EINVAL"},  // without waiting for a writer
+      {dir_ / "missing/x", "ENOENT"},
+      {std::string("a\0b", 3), "EINVAL"},
+  };
+  for (const auto& [path, expected] : cases) {
+    std::string bytes = "unchanged";
+    EXPECT_EQ(expected, Outcome(ReadWholeFile(path, bytes))) << path;
+    EXPECT_EQ("unchanged", bytes) << path;
+  }
+}
+
+TEST_F(FileTest, ACommitWithoutOverwriteLeavesAnExistingDestination) {
+  struct Case {
+    const char* before;  // nullptr: no destination
+    bool overwrite;
+    const char* outcome;
+    const char* after;
+  };
+  const Case cases[] = {
+      {nullptr, false, "ok", "new"},
+      {nullptr, true, "ok", "new"},
+      {"old", false, "EEXIST", "old"},
+      {"old", true, "ok", "new"},
+  };
+  for (const Case& c : cases) {
+    std::filesystem::remove(dir_ / "dest");
+    if (c.before) dir_.Write("dest", c.before);
+    {
+      ReplacingFile file;
+      ASSERT_TRUE(file.Open(dir_ / "dest"));
+      ASSERT_TRUE(file.Write("new"));
+      EXPECT_EQ(c.outcome, Outcome(file.Commit(c.overwrite))) << c.before << c.overwrite;
+    }
+    EXPECT_EQ(c.after, dir_.Read("dest"));
+    EXPECT_EQ("dest", Entries()) << "a temporary file was left behind";
+  }
+}
+
+TEST_F(FileTest, AnUncommittedReplacementLeavesTheOldFile) {
+  dir_.Write("dest", "old");
+  {
+    ReplacingFile file;
+    ASSERT_TRUE(file.Open(dir_ / "dest"));
+    ASSERT_TRUE(file.Write("half of the new"));
+    EXPECT_NE("dest", Entries()) << "the new content goes to a file of its own";
+  }  // the transfer failed: no Commit
+  EXPECT_EQ("old", dir_.Read("dest"));
+  EXPECT_EQ("dest", Entries());
+}
+
+TEST_F(FileTest, AReplacementWhoseWriteFailsLeavesTheOldFile) {
+  dir_.Write("dest", "old");
+  // The file size limit makes the write itself fail (EFBIG), as a full disk would.
+  struct rlimit before {};
+  ASSERT_EQ(0, ::getrlimit(RLIMIT_FSIZE, &before));
+  struct rlimit limited = before;
+  limited.rlim_cur = 1024;
+  const sighandler_t previous = ::signal(SIGXFSZ, SIG_IGN);
+  ASSERT_EQ(0, ::setrlimit(RLIMIT_FSIZE, &limited));
+  const bool replaced = ReplaceWholeFile(dir_ / "dest", std::string(4096, 'n'));
+  const uint32_t error = GetLastError();
+  ::setrlimit(RLIMIT_FSIZE, &before);
+  ::signal(SIGXFSZ, previous);
+  EXPECT_FALSE(replaced);
+  EXPECT_EQ(static_cast<uint32_t>(EFBIG), error);
+  EXPECT_EQ("old", dir_.Read("dest"));
+  EXPECT_EQ("dest", Entries());
+}
+
+TEST_F(FileTest, AReplacementNeverWritesThroughASymbolicLink) {
+  dir_.Write("victim", "victim");
+  struct Case {
+    const char* name;
+    bool whole;  // ReplaceWholeFile, else a ReplacingFile committed with overwrite
+  };
+  for (const Case c : {Case{"link1", true}, Case{"link2", false}}) {
+    ASSERT_EQ(0, ::symlink((dir_ / "victim").c_str(), (dir_ / c.name).c_str()));
+    if (c.whole) {
+      EXPECT_TRUE(ReplaceWholeFile(dir_ / c.name, "new"));
+    } else {
+      ReplacingFile file;
+      ASSERT_TRUE(file.Open(dir_ / c.name));
+      ASSERT_TRUE(file.Write("new"));
+      EXPECT_TRUE(file.Commit(true));
+    }
+    EXPECT_EQ("victim", dir_.Read("victim")) << c.name;
+    EXPECT_EQ("new", dir_.Read(c.name)) << c.name;
+    EXPECT_FALSE(std::filesystem::is_symlink(dir_ / c.name)) << c.name;
+  }
+  // The in-place write refuses the link outright.
+  ASSERT_EQ(0, ::symlink((dir_ / "victim").c_str(), (dir_ / "link3").c_str()));
+  EXPECT_EQ("ELOOP", Outcome(WriteWholeFile(dir_ / "link3", "new")));
+  EXPECT_EQ("victim", dir_.Read("victim"));
+}
+
+TEST_F(FileTest, AWholeReplacementKeepsThePermissions) {
+  dir_.Write("dest", "old");
+  ASSERT_EQ(0, ::chmod((dir_ / "dest").c_str(), 0640));
+  ASSERT_TRUE(ReplaceWholeFile(dir_ / "dest", "new"));
+  struct stat st {};
+  ASSERT_EQ(0, ::stat((dir_ / "dest").c_str(), &st));
+  EXPECT_EQ(0640u, st.st_mode & 07777);
+  EXPECT_EQ("new", dir_.Read("dest"));
+  // A missing file is created; a missing directory is a failure.
+  EXPECT_TRUE(ReplaceWholeFile(dir_ / "fresh", "x"));
+  EXPECT_EQ("x", dir_.Read("fresh"));
+  EXPECT_EQ("ENOENT", Outcome(ReplaceWholeFile(dir_ / "missing/x", "x")));
+}
+
+}  // namespace
