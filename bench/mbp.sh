@@ -24,4 +24,4 @@ for f in MBP.xml MPR.xml; do
   curl -sf -H "Expect:" -T "tests/data/Templates/$f" "$root/Templates/$f" >/dev/null
 done
 
-ZAN_REPOSITORY="$root" "$bench" "$@"
+ZAN_REPOSITORY="$root" ${ZAN_BENCH_WRAP:-} "$bench" "$@"

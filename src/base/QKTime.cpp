@@ -132,8 +132,8 @@ std::string QKTimeSpan::Format(std::string_view format) const {
         }
         break;
     }
-    if (out.size() >= kMaxTimeBufferSize) return std::string();
+    if (out.size() >= QKTime::kMaxTimeBufferSize) return std::string();
   }
-  if (out.size() >= kMaxTimeBufferSize) return std::string();
+  if (out.size() >= QKTime::kMaxTimeBufferSize) return std::string();
   return out;
 }

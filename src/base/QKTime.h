@@ -60,9 +60,6 @@ class QKTime {
 
 class QKTimeSpan {
  public:
-  // Format output limit, terminator included.
-  static constexpr size_t kMaxTimeBufferSize = 128;
-
   QKTimeSpan() = default;
   explicit QKTimeSpan(int64_t seconds) : m_timeSpan(seconds) {}
   QKTimeSpan(int64_t lDays, int nHours, int nMins, int nSecs);
@@ -79,7 +76,7 @@ class QKTimeSpan {
   // Copies format, a double-byte character of the process code page as one, replacing
   // "%D" by the days ("%ld"), "%H" "%M" "%S" by the parts ("%02d"), "%%" by '%' and '%'
   // with any other character by that character; a '%' ending the format is dropped. Output
-  // longer than kMaxTimeBufferSize - 1 bytes gives "" (never a cut-off text).
+  // longer than QKTime::kMaxTimeBufferSize - 1 bytes gives "" (never a cut-off text).
   std::string Format(std::string_view format) const;
 
   friend bool operator==(const QKTimeSpan&, const QKTimeSpan&) = default;

@@ -11,7 +11,6 @@
 #include "dav/CollectionUrl.h"
 #include "dav/Multistatus.h"
 #include "platform/dom/document.h"
-#include "platform/http/url_encoding.h"
 #include "platform/http/xml_http_request.h"
 #include "platform/os/alert.h"
 
@@ -19,7 +18,6 @@ namespace {
 
 constexpr const char* kClass = "CDavHTTPManager";
 constexpr const char* kDav = "DAV:";
-constexpr const char* kOk = "HTTP/1.1 200 OK";
 constexpr const char* kNoRoot = "1,noroot";
 constexpr const char* kNoDeadProperties =
     "The server does not store WebDAV properties, so it cannot hold repository nodes";
@@ -213,50 +211,5 @@ std::vector<CDavHTTPManager::Member> CDavHTTPManager::listMembers(const std::str
     return members;
   } catch (...) {
     zan::err::RethrowWithContext({kClass, "findResourceProperties"});
-  }
-}
-
-bool CDavHTTPManager::readResponseProperties(XMLSet& response, XMLSet& props) {
-  // The found properties are those of the propstat whose status is "HTTP/1.1 200 OK",
-  // wherever it stands among the response's propstat blocks.
-  std::string name, status;
-  for (long i = 0; i < response.getCount(); ++i) {
-    response.getItem(i, name, status);
-    if (name != "a:propstat") continue;
-    XMLSet propstat;
-    response.getInnerSet(i, propstat);
-    if (!propstat.findItem("a:status", status) || status != kOk) continue;
-    XMLSet prop;
-    propstat.getInnerSetByTag("a:prop", prop);
-    std::string value;
-    for (prop.moveFirst(); !prop.isEOF(); prop.moveNext()) {
-      prop.getItem(prop.getCursor(), name, value);
-      props.addItem(removeNamespacePrefix(name), value);
-    }
-    return true;
-  }
-  return false;
-}
-
-std::string CDavHTTPManager::removeNamespacePrefix(const std::string& name) {
-  const size_t colon = name.rfind(':');
-  return colon == std::string::npos ? name : name.substr(colon + 1);
-}
-
-bool CDavHTTPManager::Copy(const std::string& sourceUrl, const std::string& destinationUrl) {
-  zan::http::XmlHttpRequestPtr request = CreateRequest("Copy");
-  try {
-    request->open("COPY", sourceUrl, false, "", "");
-    request->setRequestHeader("Destination", zan::http::EncodeUrl(destinationUrl));
-    request->send();
-    zan::os::ShowErrorAlert(request->responseText());
-    zan::os::ShowErrorAlert(request->statusText());
-    // A successful COPY has no XML body: its status tells the outcome.
-    const long status = request->status();
-    if (status < 200 || status > 299)
-      throw CGenException("Dav Unknown Error. " + sourceUrl + Answered(*request), zan::err::kUnknown, kClass, "Copy");
-    return true;
-  } catch (...) {
-    zan::err::RethrowWithContext({kClass, "Copy"});
   }
 }

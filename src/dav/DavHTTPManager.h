@@ -43,16 +43,6 @@ class CDavHTTPManager {
   // findResourceProperties.
   long countMembers(const std::string& url, const std::string& requestXml);
 
-  // Fills props from the children of one multistatus response element: the properties of its
-  // propstat whose status is "HTTP/1.1 200 OK", named without prefix. False when none.
-  bool readResponseProperties(XMLSet& response, XMLSet& props);
-
-  // The text after the last ':' of a qualified name; the name itself without ':'.
-  static std::string removeNamespacePrefix(const std::string& name);
-
-  // COPY of source to destination, showing the reply in two error alerts.
-  bool Copy(const std::string& sourceUrl, const std::string& destinationUrl);
-
  protected:
   // One member of a collection listing: its href as the server wrote it, whether its
   // resourcetype holds a collection, and its found properties (named without prefix).

@@ -10,13 +10,13 @@
 #include "engine/NodeNames.h"
 #include "engine/RepositoryNames.h"
 #include "engine/ZanDavEngine.h"
+#include "platform/ado/ado_constants.h"
 #include "platform/ado/ado_errors.h"
 #include "platform/com/com_error.h"
 #include "xml/ZANDataEntity.h"
 
 namespace {
 constexpr char kClass[] = "CZanDavEngine";
-constexpr long kCopyOverwrite = 1;  // adCopyOverWrite
 
 using zan::engine::MissingNode;
 using zan::engine::NodeUse;
@@ -92,7 +92,7 @@ bool CZanDavEngine::CreateProject(const std::string& connectionUrl, const std::s
   return CompleteCreation(m_davManager, projectUrl, "CreateProject", [&] {
     const std::string mprTemplate = root + "/" + zan::repo::kMprTemplates + "/" + zan::repo::kMprFile;
     if (!m_davManager.Copy(connectionUrl, mprTemplate, projectUrl + "/" + zan::repo::kMprFile, "", "",
-                           kCopyOverwrite)) {
+                           zan::ado::adCopyOverWrite)) {
       return false;
     }
     XMLSet set(properties);
@@ -148,7 +148,7 @@ bool CZanDavEngine::CreateBusinessProcessFromMBP(const std::string& connectionUr
     if (!m_davManager.CreateItem(parentUrl, name, true)) return false;
     return CompleteCreation(m_davManager, processUrl, "CreateBusinessProcessFromMBP", [&] {
       const std::string mbpTemplate = GetServerUrl() + "/" + zan::repo::kMbpTemplates + "/" + zan::repo::kMbpFile;
-      if (!m_davManager.Copy(connectionUrl, mbpTemplate, mbpUrl, "", "", kCopyOverwrite)) return false;
+      if (!m_davManager.Copy(connectionUrl, mbpTemplate, mbpUrl, "", "", zan::ado::adCopyOverWrite)) return false;
       stamped.setLastModified(GetTimeStamp());
       // One PUT of the copied document (an empty condition: the document must exist).
       if (!m_davManager.SetFileStream(mbpUrl, stamped.getXml(), CDavADOManager::WriteCondition{})) return false;

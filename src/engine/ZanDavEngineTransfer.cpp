@@ -10,12 +10,12 @@
 #include "engine/NodeIds.h"
 #include "engine/RepositoryNames.h"
 #include "engine/ZanDavEngine.h"
+#include "platform/ado/ado_constants.h"
 #include "platform/ado/ado_errors.h"
 #include "platform/os/alert.h"
 
 namespace {
 constexpr char kClass[] = "CZanDavEngine";
-constexpr long kCopyOverwrite = 1;  // adCopyOverWrite
 // How each transfer reports a business process that does not exist (and so a refused id).
 constexpr zan::engine::MissingNode kMissingDownload{static_cast<int32_t>(zan::ado::kAdErrUrlDoesNotExist),
                                                     "The resource does not exist:", "DownloadBP"};
@@ -51,7 +51,7 @@ bool CZanDavEngine::DownloadBP(const std::string& connectionUrl, const std::stri
     }
     try {
       if (!m_davManager.DirUploadDownload(connectionUrl, source, localDirectory, parameterFile, defaultCfg,
-                                          kCopyOverwrite))
+                                          zan::ado::adCopyOverWrite))
         throw CGenException("The download of " + source + " to " + localDirectory + " did not complete",
                             zan::err::kUnknown, kClass, "DownloadBP");
     } catch (CGenException& e) {
@@ -88,7 +88,7 @@ bool CZanDavEngine::UploadBP(const std::string& connectionUrl, const std::string
     // have been carried out).
     bool retiredOld = false;
     try {
-      if (!m_davManager.DirUploadDownload(connectionUrl, localDirectory, staging, "", "", kCopyOverwrite))
+      if (!m_davManager.DirUploadDownload(connectionUrl, localDirectory, staging, "", "", zan::ado::adCopyOverWrite))
         throw CGenException("The upload of " + localDirectory + " to " + zan::dav::NamedUrl(staging) +
                                 " did not complete",
                             zan::err::kUnknown, kClass, "UploadBP");

@@ -74,7 +74,6 @@ class CXmlBasicQKParser {
   zan::dom::Element selectElement(std::string_view xpath);
 
   const zan::dom::Element& getRoot() const { return m_root; }
-  zan::dom::Node getRootNode() const { return m_root; }
   const zan::dom::Document& getDocument() const { return m_document; }
 
   // The serialised document; "" without a document.

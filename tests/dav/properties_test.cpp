@@ -320,29 +320,11 @@ TEST(Multistatus, PropertyValuesAreTheirTextWithoutFormattingAndTheCollectionIsS
   EXPECT_FALSE(responses[1].collection);
 }
 
-TEST(Multistatus, FoundPropertiesWhereverTheirBlockStands) {
-  CDavADOManager m;
-  XMLSet response, props;
-  response.loadXml(
-      "<QKXItem xmlns:a='DAV:'><a:href>/x</a:href>"
-      "<a:propstat><a:prop><a:M/></a:prop><a:status>HTTP/1.1 404 Not Found</a:status></a:propstat>"
-      "<a:propstat><a:prop><a:N>v</a:N><lp:E xmlns:lp='urn:x'>e</lp:E></a:prop><a:status>HTTP/1.1 200 OK</a:status>"
-      "</a:propstat></QKXItem>");
-  EXPECT_TRUE(m.readResponseProperties(response, props));
-  std::string value;
-  EXPECT_TRUE(props.findItem("N", value));
-  EXPECT_EQ(value, "v");
-  EXPECT_TRUE(props.findItem("E", value));
-  EXPECT_FALSE(props.hasItem("M"));
-}
-
 TEST(Multistatus, PathsCompareDecodedAndFolded) {
   EXPECT_EQ(dav::ComparablePath("http://h:1/R/My%20Dir/"), "/R/My Dir");
   EXPECT_EQ(dav::ComparablePath("http://h:1/R//a"), dav::ComparablePath("/R/a/"));
   EXPECT_EQ(dav::LastSegment("/R/My%20Dir/"), "My Dir");
   EXPECT_EQ(dav::LastSegment("/R/..%2F..%2Fx"), "../../x");
-  EXPECT_EQ(CDavHTTPManager::removeNamespacePrefix("a:b:c"), "c");
-  EXPECT_EQ(CDavHTTPManager::removeNamespacePrefix("plain"), "plain");
 }
 
 }  // namespace

@@ -38,11 +38,6 @@ class Bstr {
 
   BSTR get() const { return b_; }
   BSTR* out();  // frees the current string; for out parameters
-  BSTR Detach() {
-    BSTR r = b_;
-    b_ = nullptr;
-    return r;
-  }
   std::u16string_view view() const { return b_ ? std::u16string_view(b_, SysStringLen(b_)) : std::u16string_view(); }
 
  private:

@@ -21,12 +21,4 @@ class _com_error {
   std::string description_;
 };
 
-namespace zan {
-// Throws _com_error(hr) when hr is a failure status; returns hr otherwise.
-inline HRESULT CheckHr(HRESULT hr, const char* description = nullptr) {
-  if (FAILED(hr)) throw _com_error(hr, description ? description : "");
-  return hr;
-}
-}  // namespace zan
-
 #endif

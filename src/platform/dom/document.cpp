@@ -84,10 +84,6 @@ Node Document::createTextNode(std::string_view text) const { return MakeData(cor
 
 Node Document::createComment(std::string_view text) const { return MakeData(core().tree, pugi::node_comment, text); }
 
-Node Document::createCDATASection(std::string_view text) const {
-  return MakeData(core().tree, pugi::node_cdata, text);
-}
-
 Node Document::createNode(int type, std::string_view name, std::string_view namespaceURI) const {
   switch (type) {
     case NODE_ELEMENT: {

@@ -38,7 +38,6 @@ class Document {
   Element createElement(std::string_view tagName) const;
   Node createTextNode(std::string_view text) const;
   Node createComment(std::string_view text) const;
-  Node createCDATASection(std::string_view text) const;
   // Node type 1 (element), or an empty 3 (text), 4 (CDATA) or 8 (comment); E_INVALIDARG
   // for other types.
   // An element named "p:local" with a namespace URI is in that namespace: the document

@@ -236,11 +236,6 @@ Node Node::nextSibling() const {
   return Access::make(tree_, tree_->nextOf(detail::Wrap(node_)));
 }
 
-Node Node::previousSibling() const {
-  check();
-  return Access::make(tree_, tree_->previousOf(detail::Wrap(node_)));
-}
-
 bool Node::hasChildNodes() const { return !firstChild().isNull(); }
 
 NodeList Node::childNodes() const {

@@ -89,7 +89,6 @@ class Node {
   Node firstChild() const;
   Node lastChild() const;
   Node nextSibling() const;
-  Node previousSibling() const;
   bool hasChildNodes() const;
   // The children in document order; a live list that follows later changes.
   NodeList childNodes() const;

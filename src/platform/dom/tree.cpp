@@ -48,11 +48,6 @@ pugi::xml_node Tree::nextOf(pugi::xml_node n) const {
   return s;
 }
 
-pugi::xml_node Tree::previousOf(pugi::xml_node n) const {
-  if (orphanage && n.parent() == orphanage) return {};
-  return n.previous_sibling();
-}
-
 void Fail(HRESULT hr, std::string description) { throw _com_error(hr, std::move(description)); }
 
 void FailNull() { throw _com_error(E_POINTER); }

@@ -74,7 +74,6 @@ struct Tree : std::enable_shared_from_this<Tree> {
   // The parent as the DOM shows it: empty for the document node and for detached nodes.
   pugi::xml_node parentOf(pugi::xml_node n) const;
   pugi::xml_node nextOf(pugi::xml_node n) const;
-  pugi::xml_node previousOf(pugi::xml_node n) const;
   void touch() { ++version; }
 };
 
