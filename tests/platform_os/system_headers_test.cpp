@@ -9,7 +9,6 @@
 #include <filesystem>
 #include <fstream>
 #include <map>
-#include <regex>
 #include <set>
 #include <sstream>
 #include <string>
@@ -37,13 +36,21 @@ bool IsBackendHeader(const std::string& h) {
 
 // Every "#include <...>" and "#include "..."" of a file, in order.
 std::vector<std::pair<bool, std::string>> Includes(const fs::path& file) {
-  static const std::regex kInclude(R"(^\s*#\s*include\s*([<"])([^>"]+)[>"])");
   std::ifstream in(file);
   std::vector<std::pair<bool, std::string>> out;
   std::string line;
-  std::smatch m;
-  while (std::getline(in, line))
-    if (std::regex_search(line, m, kInclude)) out.push_back({m[1] == "<", m[2]});
+  auto skipBlanks = [&line](size_t at) { return std::min(line.find_first_not_of(" \t", at), line.size()); };
+  while (std::getline(in, line)) {
+    size_t at = skipBlanks(0);
+    if (line.compare(at, 1, "#") != 0) continue;
+    at = skipBlanks(at + 1);
+    if (line.compare(at, 7, "include") != 0) continue;
+    at = skipBlanks(at + 7);
+    if (at >= line.size() || (line[at] != '<' && line[at] != '"')) continue;
+    const bool angled = line[at] == '<';
+    const size_t end = line.find(angled ? '>' : '"', at + 1);
+    if (end != std::string::npos) out.push_back({angled, line.substr(at + 1, end - at - 1)});
+  }
   return out;
 }
 
