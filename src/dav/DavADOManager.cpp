@@ -130,9 +130,7 @@ bool CDavADOManager::SetFileStream(const std::string& url, const std::string& te
     stream->Open("URL=" + url, adModeReadWrite, adOpenStreamUnspecified, "", "");
     stream->LockToken(condition.lockToken);
     stream->IfMatch(condition.ifMatch);
-    stream->Position(0);
-    stream->SetEOS();
-    stream->WriteText(text, adWriteChar);
+    stream->WriteWholeText(text);  // from the caller's bytes: a document can be large
     stream->Close();
     return true;
   } catch (const _com_error& e) {

@@ -35,7 +35,7 @@ void MergeIndex::Table::grow() {
   m_slots.assign(m_slots.size() * 2, 0);
   const size_t mask = m_slots.size() - 1;
   for (size_t n = 0; n < m_items.size(); ++n) {
-    const uint32_t tag = TagOf(m_items[n].key);
+    const uint32_t tag = m_items[n].tag;
     size_t i = tag & mask;
     while (m_slots[i] != 0) i = (i + 1) & mask;
     m_slots[i] = static_cast<uint64_t>(tag) << 32 | (n + 1);
@@ -47,7 +47,7 @@ MergeIndex::Entry& MergeIndex::Table::at(std::string_view key) {
   const uint32_t tag = TagOf(key);
   const size_t i = slotOf(key, tag);
   if (m_slots[i] == 0) {
-    m_items.push_back(Item{key, Entry{}});
+    m_items.push_back(Item{key, Entry{}, tag});
     m_slots[i] = static_cast<uint64_t>(tag) << 32 | m_items.size();
   }
   return m_items[static_cast<uint32_t>(m_slots[i]) - 1].entry;
@@ -77,10 +77,8 @@ std::optional<std::string_view> MergeIndex::keyOf(NodeView child) const {
   return pkid && !pkid->empty() ? *pkid : child.name();
 }
 
-MergeIndex::Table& MergeIndex::build(NodeView parent) {
-  size_t children = 0;
-  for (NodeView c = parent.firstChild(); c; c = c.nextSibling()) ++children;
-  Table& table = m_tables.try_emplace(parent.id(), children).first->second;
+MergeIndex::Table& MergeIndex::build(NodeView parent, size_t expected) {
+  Table& table = m_tables.try_emplace(parent.id(), expected).first->second;
   for (NodeView c = parent.firstChild(); c; c = c.nextSibling()) {
     if (!c.isElement()) continue;
     if (const std::optional<std::string_view> key = keyOf(c)) {
@@ -88,7 +86,18 @@ MergeIndex::Table& MergeIndex::build(NodeView parent) {
       if (entry.count++ == 0) entry.first = c;
     }
   }
+  m_tableParent = parent.id();
+  m_table = &table;
   return table;
+}
+
+MergeIndex::Table* MergeIndex::tableOf(NodeView parent) {
+  if (m_tableParent == parent.id()) return m_table;
+  auto tableAt = m_tables.find(parent.id());
+  if (tableAt == m_tables.end()) return nullptr;
+  m_tableParent = parent.id();
+  m_table = &tableAt->second;
+  return m_table;
 }
 
 MergeIndex::Match MergeIndex::find(NodeView parent, std::string_view key) {
@@ -106,9 +115,8 @@ MergeIndex::Match MergeIndex::find(NodeView parent, std::string_view key) {
     return m;
   }
   if (m_recent.parent != parent.id()) {
-    auto tableAt = m_tables.find(parent.id());
-    if (tableAt != m_tables.end()) {
-      const Entry* entry = tableAt->second.find(key);
+    if (Table* table = tableOf(parent)) {
+      const Entry* entry = table->find(key);
       return entry ? Match{entry->count, entry->first} : Match{};
     }
     // A small parent: its children's keys, once; a larger one gets its table.
@@ -118,7 +126,10 @@ MergeIndex::Match MergeIndex::find(NodeView parent, std::string_view key) {
     for (NodeView c = parent.firstChild(); c; c = c.nextSibling()) {
       if (!c.isElement()) continue;
       if (++elements > kScanLimit) {
-        const Entry* entry = build(parent).find(key);
+        // Sized for a long list (it grows if longer); the walk over the children is one.
+        size_t children = 0;
+        for (NodeView d = parent.firstChild(); d; d = d.nextSibling()) ++children;
+        const Entry* entry = build(parent, children).find(key);
         return entry ? Match{entry->count, entry->first} : Match{};
       }
       if (const std::optional<std::string_view> k = keyOf(c)) m_recent.keys.emplace_back(*k, c);
@@ -134,19 +145,19 @@ MergeIndex::Match MergeIndex::find(NodeView parent, std::string_view key) {
 
 void MergeIndex::added(NodeView parent, NodeView child) {
   if (m_recent.parent == parent.id()) m_recent.parent = 0;
-  auto tableAt = m_tables.find(parent.id());
-  if (tableAt == m_tables.end()) return;
+  Table* table = tableOf(parent);
+  if (!table) return;
   if (const std::optional<std::string_view> key = keyOf(child)) {
-    Entry& entry = tableAt->second.at(*key);
+    Entry& entry = table->at(*key);
     if (entry.count++ == 0) entry.first = child;  // appended last: an earlier first stays first
   }
 }
 
 void MergeIndex::replaced(NodeView parent, NodeView oldChild, NodeView newChild) {
   if (m_recent.parent == parent.id()) m_recent.parent = 0;
-  auto tableAt = m_tables.find(parent.id());
-  if (tableAt == m_tables.end()) return;
-  Table& table = tableAt->second;
+  Table* found = tableOf(parent);
+  if (!found) return;
+  Table& table = *found;
   if (const std::optional<std::string_view> key = keyOf(oldChild)) {
     Entry& entry = table.at(*key);
     if (entry.count > 0) --entry.count;

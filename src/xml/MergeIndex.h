@@ -64,6 +64,7 @@ class MergeIndex {
     struct Item {
       std::string_view key;
       Entry entry;
+      uint32_t tag;  // the key's hash bits (growing does not hash again)
     };
     // The slot for key: its item, or the empty slot where it belongs.
     size_t slotOf(std::string_view key, uint32_t tag) const;
@@ -75,7 +76,10 @@ class MergeIndex {
   };
 
   std::optional<std::string_view> keyOf(zan::dom::NodeView child) const;
-  Table& build(zan::dom::NodeView parent);
+  // parent's table, made on first use (expected: about how many children it has).
+  Table& build(zan::dom::NodeView parent, size_t expected);
+  // parent's table when it has one, else null.
+  Table* tableOf(zan::dom::NodeView parent);
   // The first child of parent (in document order) among a and b.
   static zan::dom::NodeView earlier(zan::dom::NodeView parent, zan::dom::NodeView a, zan::dom::NodeView b);
   zan::dom::NodeView firstWithKey(zan::dom::NodeView parent, std::string_view key) const;
@@ -91,6 +95,9 @@ class MergeIndex {
   Keys m_keys;
   bool m_plainKey;  // K needs no XPath to be understood
   std::unordered_map<std::uintptr_t, Table> m_tables;
+  // The parent whose table answered last (consecutive lookups usually share a parent).
+  std::uintptr_t m_tableParent = 0;
+  Table* m_table = nullptr;
   Recent m_recent;
 };
 

@@ -43,21 +43,6 @@ bool IsLeaf(NodeView e) {
   return !first.isElement();
 }
 
-// getAttribute on a view: the naming rule (1001), then the value ("" when absent).
-std::string_view AttributeText(NodeView e, const std::string& name) {
-  CheckTag(name);
-  return e.attribute(name.c_str()).value_or(std::string_view());
-}
-
-// A source element's key: read from the key attribute, or computed as stamping merge keys
-// would write it (pkid when not empty, else the tag name).
-std::string_view KeyText(NodeView e, const std::string& key, MergeIndex::Keys keys) {
-  if (keys == MergeIndex::Keys::kAttribute) return AttributeText(e, key);
-  CheckTag(key);
-  const std::optional<std::string_view> pkid = e.attribute("pkid");
-  return pkid && !pkid->empty() ? *pkid : e.name();
-}
-
 // The context one level of source elements with the given tag adds to a merge failure.
 zan::err::Context MergeLevel(std::string_view tag) {
   return {.className = kClass,
@@ -224,7 +209,7 @@ bool CXmlBasicQKParser::removeAttributeEverywhere(std::string_view name) {
   // itself (which also rejects the invalid ones).
   if (zan::xml::IsPlainXPathName(name)) {
     const std::string attribute(name);
-    m_root.forEachElement([&](NodeView e) { e.removeAttribute(attribute.c_str()); });
+    m_root.removeAttributesEverywhere({attribute.c_str()});
     return true;
   }
   const NodeList elements = m_root.selectNodes("//*[@" + std::string(name) + "]");
@@ -240,10 +225,7 @@ bool CXmlBasicQKParser::removeAttributesEverywhere(std::string_view first, std::
   }
   const std::string a(first);
   const std::string b(second);
-  m_root.forEachElement([&](NodeView e) {
-    e.removeAttribute(a.c_str());
-    e.removeAttribute(b.c_str());
-  });
+  m_root.removeAttributesEverywhere({a.c_str(), b.c_str()});
   return true;
 }
 
@@ -294,6 +276,10 @@ bool CXmlBasicQKParser::mergeNode(const Node& source, const Element& destParent,
     long count = 0;
   };
   const bool shared = source && source.sameTree(destParent);
+  // The names are checked where each element is read (the failure names its level), once.
+  const bool keyNameOk = isValidTag(key);
+  const bool markerNameOk = isValidTag(marker);
+  const char* const keyName = keys == MergeIndex::Keys::kAttribute ? key.c_str() : "pkid";
   std::vector<Level> levels;
   NodeView node(source);
   NodeView parent(destParent);
@@ -302,8 +288,15 @@ bool CXmlBasicQKParser::mergeNode(const Node& source, const Element& destParent,
     for (;;) {
       inNode = true;
       if (!node.isElement()) throw _com_error(E_POINTER);  // the tag read through an empty element
-      const std::string_view keyValue = KeyText(node, key, keys);
-      const bool marked = AttributeText(node, marker) == markerValue;
+      if (!keyNameOk) CheckTag(key);
+      if (!markerNameOk) CheckTag(marker);
+      // The key (the key attribute, or pkid when not empty, else the tag) and the marker.
+      const auto [keyAttribute, markerAttribute] = node.attributes(keyName, marker.c_str());
+      const std::string_view keyValue =
+          keys == MergeIndex::Keys::kAttribute ? keyAttribute.value_or(std::string_view())
+          : keyAttribute && !keyAttribute->empty() ? *keyAttribute
+                                                   : node.name();
+      const bool marked = markerAttribute.value_or(std::string_view()) == markerValue;
       const MergeIndex::Match match = index.find(parent, keyValue);
       if (match.count > 1) throw CGenException("Merge found more then one node match", zan::err::kUnknown, kClass, kMerge);
       if (!match.first) {

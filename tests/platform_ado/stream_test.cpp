@@ -196,6 +196,7 @@ TEST_F(StreamTest, ReadOnlyAndClosedStreamsRefuseWork) {
   stream.Open("URL=" + Url("doc.txt"), adModeRead);
   EXPECT_EQ(kAdErrObjectOpen, ComFailure([&] { stream.Open("URL=" + Url("doc.txt")); }).status);
   EXPECT_EQ(kAdErrIllegalOperation, ComFailure([&] { stream.WriteText("x"); }).status);
+  EXPECT_EQ(kAdErrIllegalOperation, ComFailure([&] { stream.WriteWholeText("x"); }).status);
   EXPECT_EQ(kAdErrIllegalOperation, ComFailure([&] { stream.SetEOS(); }).status);
   EXPECT_EQ(kAdErrInvalidArgument, ComFailure([&] { stream.Position(4); }).status);
   EXPECT_EQ("ascii", (stream.Charset("ascii"), stream.Charset()));
@@ -204,6 +205,28 @@ TEST_F(StreamTest, ReadOnlyAndClosedStreamsRefuseWork) {
 
   StreamPtr empty;
   EXPECT_EQ(E_POINTER, ComFailure([&] { empty->Charset("ascii"); }).status);
+
+  Stream memory;  // a whole-text write needs a resource
+  memory.Open();
+  EXPECT_EQ(kAdErrIllegalOperation, ComFailure([&] { memory.WriteWholeText("x"); }).status);
+}
+
+TEST_F(StreamTest, AWholeTextWriteIsOnePutAndLaterReadsFetchIt) {
+  ASSERT_EQ(201, Put(Url("doc.txt"), "old text"));
+  const std::string text("new\0bytes\xff", 13);
+  Stream stream;
+  stream.Open("URL=" + Url("doc.txt"), adModeReadWrite);
+  {
+    test::RequestLog log;
+    EXPECT_EQ(S_OK, stream.WriteWholeText(text));
+    EXPECT_EQ("PUT", log.Methods());
+  }
+  EXPECT_EQ(text, Get(Url("doc.txt")));
+  test::RequestLog log;
+  EXPECT_EQ(13, stream.Size());  // fetched again, not the old text
+  EXPECT_EQ(text, stream.ReadText());
+  EXPECT_EQ(S_OK, stream.Close());  // nothing left to write
+  EXPECT_EQ("GET", log.Methods());
 }
 
 TEST_F(StreamTest, AReadKeepsTheEtagAsTheServerSentIt) {
@@ -260,8 +283,9 @@ TEST_F(StreamTest, AConditionalWriteLandsOnlyWhileItsConditionHolds) {
       {"no token while another client holds a lock", Condition::kOtherClientsLock, kAdErrResourceLocked},
   };
   const std::string url = Url("doc.xml");
-  for (const auto& row : rows) {
-    SCOPED_TRACE(row.row);
+  for (const auto& row : rows)
+  for (const bool whole : {false, true}) {  // WriteText and Close, or WriteWholeText
+    SCOPED_TRACE(std::string(row.row) + (whole ? ", whole text" : ", buffered"));
     ASSERT_LT(Put(url, "stored"), 300);
     Age(url);
     std::string before = "stored";
@@ -295,9 +319,15 @@ TEST_F(StreamTest, AConditionalWriteLandsOnlyWhileItsConditionHolds) {
     stream.Open("URL=" + url, adModeReadWrite);
     stream.LockToken(token);
     stream.IfMatch(ifMatch);
-    stream.SetEOS();
-    stream.WriteText("mine");
-    const test::ComFailureResult result = ComFailure([&] { stream.Close(); });
+    const test::ComFailureResult result = ComFailure([&] {
+      if (whole) {
+        stream.WriteWholeText("mine");
+      } else {
+        stream.SetEOS();
+        stream.WriteText("mine");
+      }
+      stream.Close();
+    });
     const std::string methods = log.Methods();
     if (!held.empty()) Unlock(url, held);
     EXPECT_EQ(test::Hex(row.status), test::Hex(result.status)) << result.description;

@@ -1,4 +1,7 @@
+#include <optional>
 #include <string>
+#include <string_view>
+#include <utility>
 #include <vector>
 
 #include "dom_fixture.h"
@@ -69,6 +72,31 @@ TEST(NodeViewTest, ForEachElementVisitsWhatSlashSlashStarSelects) {
   d.asNode().forEachElement([](NodeView e) { e.setAttribute("seen", e.name()); });
   EXPECT_EQ(d.documentElement().xml(),
             "<r seen=\"r\"><a seen=\"a\"><b seen=\"b\"/>text<c seen=\"c\"><d seen=\"d\"/></c></a><f seen=\"f\"/></r>");
+}
+
+TEST(NodeViewTest, ReadsTwoAttributesInOnePass) {
+  Document d = Parse("<r pkid=\"7\" dirty=\"1\" other=\"\"/>");
+  NodeView r(d.documentElement());
+  using Pair = std::pair<std::optional<std::string_view>, std::optional<std::string_view>>;
+  EXPECT_EQ(r.attributes("pkid", "dirty"), (Pair{"7", "1"}));
+  EXPECT_EQ(r.attributes("dirty", "pkid"), (Pair{"1", "7"}));
+  EXPECT_EQ(r.attributes("pkid", "absent"), (Pair{"7", std::nullopt}));
+  EXPECT_EQ(r.attributes("absent", "other"), (Pair{std::nullopt, ""}));
+  EXPECT_EQ(r.attributes("pkid", "pkid"), (Pair{"7", "7"}));
+  EXPECT_EQ(r.attributes("pki", "dirtyx"), (Pair{}));  // names compare whole
+  EXPECT_EQ(Status([&] { NodeView().attributes("a", "b"); }), Hex(E_POINTER));
+}
+
+TEST(NodeViewTest, RemovesAttributesFromTheElementsForEachElementVisits) {
+  Document d = Parse("<?pi dirty=\"1\"?><r dirty=\"1\" k=\"a\"><a _pkid=\"x\" dirty=\"0\" dirtyx=\"y\"><b _pkid=\"y\"/>"
+                     "text</a><c keep=\"1\"/></r>");
+  const Node detached = d.documentElement().removeChild(d.documentElement().lastChild());
+  Element(detached).setAttribute("dirty", "1");
+  d.documentElement().removeAttributesEverywhere({"dirty", "_pkid"});
+  EXPECT_EQ(d.xml(), "<?pi dirty=\"1\"?><r k=\"a\"><a dirtyx=\"y\"><b/>text</a></r>");
+  EXPECT_EQ(detached.xml(), "<c keep=\"1\" dirty=\"1\"/>") << "a detached element is not in the document";
+  d.documentElement().removeAttributesEverywhere({});
+  EXPECT_EQ(d.xml(), "<?pi dirty=\"1\"?><r k=\"a\"><a dirtyx=\"y\"><b/>text</a></r>");
 }
 
 }  // namespace

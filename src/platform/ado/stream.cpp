@@ -153,19 +153,34 @@ HRESULT Stream::WriteText(std::string_view text, long options) {
 HRESULT Stream::Flush() {
   RequireOpen("Flush");
   if (!dirty_ || url_.empty()) return S_OK;
+  Put(content_);
+  dirty_ = false;
+  return S_OK;
+}
+
+HRESULT Stream::WriteWholeText(std::string_view text) {
+  RequireWritable("WriteWholeText");
+  RequireUrl("WriteWholeText");
+  content_.clear();
+  loaded_ = false;
+  dirty_ = false;
+  position_ = 0;
+  Put(text);
+  return S_OK;
+}
+
+void Stream::Put(std::string_view body) {
   std::vector<http::Header> headers;
   if (!lockToken_.empty()) headers.push_back(TaggedIf(url_, lockToken_));
   // The resource must exist: a write never creates one.
   headers.push_back({"If-Match", ifMatch_.empty() ? std::string("*") : ifMatch_});
-  const http::Response reply = Send("PUT", url_, user_, password_, std::string_view(content_), std::move(headers));
+  const http::Response reply = Send("PUT", url_, user_, password_, body, std::move(headers));
   if (reply.status == 412 && (!lockToken_.empty() || !ifMatch_.empty()))
     throw _com_error(kAdErrResourceChanged, "The resource was changed by another client: " + reply.statusLine +
                                                 " (PUT " + http::MaskPasswords(url_) + ")");
   if (reply.status == 412)
     throw _com_error(kAdErrUrlDoesNotExist, "The resource does not exist: " + reply.statusLine + " (PUT " + http::MaskPasswords(url_) + ")");
   if (reply.status < 200 || reply.status >= 300) ThrowForReply(reply, "PUT", url_);
-  dirty_ = false;
-  return S_OK;
 }
 
 HRESULT Stream::Close() {

@@ -5,7 +5,7 @@
 //   Open for writing (adModeWrite, adModeReadWrite) nothing; the content is fetched (GET)
 //                                                   only if a read or a write needs the
 //                                                   old bytes
-//   Flush, Close after a change                     PUT of the whole new content with
+//   Flush, Close after a change; WriteWholeText     PUT of the whole new content with
 //                                                   If: <url> (<lock token>) when a lock
 //                                                   token is set, and If-Match: the set
 //                                                   value, else * (the resource must exist)
@@ -70,6 +70,11 @@ class Stream {
   HRESULT WriteText(std::string_view text, long options = adWriteChar);
   // Sends the content to the server when it changed.
   HRESULT Flush();
+  // Replaces the resource's whole content with text now: the PUT that Flush sends, with the
+  // same conditions and failures, from the caller's bytes (no copy is held). The stream's
+  // own content is dropped, to be fetched again if read. Needs a stream open for writing on
+  // a URL.
+  HRESULT WriteWholeText(std::string_view text);
   // Flush, then closes (also when the flush fails, which then throws).
   HRESULT Close();
 
@@ -100,6 +105,8 @@ class Stream {
   void RequireWritable(const char* operation) const;
   void RequireUrl(const char* operation) const;
   void Load();
+  // The PUT of Flush and WriteWholeText.
+  void Put(std::string_view body);
 
   bool open_ = false;
   bool writable_ = false;

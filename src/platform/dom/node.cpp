@@ -340,4 +340,21 @@ void Node::forEachElement(const std::function<void(NodeView)>& visit) const {
   WalkElements(*tree_, [&](pugi::xml_node n) { visit(NodeView(tree, detail::Unwrap(n))); });
 }
 
+void Node::removeAttributesEverywhere(std::initializer_list<const char*> names) const {
+  check();
+  auto named = [&names](const char* name) {
+    for (const char* wanted : names) {
+      if (detail::SameName(name, wanted)) return true;
+    }
+    return false;
+  };
+  WalkElements(*tree_, [&](pugi::xml_node n) {
+    for (pugi::xml_attribute a = n.first_attribute(); a;) {
+      const pugi::xml_attribute next = a.next_attribute();
+      if (named(a.name())) n.remove_attribute(a);
+      a = next;
+    }
+  });
+}
+
 }  // namespace zan::dom

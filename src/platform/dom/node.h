@@ -13,6 +13,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <initializer_list>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -121,6 +122,9 @@ class Node {
   // Visits the same elements in the same order with borrowed views. The visitor may change
   // attributes but not the tree's structure.
   void forEachElement(const std::function<void(NodeView)>& visit) const;
+  // Removes the attributes with these names from the same elements, in one walk that looks
+  // at each element's attributes once. The names are plain C strings.
+  void removeAttributesEverywhere(std::initializer_list<const char*> names) const;
 
  protected:
   Node(std::shared_ptr<detail::Tree> tree, detail::NodeRef* node) : tree_(std::move(tree)), node_(node) {}

@@ -50,6 +50,23 @@ std::optional<std::string_view> NodeView::attribute(const char* name) const {
   return std::string_view(a.value());
 }
 
+std::pair<std::optional<std::string_view>, std::optional<std::string_view>> NodeView::attributes(
+    const char* first, const char* second) const {
+  check();
+  std::pair<std::optional<std::string_view>, std::optional<std::string_view>> found;
+  for (pugi::xml_attribute a = Wrap(node_).first_attribute(); a; a = a.next_attribute()) {
+    const char* name = a.name();
+    const bool isFirst = detail::SameName(name, first);
+    const bool isSecond = detail::SameName(name, second);
+    if (!isFirst && !isSecond) continue;
+    const std::string_view value(a.value());
+    if (isFirst) found.first = value;
+    if (isSecond) found.second = value;
+    if (found.first && found.second) break;
+  }
+  return found;
+}
+
 void NodeView::setAttribute(const char* name, std::string_view value) const {
   check();
   if (!isElement()) detail::Fail(E_FAIL, "Only elements have attributes");

@@ -13,6 +13,7 @@
 #include <functional>
 #include <optional>
 #include <string_view>
+#include <utility>
 
 #include "platform/dom/node.h"
 
@@ -45,6 +46,10 @@ class NodeView {
 
   // An attribute's value; nullopt when absent. The name is a C string.
   std::optional<std::string_view> attribute(const char* name) const;
+  // The values of two attributes (the same name twice gives its value twice), found in one
+  // pass over the element's attributes.
+  std::pair<std::optional<std::string_view>, std::optional<std::string_view>> attributes(const char* first,
+                                                                                         const char* second) const;
   // As Element::setAttribute and Element::removeAttribute.
   void setAttribute(const char* name, std::string_view value) const;
   void removeAttribute(const char* name) const;

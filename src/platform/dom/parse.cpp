@@ -101,6 +101,7 @@ bool Parse(Tree& tree, const void* data, size_t size, pugi::xml_encoding encodin
   } else if ((problem = CheckTopLevel(tree.doc)) || (problem = CheckTree(tree.doc, zan::os::MaxXmlDepth(), tooDeep))) {
     reason = tooDeep ? "The document nests elements deeper than " + zan::os::XmlDepthCapText() : problem;
   } else {
+    tree.parsedSize = size;
     return true;
   }
   tree.doc.reset();

@@ -44,14 +44,17 @@ inline NodeRef* Unwrap(pugi::xml_node n) {
   return reinterpret_cast<NodeRef*>(std::bit_cast<pugi::xml_node_struct*>(n));
 }
 
-// The attribute of that name (names are unique on an element), compared in place: most names
-// differ early, and a call into the C library per attribute costs more than the comparison.
+// Two C-string names compared in place: most names differ early, and a call into the C
+// library per attribute costs more than the comparison.
+inline bool SameName(const char* p, const char* q) {
+  while (*p && *p == *q) ++p, ++q;
+  return *p == *q;
+}
+
+// The attribute of that name (names are unique on an element).
 inline pugi::xml_attribute FindAttribute(pugi::xml_node n, const char* name) {
   for (pugi::xml_attribute a = n.first_attribute(); a; a = a.next_attribute()) {
-    const char* p = a.name();
-    const char* q = name;
-    while (*p && *p == *q) ++p, ++q;
-    if (*p == *q) return a;
+    if (SameName(a.name(), name)) return a;
   }
   return {};
 }
@@ -60,6 +63,7 @@ struct Tree : std::enable_shared_from_this<Tree> {
   pugi::xml_document doc;
   pugi::xml_node orphanage;  // lazily made; always the document node's last child
   uint64_t version = 0;      // bumped by every change of a child list
+  size_t parsedSize = 0;     // the size of the text the tree was parsed from (0: built)
   // Elements created with a namespace URI, and the binding each must see in scope.
   std::unordered_map<pugi::xml_node_struct*, NsBinding> generated;
 
