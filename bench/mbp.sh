@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
-# GetMBP beside SetMBP of a 100,000-element MBP document through the engine, against a local
-# Apache mod_dav server, side by side in one run (engine_mbp_bench): prints get_ms, set_ms
-# and their ratio. ZAN_BENCH_PHASES=1 also prints where one SetMBP's time goes.
+# GetMBP beside SetMBP of a 100,000-element MBP document in two shapes ("mixed", "template")
+# through the engine, against a local Apache mod_dav server, side by side in one run
+# (engine_mbp_bench): prints get_ms, set_ms and their ratio. ZAN_BENCH_PHASES=1 also prints
+# where one SetMBP's time goes.
 # Usage: bench/mbp.sh [BUILD_DIR] [benchmark options...]   (default build/normal; built if missing)
 set -euo pipefail
 cd "$(dirname "$0")/.."
