@@ -35,7 +35,7 @@ void MergeIndex::Table::grow() {
   m_slots.assign(m_slots.size() * 2, 0);
   const size_t mask = m_slots.size() - 1;
   for (size_t n = 0; n < m_items.size(); ++n) {
-    const uint32_t tag = m_items[n].tag;
+    const uint32_t tag = TagOf(m_items[n].key);
     size_t i = tag & mask;
     while (m_slots[i] != 0) i = (i + 1) & mask;
     m_slots[i] = static_cast<uint64_t>(tag) << 32 | (n + 1);
@@ -47,7 +47,7 @@ MergeIndex::Entry& MergeIndex::Table::at(std::string_view key) {
   const uint32_t tag = TagOf(key);
   const size_t i = slotOf(key, tag);
   if (m_slots[i] == 0) {
-    m_items.push_back(Item{key, Entry{}, tag});
+    m_items.push_back(Item{key, Entry{}});
     m_slots[i] = static_cast<uint64_t>(tag) << 32 | m_items.size();
   }
   return m_items[static_cast<uint32_t>(m_slots[i]) - 1].entry;
@@ -77,8 +77,10 @@ std::optional<std::string_view> MergeIndex::keyOf(NodeView child) const {
   return pkid && !pkid->empty() ? *pkid : child.name();
 }
 
-MergeIndex::Table& MergeIndex::build(NodeView parent, size_t expected) {
-  Table& table = m_tables.try_emplace(parent.id(), expected).first->second;
+MergeIndex::Table& MergeIndex::build(NodeView parent) {
+  size_t children = 0;
+  for (NodeView c = parent.firstChild(); c; c = c.nextSibling()) ++children;
+  Table& table = m_tables.try_emplace(parent.id(), children).first->second;
   for (NodeView c = parent.firstChild(); c; c = c.nextSibling()) {
     if (!c.isElement()) continue;
     if (const std::optional<std::string_view> key = keyOf(c)) {
@@ -126,10 +128,7 @@ MergeIndex::Match MergeIndex::find(NodeView parent, std::string_view key) {
     for (NodeView c = parent.firstChild(); c; c = c.nextSibling()) {
       if (!c.isElement()) continue;
       if (++elements > kScanLimit) {
-        // Sized for a long list (it grows if longer); the walk over the children is one.
-        size_t children = 0;
-        for (NodeView d = parent.firstChild(); d; d = d.nextSibling()) ++children;
-        const Entry* entry = build(parent, children).find(key);
+        const Entry* entry = build(parent).find(key);
         return entry ? Match{entry->count, entry->first} : Match{};
       }
       if (const std::optional<std::string_view> k = keyOf(c)) m_recent.keys.emplace_back(*k, c);

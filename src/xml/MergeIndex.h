@@ -64,7 +64,6 @@ class MergeIndex {
     struct Item {
       std::string_view key;
       Entry entry;
-      uint32_t tag;  // the key's hash bits (growing does not hash again)
     };
     // The slot for key: its item, or the empty slot where it belongs.
     size_t slotOf(std::string_view key, uint32_t tag) const;
@@ -76,8 +75,8 @@ class MergeIndex {
   };
 
   std::optional<std::string_view> keyOf(zan::dom::NodeView child) const;
-  // parent's table, made on first use (expected: about how many children it has).
-  Table& build(zan::dom::NodeView parent, size_t expected);
+  // parent's table, made on first use.
+  Table& build(zan::dom::NodeView parent);
   // parent's table when it has one, else null.
   Table* tableOf(zan::dom::NodeView parent);
   // The first child of parent (in document order) among a and b.

@@ -276,9 +276,9 @@ bool CXmlBasicQKParser::mergeNode(const Node& source, const Element& destParent,
     long count = 0;
   };
   const bool shared = source && source.sameTree(destParent);
-  // The names are checked where each element is read (the failure names its level), once.
-  const bool keyNameOk = isValidTag(key);
-  const bool markerNameOk = isValidTag(marker);
+  // The names are checked once; a bad one fails where each element is read (the failure
+  // names its level), the key's first.
+  const bool namesOk = isValidTag(key) && isValidTag(marker);
   const char* const keyName = keys == MergeIndex::Keys::kAttribute ? key.c_str() : "pkid";
   std::vector<Level> levels;
   NodeView node(source);
@@ -288,8 +288,10 @@ bool CXmlBasicQKParser::mergeNode(const Node& source, const Element& destParent,
     for (;;) {
       inNode = true;
       if (!node.isElement()) throw _com_error(E_POINTER);  // the tag read through an empty element
-      if (!keyNameOk) CheckTag(key);
-      if (!markerNameOk) CheckTag(marker);
+      if (!namesOk) {
+        CheckTag(key);
+        CheckTag(marker);
+      }
       // The key (the key attribute, or pkid when not empty, else the tag) and the marker.
       const auto [keyAttribute, markerAttribute] = node.attributes(keyName, marker.c_str());
       const std::string_view keyValue =
