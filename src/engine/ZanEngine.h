@@ -47,7 +47,7 @@ class CZanEngine {
   // Fills entity with the stored MBP document, its /mbp/bp/@id set to the id.
   virtual bool GetBusinessProcessMBP(const std::string& businessProcessId, CMBPEntity& entity) = 0;
   // Merges the marked changes of changed into the stored MBP document, stores the result and
-  // loads it into response. changed gains merge keys ("_pkid") and is otherwise not modified.
+  // loads it into response. changed is not modified.
   virtual bool SetBusinessProcessMBP(const std::string& businessProcessId, const CMBPEntity& changed,
                                      XMLSet& response) = 0;
   virtual bool GetProjectInfo(const std::string& projectId, CProjectInfoEntity& entity) = 0;

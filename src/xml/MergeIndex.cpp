@@ -73,8 +73,7 @@ MergeIndex::MergeIndex(std::string keyAttribute, Keys keys)
 
 std::optional<std::string_view> MergeIndex::keyOf(NodeView child) const {
   if (m_keys == Keys::kAttribute) return child.attribute(m_key.c_str());
-  const std::optional<std::string_view> pkid = child.attribute("pkid");
-  return pkid && !pkid->empty() ? *pkid : child.name();
+  return PkidOrTag(child.attribute("pkid"), child.name());
 }
 
 MergeIndex::Table& MergeIndex::build(NodeView parent) {

@@ -33,6 +33,12 @@ class MergeIndex {
 
   MergeIndex(std::string keyAttribute, Keys keys);
 
+  // The merge key of an element whose pkid attribute is pkid (absent: nullopt) and whose tag
+  // is tag: the pkid when not empty, else the tag. The one statement of that rule.
+  static std::string_view PkidOrTag(std::optional<std::string_view> pkid, std::string_view tag) {
+    return pkid && !pkid->empty() ? *pkid : tag;
+  }
+
   Match find(zan::dom::NodeView parent, std::string_view key);
   // child was appended as parent's last child.
   void added(zan::dom::NodeView parent, zan::dom::NodeView child);

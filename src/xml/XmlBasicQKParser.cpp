@@ -294,10 +294,9 @@ bool CXmlBasicQKParser::mergeNode(const Node& source, const Element& destParent,
       }
       // The key (the key attribute, or pkid when not empty, else the tag) and the marker.
       const auto [keyAttribute, markerAttribute] = node.attributes(keyName, marker.c_str());
-      const std::string_view keyValue =
-          keys == MergeIndex::Keys::kAttribute ? keyAttribute.value_or(std::string_view())
-          : keyAttribute && !keyAttribute->empty() ? *keyAttribute
-                                                   : node.name();
+      const std::string_view keyValue = keys == MergeIndex::Keys::kAttribute
+                                            ? keyAttribute.value_or(std::string_view())
+                                            : MergeIndex::PkidOrTag(keyAttribute, node.name());
       const bool marked = markerAttribute.value_or(std::string_view()) == markerValue;
       const MergeIndex::Match match = index.find(parent, keyValue);
       if (match.count > 1) throw CGenException("Merge found more then one node match", zan::err::kUnknown, kClass, kMerge);

@@ -4,6 +4,7 @@
 #include "base/QKTime.h"
 #include "platform/com/com_error.h"
 #include "platform/dom/node_view.h"
+#include "xml/MergeIndex.h"
 
 namespace {
 // The attribute that carries the merge keys for the duration of a merge.
@@ -35,8 +36,7 @@ void CZANDataEntity::stampKeys(std::string_view attribute) {
   const std::string name(attribute);
   std::string key;
   m_parser.getRoot().forEachElement([&](zan::dom::NodeView element) {
-    const std::optional<std::string_view> pkid = element.attribute("pkid");
-    key = pkid && !pkid->empty() ? *pkid : element.name();
+    key = MergeIndex::PkidOrTag(element.attribute("pkid"), element.name());
     element.setAttribute(name.c_str(), key);
   });
 }
