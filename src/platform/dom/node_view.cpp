@@ -78,13 +78,6 @@ void NodeView::setAttribute(const char* name, std::string_view value) const {
     detail::Fail(E_OUTOFMEMORY, "Not enough memory for the XML document");
 }
 
-void NodeView::removeAttribute(const char* name) const {
-  check();
-  // Names are unique on an element: parsing rejects repeats and setting never adds one.
-  pugi::xml_node n = Wrap(node_);
-  if (const pugi::xml_attribute a = detail::FindAttribute(n, name)) n.remove_attribute(a);
-}
-
 Node NodeView::node() const {
   check();
   return Node(tree_->shared_from_this(), node_);

@@ -50,9 +50,8 @@ class NodeView {
   // pass over the element's attributes.
   std::pair<std::optional<std::string_view>, std::optional<std::string_view>> attributes(const char* first,
                                                                                          const char* second) const;
-  // As Element::setAttribute and Element::removeAttribute.
+  // As Element::setAttribute.
   void setAttribute(const char* name, std::string_view value) const;
-  void removeAttribute(const char* name) const;
 
   // A handle to the node (it keeps the document alive).
   Node node() const;
