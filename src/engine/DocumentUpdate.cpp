@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <optional>
+#include <string_view>
 #include <thread>
 #include <utility>
 
@@ -40,6 +41,23 @@ void DocumentLock::Release() noexcept {
 namespace {
 
 bool IsWeak(const std::string& etag) { return etag.rfind("W/", 0) == 0; }
+
+// The ETag without its weak mark: the same file's weak and strong ETags name one version.
+std::string_view Version(const std::string& etag) {
+  return IsWeak(etag) ? std::string_view(etag).substr(2) : std::string_view(etag);
+}
+
+// Whether the document at url is no longer the version etag names (a read that fails says
+// no: the caller's own failure then stands).
+bool ChangedSince(DocumentStore& store, const std::string& url, const std::string& etag) noexcept {
+  try {
+    std::string now;
+    store.Read(url, now);
+    return Version(now) != Version(etag);
+  } catch (...) {
+    return false;
+  }
+}
 
 // Reads url again while its ETag is weak, for up to policy.strongEtagWait; the content of
 // the last read. changed: the ETag changed during the wait (another writer is at work).
@@ -89,7 +107,16 @@ bool UpdateDocument(DocumentStore& store, const std::string& url, const UpdatePo
       }
       condition.ifMatch = etag;
     }
-    std::string text = merge(stored);
+    std::string text;
+    try {
+      text = merge(stored);
+    } catch (...) {
+      // Without a lock, a read can catch the document while another writer replaces it (a
+      // server may send the new file's bytes under the old one's length). When it has
+      // changed since, it is read and merged again, bounded; else the failure is its own.
+      if (locking || etag.empty() || attempt >= policy.writeAttempts || !ChangedSince(store, url, etag)) throw;
+      continue;
+    }
     bool stale = false;  // the write found the document changed, or the change did not stay
     try {
       if (!store.Write(url, text, condition)) return false;

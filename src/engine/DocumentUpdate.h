@@ -105,7 +105,10 @@ using HoldsChanges = std::function<bool(const std::string& stored)>;
 // a write that another writer may have overwritten (servers check If-Match before they
 // write, not with it) is confirmed with holdsChanges once the document is quiet again (a
 // strong ETag, or policy.strongEtagWait over); a document that lost the changes counts as
-// a 412. merged receives the stored text. False when the write returns false.
+// a 412. Without a lock, a merge that fails on a read which the document has since replaced
+// (another writer's file caught half-way) runs again on a fresh read, within the same
+// policy.writeAttempts; a document that has not changed fails with the merge's own error.
+// merged receives the stored text. False when the write returns false.
 bool UpdateDocument(DocumentStore& store, const std::string& url, const UpdatePolicy& policy, const MergeStep& merge,
                     std::string& merged, const HoldsChanges& holdsChanges = {});
 

@@ -23,6 +23,8 @@ class StandInStore : public DocumentStore {
   int overwritten = 0;        // conditional writes that another writer, passing the same check, overwrites
   int lockedTries = 0;        // Lock calls that find another client's lock (423)
   int concurrentChanges = 0;  // conditional writes that find the document changed (412)
+  int tornReads = 0;          // reads that catch another writer's replacement half-way: "torn"
+                              // under the old version's ETag, the new version in place after
   std::string content = "v";
   int version = 0;
   std::string calls;
@@ -42,6 +44,12 @@ class StandInStore : public DocumentStore {
     if (strongEtags && weakReads > 0) {
       --weakReads;
       strongEtag = "W/" + strongEtag;
+    }
+    if (tornReads > 0) {
+      --tornReads;
+      content += "+other";
+      ++version;
+      return "torn";
     }
     return content;
   }
@@ -83,6 +91,7 @@ class DocumentUpdateTest : public ::testing::Test {
         store_, "http://h/doc", policy_,
         [&](const std::string& stored) {
           ++merges_;
+          if (stored == "torn") throw CGenException("The document on the server cannot be read", 1, "E", "LoadStored");
           return suffix == "refused" ? suffix : stored + suffix;
         },
         merged_);
@@ -194,6 +203,43 @@ TEST_F(DocumentUpdateTest, WithoutLockingAnEtagThatStaysWeakWritesNothing) {
   EXPECT_EQ(std::string::npos, store_.calls.find("PUT")) << store_.calls;
   EXPECT_EQ(0, merges_);
   EXPECT_EQ("v", store_.content);
+}
+
+// A read that does not merge (here: does not parse) is read and merged again only when the
+// document has changed since: a server may send a file that another writer replaces during
+// the read half old, half new. A document that stays as it is fails with the merge's error.
+TEST_F(DocumentUpdateTest, WithoutLockingAMergeThatFailsOnAReplacedDocumentRunsAgain) {
+  struct Row {
+    const char* what;
+    int tornReads;
+    std::string content;  // as stored before the update
+    std::string calls;
+    std::string error;  // "no error" when the update succeeds
+    std::string stored;
+  } rows[] = {
+      {"a torn read", 1, "v", "LOCK GET GET GET PUT(|e1)", "no error", "v+other+mine"},
+      {"torn reads, bounded", 1000, "v", "LOCK GET GET GET GET GET",
+       "1 The document on the server cannot be read [E::LoadStored]", "v+other+other+other+other+other"},
+      {"a broken document", 0, "torn", "LOCK GET GET", "1 The document on the server cannot be read [E::LoadStored]",
+       "torn"},
+  };
+  for (const Row& row : rows) {
+    store_ = StandInStore();
+    store_.locking = false;
+    store_.tornReads = row.tornReads;
+    store_.content = row.content;
+    policy_.writeAttempts = 3;
+    merges_ = 0;
+    const std::string error = ErrorOf([&] { Update(); });
+    EXPECT_EQ(row.error, error) << row.what;
+    EXPECT_EQ(row.calls, store_.calls) << row.what;
+    EXPECT_EQ(row.stored, store_.content) << row.what;
+  }
+  // Under a lock the document cannot change: the failure stands at once (no second read).
+  store_ = StandInStore();
+  store_.tornReads = 1;
+  EXPECT_EQ("1 The document on the server cannot be read [E::LoadStored]", ErrorOf([&] { Update(); }));
+  EXPECT_EQ("LOCK GET UNLOCK(t1)", store_.calls);
 }
 
 TEST_F(DocumentUpdateTest, WithoutLockingAWriteOverwrittenByAnotherIsMergedAgain) {
