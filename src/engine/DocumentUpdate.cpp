@@ -42,7 +42,7 @@ namespace {
 
 bool IsWeak(const std::string& etag) { return etag.rfind("W/", 0) == 0; }
 
-// The ETag without its weak mark: the same file's weak and strong ETags name one version.
+// The ETag without its weak mark.
 std::string_view Version(const std::string& etag) {
   return IsWeak(etag) ? std::string_view(etag).substr(2) : std::string_view(etag);
 }
@@ -53,7 +53,7 @@ bool ChangedSince(DocumentStore& store, const std::string& url, const std::strin
   try {
     std::string now;
     store.Read(url, now);
-    return Version(now) != Version(etag);
+    return !SameVersion(now, etag);
   } catch (...) {
     return false;
   }
@@ -80,6 +80,10 @@ std::string ReadWithStrongEtag(DocumentStore& store, const std::string& url, con
 }
 
 }  // namespace
+
+bool SameVersion(const std::string& etag, const std::string& other) {
+  return !etag.empty() && !other.empty() && Version(etag) == Version(other);
+}
 
 bool UpdateDocument(DocumentStore& store, const std::string& url, const UpdatePolicy& policy, const MergeStep& merge,
                     std::string& merged, const HoldsChanges& holdsChanges) {

@@ -88,6 +88,10 @@ class DocumentLock {
   std::string m_token;
 };
 
+// Whether two ETags, as the server sent them, name the same version of a document (a
+// version's weak and strong ETags do); empty ones never do.
+bool SameVersion(const std::string& etag, const std::string& other);
+
 // Produces the document to store from the stored text; may throw (the update then fails and
 // nothing is written).
 using MergeStep = std::function<std::string(const std::string& stored)>;

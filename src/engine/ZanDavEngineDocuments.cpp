@@ -1,5 +1,6 @@
 // CZanDavEngine: reading the MBP and project-information documents, and updating them by
 // merging a client's marked changes into the stored document under a lock.
+#include <exception>
 #include <optional>
 #include <utility>
 
@@ -49,6 +50,35 @@ void LoadStored(CZANDataEntity& document, const std::string& text, const std::st
                             document.getParser().getDocument().parseErrorReason() +
                             " (GET " + url + ")",
                         zan::err::kUnknown, kClass, "LoadStored");
+}
+
+// How many times a read that does not parse is made while each one finds a newer version.
+constexpr int kReadsOfAChangingDocument = 4;
+
+// Reads the document stored at url into document. A text that does not parse is read again
+// while each read finds a newer version: a server may send a file that another writer
+// replaces during the read torn (cut short, under the older version's ETag). A document that
+// stays as it is, or keeps changing, fails as LoadStored says.
+void ReadStored(CDavADOManager& dav, CZANDataEntity& document, const std::string& url) {
+  std::string etag;
+  std::string text = dav.GetFileStream(url, &etag);
+  for (int read = 1;; ++read) {
+    try {
+      LoadStored(document, text, url);
+      return;
+    } catch (...) {
+      if (read >= kReadsOfAChangingDocument || etag.empty()) throw;
+      const std::exception_ptr failure = std::current_exception();
+      std::string newer;
+      try {
+        text = dav.GetFileStream(url, &newer);
+      } catch (...) {
+        std::rethrow_exception(failure);  // the document's own failure, not the second read's
+      }
+      if (zan::engine::SameVersion(newer, etag)) std::rethrow_exception(failure);
+      etag = std::move(newer);
+    }
+  }
 }
 
 // Merges changed into the document stored at url, stamps lastmodified, stores the result
@@ -112,7 +142,7 @@ bool CZanDavEngine::GetBusinessProcessMBP(const std::string& businessProcessId, 
         NodeUrl(businessProcessId, zan::engine::NodeUse::kRead, Missing("GetBusinessProcessMBP")) + "/" +
         zan::repo::kMbpFile);
     verifyConnection();
-    LoadStored(entity, m_davManager.GetFileStream(url), url);
+    ReadStored(m_davManager, entity, url);
     entity.setBPId(businessProcessId);
     if constexpr (zan::engine::kDiagnosticDumps) zan::engine::DumpDocument(entity, "GetBusinessProcessMBP");
     return true;
@@ -126,7 +156,7 @@ bool CZanDavEngine::GetProjectInfo(const std::string& projectId, CProjectInfoEnt
     const std::string url =
         NodeUrl(projectId, zan::engine::NodeUse::kRead, Missing("GetProjectInfo")) + "/" + zan::repo::kMprFile;
     verifyConnection();
-    LoadStored(entity, m_davManager.GetFileStream(url), url);
+    ReadStored(m_davManager, entity, url);
     entity.setProjectName(projectId);
     return true;
   } catch (...) {

@@ -120,6 +120,11 @@ bool ParseHead(const std::string& text, Head& head) {
   return true;
 }
 
+// The body bytes a kTruncate or kTorn rule passes on.
+size_t Kept(const FaultRule& rule, const std::string& body) {
+  return rule.keep < 0 ? body.size() / 2 : std::min(body.size(), static_cast<size_t>(rule.keep));
+}
+
 }  // namespace
 
 FaultRule FaultRule::On(std::string method, std::string pathContains) {
@@ -143,6 +148,11 @@ FaultRule& FaultRule::Truncate(long keepBytes) {
   return *this;
 }
 FaultRule& FaultRule::WeakETags() { action = Action::kWeakETags; return *this; }
+FaultRule& FaultRule::Torn(long keepBytes) {
+  action = Action::kTorn;
+  keep = keepBytes;
+  return *this;
+}
 FaultRule& FaultRule::Pass() { action = Action::kPass; return *this; }
 FaultRule& FaultRule::Skip(int count) { skip = count; return *this; }
 FaultRule& FaultRule::Times(int count) { times = count; return *this; }
@@ -471,11 +481,19 @@ void FaultProxy::Shared::Serve(int clientFd) {
         keepAlive = false;
         break;
       case FaultRule::Action::kTruncate: {
-        const size_t keep = rule.keep < 0 ? responseBody.size() / 2
-                                          : std::min(responseBody.size(), static_cast<size_t>(rule.keep));
         Log(what + "truncated " + statusText);
-        client.Write(response.Text() + responseBody.substr(0, keep));
+        client.Write(response.Text() + responseBody.substr(0, Kept(rule, responseBody)));
         keepAlive = false;
+        break;
+      }
+      case FaultRule::Action::kTorn: {
+        responseBody.resize(Kept(rule, responseBody));
+        for (auto& [name, value] : response.fields) {
+          if (IEquals(name, "ETag")) value = "\"torn\"";
+          if (IEquals(name, "Content-Length")) value = std::to_string(responseBody.size());
+        }
+        Log(what + "torn " + statusText);
+        if (!client.Write(response.Text() + responseBody)) keepAlive = false;
         break;
       }
       case FaultRule::Action::kWeakETags:

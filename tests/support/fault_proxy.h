@@ -51,6 +51,10 @@ struct FaultRule {
     kResetAfterServer,
     kTruncate,        // forward, pass the reply's head and its first `keep` body bytes, then close
     kWeakETags,       // forward; each ETag header of the reply is passed on as weak (W/"...")
+    // Forward, and pass on a reply complete by its Content-Length but cut to its first `keep`
+    // body bytes, each ETag replaced by "\"torn\"": as a server that sends a file another
+    // writer replaces during the read (the old version's length and ETag, the bytes cut).
+    kTorn,
   };
 
   std::string method;        // "" matches every method
@@ -58,7 +62,7 @@ struct FaultRule {
   Action action = Action::kPass;
   int status = 0;            // kRespond
   std::string body;          // kRespond; sent as application/xml when it starts with '<', else text/plain
-  long keep = -1;            // kTruncate: body bytes passed on; negative = half of the body (as framed)
+  long keep = -1;            // kTruncate, kTorn: body bytes passed on; negative = half of the body (as framed)
   int skip = 0;              // matches let through before the rule acts
   int times = -1;            // matches the rule acts on after `skip`; negative = every one
 
@@ -70,6 +74,7 @@ struct FaultRule {
   FaultRule& ResetAfterServer();
   FaultRule& Truncate(long keepBytes = -1);
   FaultRule& WeakETags();
+  FaultRule& Torn(long keepBytes = -1);
   FaultRule& Pass();
   FaultRule& Skip(int count);
   FaultRule& Times(int count);
@@ -96,7 +101,7 @@ class FaultProxy {
   // How many requests rule `index` acted on.
   int Hits(size_t index) const;
   // One line per request received, in order: "METHOD /decoded/path -> what", where `what` is
-  // the status passed on or answered, "reset", or "truncated STATUS".
+  // the status passed on or answered, "reset", "truncated STATUS" or "torn STATUS".
   std::vector<std::string> Requests() const;
   // Requests received with `method` ("" = all).
   int Count(const std::string& method = "") const;
