@@ -106,10 +106,12 @@ bool UpdateDocument(CDavADOManager& dav, const std::string& url, const Entity& c
     return text;
   };
   // A stored document holds the changes when merging them in again changes nothing but the
-  // time stamp (which the merge leaves as stored).
+  // time stamp (which the merge leaves as stored). A text that does not parse (a torn read)
+  // confirms nothing: the update reads, merges and writes again.
   const zan::engine::HoldsChanges holds = [&](const std::string& stored) {
     Entity again;
     again.loadXml(stored);
+    if (!again.getParser().getRoot()) return false;
     const std::string before = again.getXml();
     again.mergeChanges(changed, kMarkerAttribute, kMarkerValue, kMergeFlags);
     const std::optional<std::string> stamp = again.getParser().getRoot().getAttribute("lastmodified");
