@@ -154,22 +154,30 @@ TEST_F(FileTest, AnUncommittedReplacementLeavesTheOldFile) {
 }
 
 TEST_F(FileTest, AReplacementWhoseWriteFailsLeavesTheOldFile) {
-  dir_.Write("dest", "old");
-  // The file size limit makes the write itself fail (EFBIG), as a full disk would.
-  struct rlimit before {};
-  ASSERT_EQ(0, ::getrlimit(RLIMIT_FSIZE, &before));
-  struct rlimit limited = before;
-  limited.rlim_cur = 1024;
-  const sighandler_t previous = ::signal(SIGXFSZ, SIG_IGN);
-  ASSERT_EQ(0, ::setrlimit(RLIMIT_FSIZE, &limited));
-  const bool replaced = ReplaceWholeFile(dir_ / "dest", std::string(4096, 'n'));
-  const uint32_t error = GetLastError();
-  ::setrlimit(RLIMIT_FSIZE, &before);
-  ::signal(SIGXFSZ, previous);
-  EXPECT_FALSE(replaced);
-  EXPECT_EQ(static_cast<uint32_t>(EFBIG), error);
-  EXPECT_EQ("old", dir_.Read("dest"));
-  EXPECT_EQ("dest", Entries());
+  // Both whole-file writers (the document files' and the registry's and INI files').
+  struct Case {
+    const char* name;
+    bool (*write)(std::string_view, std::string_view);
+  };
+  for (const Case c : {Case{"ReplaceWholeFile", &ReplaceWholeFile}, Case{"WriteWholeFile", &WriteWholeFile}}) {
+    SCOPED_TRACE(c.name);
+    dir_.Write("dest", "old");
+    // The file size limit makes the write itself fail (EFBIG), as a full disk would.
+    struct rlimit before {};
+    ASSERT_EQ(0, ::getrlimit(RLIMIT_FSIZE, &before));
+    struct rlimit limited = before;
+    limited.rlim_cur = 1024;
+    const sighandler_t previous = ::signal(SIGXFSZ, SIG_IGN);
+    ASSERT_EQ(0, ::setrlimit(RLIMIT_FSIZE, &limited));
+    const bool replaced = c.write(dir_ / "dest", std::string(4096, 'n'));
+    const uint32_t error = GetLastError();
+    ::setrlimit(RLIMIT_FSIZE, &before);
+    ::signal(SIGXFSZ, previous);
+    EXPECT_FALSE(replaced);
+    EXPECT_EQ(static_cast<uint32_t>(EFBIG), error);
+    EXPECT_EQ("old", dir_.Read("dest"));
+    EXPECT_EQ("dest", Entries());
+  }
 }
 
 TEST_F(FileTest, AReplacementNeverWritesThroughASymbolicLink) {
@@ -192,10 +200,16 @@ TEST_F(FileTest, AReplacementNeverWritesThroughASymbolicLink) {
     EXPECT_EQ("new", dir_.Read(c.name)) << c.name;
     EXPECT_FALSE(std::filesystem::is_symlink(dir_ / c.name)) << c.name;
   }
-  // The in-place write refuses the link outright.
+  // The document write refuses the link outright (and leaves it), and whatever is not a
+  // regular file.
   ASSERT_EQ(0, ::symlink((dir_ / "victim").c_str(), (dir_ / "link3").c_str()));
   EXPECT_EQ("ELOOP", Outcome(WriteWholeFile(dir_ / "link3", "new")));
   EXPECT_EQ("victim", dir_.Read("victim"));
+  EXPECT_TRUE(std::filesystem::is_symlink(dir_ / "link3"));
+  ASSERT_EQ(0, ::mkdir((dir_ / "dir").c_str(), 0700));
+  EXPECT_EQ("EISDIR", Outcome(WriteWholeFile(dir_ / "dir", "new")));
+  ASSERT_EQ(0, ::mkfifo((dir_ / "fifo").c_str(), 0600));
+  EXPECT_EQ("EINVAL", Outcome(WriteWholeFile(dir_ / "fifo", "new")));
 }
 
 TEST_F(FileTest, AWholeReplacementKeepsThePermissions) {

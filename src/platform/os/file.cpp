@@ -73,15 +73,6 @@ File& File::operator=(File&& other) noexcept {
 
 File File::OpenForReading(std::string_view path, Links links) { return OpenRegular(path, O_RDONLY, links); }
 
-File File::OpenForWriting(std::string_view path) {
-  File file = OpenRegular(path, O_WRONLY | O_CREAT, Links::kRefuse);
-  if (file.isOpen() && ::ftruncate(file.fd_, 0) != 0) {
-    Failed();
-    file.Close();
-  }
-  return file;
-}
-
 File File::OpenForAppending(std::string_view path) {
   std::string name;
   if (!Native(path, name)) return File();

@@ -27,10 +27,6 @@ class File {
   // A regular file for reading. A FIFO or device is refused (EINVAL) without waiting for a
   // writer, a directory gives EISDIR; a symbolic link is refused (ELOOP) unless followed.
   static File OpenForReading(std::string_view path, Links links = Links::kRefuse);
-  // A regular file for writing from its start, created when missing, truncated when present.
-  // The same refusals as OpenForReading, links refused: nothing is written through a link or
-  // into a FIFO.
-  static File OpenForWriting(std::string_view path);
   // A file for appending, created readable by its owner only when missing; a symbolic link is
   // not followed (ELOOP). Any kind of file (a terminal, a FIFO) is taken.
   static File OpenForAppending(std::string_view path);

@@ -2,6 +2,7 @@
 
 #include <fcntl.h>
 #include <stdio.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <atomic>
@@ -32,11 +33,20 @@ bool Rename(const std::string& from, const std::string& to, bool overwrite) {
   return ::rename(from.c_str(), to.c_str()) == 0 || Fail(errno);
 }
 
+// True when nothing, or a regular file, stands at native (a symbolic link is not followed);
+// else false with ELOOP (a link), EISDIR (a directory) or EINVAL (a FIFO, device or socket).
+bool NothingOrRegularFile(const std::string& native) {
+  struct stat st {};
+  if (::lstat(native.c_str(), &st) != 0) return errno == ENOENT || Fail(errno);
+  if (S_ISREG(st.st_mode)) return true;
+  return Fail(S_ISLNK(st.st_mode) ? ELOOP : S_ISDIR(st.st_mode) ? EISDIR : EINVAL);
+}
+
 }  // namespace
 
 bool WriteWholeFile(std::string_view path, std::string_view bytes) {
-  File file = File::OpenForWriting(path);
-  return file.isOpen() && file.Write(bytes) && file.Close();
+  if (path.find('\0') != std::string_view::npos) return Fail(EINVAL);
+  return NothingOrRegularFile(ToNativePath(path)) && ReplaceWholeFile(path, bytes);
 }
 
 bool ReadWholeFile(std::string_view path, std::string& bytes, uint64_t maxBytes) {

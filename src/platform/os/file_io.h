@@ -1,5 +1,5 @@
-// Whole files: the one read of a whole file, the one in-place write, and the one atomic
-// replacement, with Windows path rules ('\' and '/' both separate segments).
+// Whole files: the one read of a whole file and the atomic replacements, with Windows path
+// rules ('\' and '/' both separate segments).
 // A failing call returns false and records the system's error as the thread's last error
 // (lasterror.h).
 //
@@ -20,9 +20,10 @@
 
 namespace zan::os {
 
-// Creates or truncates the file, writes the bytes and closes it (handing them to the system).
-// Writes only a regular file of that name: a symbolic link there is not followed (ELOOP) and
-// a FIFO or device is refused (EINVAL) without waiting for a reader.
+// Makes the file hold exactly the bytes, where nothing or a regular file of that name stands:
+// a symbolic link there is refused (ELOOP), not followed or replaced, a directory too (EISDIR),
+// and a FIFO or device (EINVAL) without waiting for a reader. The file is replaced as
+// ReplaceWholeFile does, so a failure part-way leaves the old content.
 bool WriteWholeFile(std::string_view path, std::string_view bytes);
 // The whole content of a regular file (a symbolic link is followed); a missing file gives
 // false with ENOENT, a directory EISDIR, a FIFO or device EINVAL (without waiting for a
