@@ -51,7 +51,9 @@ struct IZANApi : IDispatch {
                                                BSTR environment, BSTR* Response) = 0;
 };
 
-// The module's exports (C linkage, Windows signatures).
+#ifndef _WIN32
+// The module's exports (C linkage, Windows signatures). On Windows the SDK declares the four
+// in-process server exports, and the BSTR and error-information calls belong to oleaut32.
 extern "C" {
 HRESULT DllGetClassObject(REFCLSID rclsid, REFIID riid, void** ppv);
 HRESULT DllCanUnloadNow();
@@ -63,5 +65,6 @@ void SysFreeString(BSTR bstr);
 UINT SysStringLen(BSTR bstr);
 HRESULT GetErrorInfo(ULONG dwReserved, IErrorInfo** pperrinfo);
 }
+#endif
 
 #endif  // ZANCLIENT_ZANCLIENT_H_

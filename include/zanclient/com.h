@@ -1,10 +1,22 @@
-// COM binary conventions on Linux: the status type, identifiers, wide strings, the
-// automation value types and the base interfaces, laid out as a Windows COM host expects.
-// A host that loads the module needs only this header and ZANClient.h.
+// COM binary conventions: on Windows the SDK's own headers; elsewhere the status type,
+// identifiers, wide strings, the automation value types and the base interfaces, laid out as
+// a Windows COM host expects. A host that loads the module needs only this header and
+// ZANClient.h.
 #ifndef ZANCLIENT_COM_H_
 #define ZANCLIENT_COM_H_
 
 #include <cstdint>
+
+#ifdef _WIN32
+// On Windows the system's own definitions serve: the SDK's COM and OLE Automation headers.
+#include <windows.h>
+#include <ocidl.h>
+#include <oleauto.h>
+
+#define MAKE_HRESULT_U(x) static_cast<HRESULT>(static_cast<uint32_t>(x))
+static_assert(sizeof(OLECHAR) == sizeof(char16_t), "OLECHAR is one UTF-16 code unit");
+
+#else  // !_WIN32: the conventions laid out for a host without a COM runtime
 
 #define STDMETHODCALLTYPE
 #define STDAPI extern "C" HRESULT
@@ -297,5 +309,7 @@ struct ITypeLib : IUnknown {
                                              MEMBERID* rgMemId, USHORT* pcFound) = 0;
   virtual void STDMETHODCALLTYPE ReleaseTLibAttr(TLIBATTR* pTLibAttr) = 0;
 };
+
+#endif  // _WIN32
 
 #endif  // ZANCLIENT_COM_H_
