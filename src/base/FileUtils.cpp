@@ -162,22 +162,22 @@ bool CFileUtils::DeleteDirectory(const char* path) {
     {
       zan::os::DirectorySearch search(prefix + "*");
       if (!search.ok()) {
-        zan::os::RemoveDirectory(path);
+        zan::os::RemoveDirectoryAt(path);
         return true;
       }
       zan::os::FindData entry;
       while (search.Next(entry)) {
         const std::string full = prefix + entry.name;
         if (entry.isLink) {
-          zan::os::DeleteFile(full);  // the link itself, never what it points to
+          zan::os::RemoveFile(full);  // the link itself, never what it points to
         } else if (entry.isDirectory) {
           if (entry.name != "." && entry.name != "..") DeleteDirectory(full.c_str());
         } else {
-          zan::os::DeleteFile(full);
+          zan::os::RemoveFile(full);
         }
       }
     }
-    zan::os::RemoveDirectory(path);
+    zan::os::RemoveDirectoryAt(path);
     return true;
   } catch (...) {
     return false;

@@ -68,7 +68,7 @@ HRESULT CGenException::ReportToCaller(REFCLSID clsid) const {
 
 bool CGenException::IsUnspecified() const { return m_description.rfind("Unspecified error", 0) == 0; }
 
-std::string GetLastErrorText() { return zan::os::SystemMessage(zan::os::GetLastError()); }
+std::string GetLastErrorText() { return zan::os::SystemMessage(zan::os::LastError()); }
 
 std::string GetLastErrorLine() {
   std::string text = GetLastErrorText();

@@ -26,13 +26,13 @@ QKTime::QKTime(uint16_t wDosDate, uint16_t wDosTime, int nDST) {
              (wDosTime & 0x1F) * 2, nDST);
 }
 
-QKTime::QKTime(const SYSTEMTIME& st, int nDST) {
+QKTime::QKTime(const zan::os::SYSTEMTIME& st, int nDST) {
   if (st.wYear < 1900) return;
   FromFields(st.wYear, st.wMonth, st.wDay, st.wHour, st.wMinute, st.wSecond, nDST);
 }
 
-QKTime::QKTime(const FILETIME& ft, int nDST) {
-  SYSTEMTIME st;
+QKTime::QKTime(const zan::os::FILETIME& ft, int nDST) {
+  zan::os::SYSTEMTIME st;
   if (!zan::os::FileTimeToLocalSystemTime(ft, st)) return;
   *this = QKTime(st, nDST);
 }
@@ -67,7 +67,7 @@ std::tm* QKTime::LocalParts(std::tm* ptm) const {
   return Deliver(parts, ptm);
 }
 
-bool QKTime::ToSystemTime(SYSTEMTIME& st) const {
+bool QKTime::ToSystemTime(zan::os::SYSTEMTIME& st) const {
   std::tm parts;
   if (!zan::os::LocalBreakdown(m_time, parts)) return false;
   st = zan::os::SystemTimeOf(parts, 0);

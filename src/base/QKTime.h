@@ -28,9 +28,9 @@ class QKTime {
   // bits 0-4, minutes bits 5-10, hours bits 11-15), then as from calendar fields.
   QKTime(uint16_t wDosDate, uint16_t wDosTime, int nDST = -1);
   // Year below 1900 gives 0; else as from calendar fields (day of week and milliseconds ignored).
-  explicit QKTime(const SYSTEMTIME& st, int nDST = -1);
+  explicit QKTime(const zan::os::SYSTEMTIME& st, int nDST = -1);
   // A UTC file time, taken as local calendar fields; 0 when the conversion fails.
-  explicit QKTime(const FILETIME& ft, int nDST = -1);
+  explicit QKTime(const zan::os::FILETIME& ft, int nDST = -1);
 
   static QKTime CurrentTime();
 
@@ -40,7 +40,7 @@ class QKTime {
   std::tm* UtcParts(std::tm* ptm = nullptr) const;
   std::tm* LocalParts(std::tm* ptm = nullptr) const;
   // Local time as calendar fields (milliseconds 0); false when the conversion fails.
-  bool ToSystemTime(SYSTEMTIME& st) const;
+  bool ToSystemTime(zan::os::SYSTEMTIME& st) const;
 
   // strftime of the local / UTC breakdown into kMaxTimeBufferSize bytes; "" when the
   // conversion fails or the output does not fit. Never raises.

@@ -177,9 +177,9 @@ bool CDavADOManager::CopyOne(const std::string& recordUrl, const CopyJob& job, c
     const bool writeIni = !parameterFile.empty() && !defaultCfg.empty() && IsUsrFile(target);
     const std::string copyTarget = IsHttpUrl(target) ? target : "file://" + target;
     if (!Copy(recordUrl, job.step.urlFrom, copyTarget, "", "", copyOptions)) return false;
-    if (writeIni && (!zan::os::WritePrivateProfileString("General", "DefaultCfg", defaultCfg, target) ||
-                     !zan::os::WritePrivateProfileString("General", "ParameterFile", parameterFile, target))) {
-      const uint32_t error = zan::os::GetLastError();
+    if (writeIni && (!zan::os::WriteProfileString("General", "DefaultCfg", defaultCfg, target) ||
+                     !zan::os::WriteProfileString("General", "ParameterFile", parameterFile, target))) {
+      const uint32_t error = zan::os::SystemErrorCode(zan::os::LastError());
       throw CGenException("Could not write the environment's settings into " + target + ": " + GetLastErrorLine(),
                           static_cast<int32_t>(error), kClass, "DirUploadDownload");
     }
@@ -206,7 +206,7 @@ bool CDavADOManager::FindFilesLocal(const std::string& directory, XMLSet& listin
     // A directory that cannot be searched would be copied as an empty one.
     zan::os::DirectorySearch search(directory + "/*.*");
     if (!search.ok()) {
-      const uint32_t error = zan::os::GetLastError();
+      const uint32_t error = zan::os::SystemErrorCode(zan::os::LastError());
       throw CGenException("Cannot list the local directory " + directory + ": " + GetLastErrorLine(),
                           static_cast<int32_t>(error), kClass, "FindFilesLocal");
     }
@@ -265,8 +265,8 @@ bool CDavADOManager::CreateDirDav(const std::string& url) {
 bool CDavADOManager::CreateDirLocalIfNeeded(const std::string& path) {
   try {
     if (CFileUtils::FileExists(path)) return true;
-    if (!zan::os::CreateDirectory(path)) {
-      const uint32_t error = zan::os::GetLastError();
+    if (!zan::os::MakeDirectory(path)) {
+      const uint32_t error = zan::os::SystemErrorCode(zan::os::LastError());
       throw CGenException(GetLastErrorText() + " " + path, static_cast<int32_t>(error), kClass, "CreateDirLocalIfNeeded");
     }
     return true;

@@ -1,4 +1,4 @@
-// Diagnostic dumps of documents into a fixed directory, switched on at build time by the
+// Diagnostic dumps of documents into one directory, switched on at build time by the
 // compile definition ZAN_DIAGNOSTIC_DUMPS (off by default). Off, callers skip them under
 // `if constexpr`, so nothing is written and the server is not touched. On, a dump that
 // cannot be written is dropped: a dump never changes an operation's outcome.
@@ -18,12 +18,13 @@ inline constexpr bool kDiagnosticDumps = true;
 inline constexpr bool kDiagnosticDumps = false;
 #endif
 
-// The fixed directory; it must exist for dumps to be written.
-inline constexpr char kDumpDirectory[] = "/tmp/zanclient-dumps/";
+// The dump directory: "zanclient-dumps" in the system's temporary directory, with a final
+// separator ("/tmp/zanclient-dumps/" on POSIX); it must exist for dumps to be written.
+std::string DumpDirectory();
 
-// Writes the entity's document to kDumpDirectory + baseName + ".xml".
+// Writes the entity's document to DumpDirectory() + baseName + ".xml".
 void DumpDocument(CZANDataEntity& entity, const std::string& baseName) noexcept;
-// Writes the set's document to kDumpDirectory + baseName + ".xml".
+// Writes the set's document to DumpDirectory() + baseName + ".xml".
 void DumpSet(XMLSet& set, const std::string& baseName) noexcept;
 
 }  // namespace zan::engine

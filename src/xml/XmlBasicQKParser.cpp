@@ -182,9 +182,8 @@ void CXmlBasicQKParser::toFile(std::string_view baseName) {
 void CXmlBasicQKParser::fromFile(std::string_view path) {
   bool loaded = false;
   try {
-    const std::string native = zan::os::ToNativePath(path);
-    const size_t sep = native.rfind('/');
-    const std::string dir = sep == std::string::npos ? "." : sep == 0 ? "/" : native.substr(0, sep);
+    std::string dir = zan::os::DirectoryOf(path);
+    if (dir.empty()) dir = ".";
     // The first file that matches, in name order (directories are not documents).
     std::optional<std::string> first;
     zan::os::DirectorySearch search(path);
@@ -194,7 +193,7 @@ void CXmlBasicQKParser::fromFile(std::string_view path) {
     }
     // No file, or one that cannot be read or parsed, loads nothing: that is a failure, never
     // an empty document.
-    if (!path.empty() && first && m_document.load("file://" + zan::os::FullPath(dir + "/" + *first))) {
+    if (!path.empty() && first && m_document.load(zan::os::FullPath(dir + "/" + *first))) {
       takeRootFromDocument();
       loaded = true;
     }

@@ -92,7 +92,7 @@ TEST(QKTime, DosDateAndTime) {
 }
 
 TEST(QKTime, SystemTime) {
-  SYSTEMTIME st{2003, 7, 6, 15, 9, 5, 3, 999};  // day of week and milliseconds are ignored
+  zan::os::SYSTEMTIME st{2003, 7, 6, 15, 9, 5, 3, 999};  // day of week and milliseconds are ignored
   EXPECT_EQ(Stamp(QKTime(st)), "2003-07-15 09:05:03");
   st.wYear = 1899;
   EXPECT_EQ(QKTime(st).Seconds(), 0);
@@ -101,7 +101,7 @@ TEST(QKTime, SystemTime) {
 }
 
 TEST(QKTime, ToSystemTime) {
-  SYSTEMTIME st{};
+  zan::os::SYSTEMTIME st{};
   ASSERT_TRUE(QKTime(2003, 7, 15, 9, 5, 3).ToSystemTime(st));
   EXPECT_EQ(st.wYear, 2003);
   EXPECT_EQ(st.wMonth, 7);
@@ -174,7 +174,7 @@ TEST(QKTime, FailedChecksQuoteTheirTextInOrder) {
   }
   EXPECT_EQ(FirstFailure([] { QKTime(static_cast<uint16_t>(0), static_cast<uint16_t>(0)); }),
             "nDay >= 1 && nDay <= 31");
-  SYSTEMTIME st{2040, 1, 0, 1, 0, 0, 0, 0};
+  zan::os::SYSTEMTIME st{2040, 1, 0, 1, 0, 0, 0, 0};
   EXPECT_EQ(FirstFailure([&] { QKTime{st}; }), "");
 }
 

@@ -61,7 +61,7 @@ TEST(EngineSwitches, ConstructionShowsTheDevelopmentWarning) {
 }
 
 // The dump file of a base name, as DiagnosticDump.h names it.
-fs::path DumpFile(const std::string& baseName) { return fs::path(zan::engine::kDumpDirectory) / (baseName + ".xml"); }
+fs::path DumpFile(const std::string& baseName) { return fs::path(zan::engine::DumpDirectory()) / (baseName + ".xml"); }
 
 // The file's bytes; "<missing>" when there is none.
 std::string Contents(const fs::path& file) {
@@ -76,7 +76,7 @@ class EngineSwitchesTest : public DavTest {
  protected:
   void SetUp() override {
     DavTest::SetUp();
-    fs::create_directories(zan::engine::kDumpDirectory);
+    fs::create_directories(zan::engine::DumpDirectory());
     XMLSet scratch;
     XMLSet none;
     ASSERT_TRUE(engine_.InitToZanServer(R(), scratch));
@@ -89,7 +89,7 @@ class EngineSwitchesTest : public DavTest {
   void TearDown() override {
     for (const fs::path& file : written_) fs::remove(file);
     std::error_code ignored;
-    fs::remove(zan::engine::kDumpDirectory, ignored);  // only when empty
+    fs::remove(zan::engine::DumpDirectory(), ignored);  // only when empty
     DavTest::TearDown();
   }
 

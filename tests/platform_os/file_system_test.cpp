@@ -109,25 +109,25 @@ TEST(WildcardMatch, QuestionMarkTakesOneWholeCharacter) {
 TEST_F(FileSystemTest, CreateRemoveDeleteAndExistence) {
   const std::string sub = dir_.path() + "\\sub";
   EXPECT_FALSE(PathExists(sub));
-  EXPECT_EQ(GetLastError(), static_cast<uint32_t>(ENOENT));
-  ASSERT_TRUE(CreateDirectory(sub));
+  EXPECT_TRUE(IsNotFound(LastError())) << LastError();
+  ASSERT_TRUE(MakeDirectory(sub));
   EXPECT_TRUE(PathExists(sub));
   EXPECT_TRUE(IsDirectory(sub + "\\"));
-  EXPECT_FALSE(CreateDirectory(sub));
-  EXPECT_EQ(GetLastError(), static_cast<uint32_t>(EEXIST));
-  EXPECT_FALSE(CreateDirectory(dir_.path() + "\\missing\\deeper"));
-  EXPECT_EQ(GetLastError(), static_cast<uint32_t>(ENOENT));
+  EXPECT_FALSE(MakeDirectory(sub));
+  EXPECT_TRUE(IsExists(LastError())) << LastError();
+  EXPECT_FALSE(MakeDirectory(dir_.path() + "\\missing\\deeper"));
+  EXPECT_TRUE(IsNotFound(LastError())) << LastError();
 
   dir_.Write("sub/f.txt", "x");
   EXPECT_TRUE(PathExists(sub + "\\f.txt"));
   EXPECT_FALSE(IsDirectory(sub + "\\f.txt"));
-  EXPECT_FALSE(RemoveDirectory(sub));
-  EXPECT_EQ(GetLastError(), static_cast<uint32_t>(ENOTEMPTY));
-  EXPECT_FALSE(DeleteFile(sub));  // a directory is not a file
-  ASSERT_TRUE(DeleteFile(sub + "\\f.txt"));
-  EXPECT_FALSE(DeleteFile(sub + "\\f.txt"));
-  EXPECT_EQ(GetLastError(), static_cast<uint32_t>(ENOENT));
-  EXPECT_TRUE(RemoveDirectory(sub));
+  EXPECT_FALSE(RemoveDirectoryAt(sub));
+  EXPECT_TRUE(IsNotEmpty(LastError())) << LastError();
+  EXPECT_FALSE(RemoveFile(sub));  // a directory is not a file
+  ASSERT_TRUE(RemoveFile(sub + "\\f.txt"));
+  EXPECT_FALSE(RemoveFile(sub + "\\f.txt"));
+  EXPECT_TRUE(IsNotFound(LastError())) << LastError();
+  EXPECT_TRUE(RemoveDirectoryAt(sub));
   EXPECT_FALSE(PathExists(sub));
 }
 
@@ -135,8 +135,8 @@ TEST_F(FileSystemTest, EmbeddedNulNamesNoFile) {
   dir_.Write("a", "x");
   const std::string withNul = dir_.path() + "/a" + std::string(1, '\0') + "b";
   EXPECT_FALSE(PathExists(withNul));
-  EXPECT_EQ(GetLastError(), static_cast<uint32_t>(EINVAL));
-  EXPECT_FALSE(DeleteFile(withNul));
+  EXPECT_TRUE(IsInvalid(LastError())) << LastError();
+  EXPECT_FALSE(RemoveFile(withNul));
   EXPECT_TRUE(PathExists(dir_ / "a"));
   EXPECT_FALSE(PathExists(""));
 }
@@ -164,14 +164,14 @@ TEST_F(FileSystemTest, SearchYieldsDotsFirstThenMatches) {
 }
 
 TEST_F(FileSystemTest, SearchOfEmptyDirectoryYieldsOnlyDots) {
-  ASSERT_TRUE(CreateDirectory(dir_ / "empty"));
+  ASSERT_TRUE(MakeDirectory(dir_ / "empty"));
   EXPECT_EQ(Search(dir_.path() + "\\empty\\*"), "./ ../");
 }
 
 TEST_F(FileSystemTest, SearchOfMissingDirectoryFails) {
   SetLastError(0);
   EXPECT_EQ(Search(dir_.path() + "\\missing\\*"), "<failed>");
-  EXPECT_EQ(GetLastError(), static_cast<uint32_t>(ENOENT));
+  EXPECT_TRUE(IsNotFound(LastError())) << LastError();
   DirectorySearch search(dir_.path() + "\\missing\\*");
   FindData data;
   EXPECT_FALSE(search.Next(data));
@@ -180,7 +180,7 @@ TEST_F(FileSystemTest, SearchOfMissingDirectoryFails) {
 TEST_F(FileSystemTest, SearchReportsLinksWithWhatTheyPointTo) {
   dir_.Write("target/f", "x");
   dir_.Write("file", "y");
-  ASSERT_TRUE(CreateDirectory(dir_ / "d"));
+  ASSERT_TRUE(MakeDirectory(dir_ / "d"));
   ASSERT_EQ(symlink((dir_ / "target").c_str(), (dir_ / "d/todir").c_str()), 0);
   ASSERT_EQ(symlink((dir_ / "file").c_str(), (dir_ / "d/tofile").c_str()), 0);
   ASSERT_EQ(symlink((dir_ / "gone").c_str(), (dir_ / "d/dangling").c_str()), 0);
@@ -193,7 +193,7 @@ TEST_F(FileSystemTest, SearchWithDoubleByteNameInShiftJis) {
   CodePageGuard cp(kCodePageShiftJis);
   // The directory is named by the two bytes of 表; its 0x5C byte does not split the path.
   const std::string name = "\x95\x5C";
-  ASSERT_TRUE(CreateDirectory(dir_.path() + "\\" + name));
+  ASSERT_TRUE(MakeDirectory(dir_.path() + "\\" + name));
   dir_.Write(name + "/x.txt", "1");
   EXPECT_EQ(Search(dir_.path() + "\\" + name + "\\*.txt"), "x.txt");
 }
@@ -206,8 +206,53 @@ TEST(DirectoryOf, APath) {
       {"C:\\Program Files\\ZANClient.DLL", "C:\\Program Files"},
       {"/a/it's/x.so", "/a/it's"},
       {"dir\\sub/x.usr", "dir\\sub"},
+      // Roots are kept whole, whatever system runs the module.
+      {"/", "/"},
+      {"C:/x.ini", "C:/"},
+      {"C:\\x.ini", "C:\\"},
+      {"C:\\", "C:\\"},
+      {"C:x.ini", "C:"},
+      {"C:\\dir\\", "C:\\dir"},
+      {"//server/share/x.ini", "//server/share/"},
+      {"\\\\server\\share\\dir\\x.ini", "\\\\server\\share\\dir"},
+      {"\\\\server\\share", "\\\\server\\share"},
+      {"\\\\?\\C:\\x.ini", "\\\\?\\C:\\"},
+      {"\\\\?\\C:\\a/b.ini", "\\\\?\\C:\\"},  // '/' separates nothing in a \\?\ path
+      {"\\\\?\\C:\\dir\\x.ini", "\\\\?\\C:\\dir"},
+      {"\\\\?\\UNC\\server\\share\\x.ini", "\\\\?\\UNC\\server\\share\\"},
   };
   for (const auto& [path, directory] : rows) EXPECT_EQ(directory, DirectoryOf(path)) << path;
+}
+
+TEST(PathRootLength, EveryForm) {
+  const std::pair<const char*, size_t> rows[] = {
+      {"", 0},
+      {"dir/x", 0},
+      {"/x", 1},
+      {"\\x", 1},
+      {"C:", 2},
+      {"c:x", 2},
+      {"C:/x", 3},
+      {"C:\\x", 3},
+      {"1:/x", 0},  // not a drive letter
+      {"//server/share/x", 15},
+      {"//server/share", 14},
+      {"//server", 8},
+      {"\\\\server\\share\\x", 15},
+      {"///x", 1},
+      {"\\\\?\\C:\\x", 7},
+      {"\\\\?\\C:", 6},
+      {"\\\\?\\UNC\\srv\\sh\\x", 15},
+      {"\\\\?\\unc\\srv\\sh", 14},
+      {"\\\\?\\Volume{1}\\x", 14},
+  };
+  for (const auto& [path, length] : rows) EXPECT_EQ(length, PathRootLength(path)) << path;
+}
+
+TEST(DirectoryOf, ShiftJisTrailByteIsNoSeparator) {
+  CodePageGuard cp(kCodePageShiftJis);
+  EXPECT_EQ(DirectoryOf("C:\\\x95\x5C\\x.ini"), "C:\\\x95\x5C");
+  EXPECT_EQ(DirectoryOf("\\\\srv\x95\x5C\\share\\x.ini"), "\\\\srv\x95\x5C\\share\\");
 }
 
 }  // namespace

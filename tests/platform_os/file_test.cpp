@@ -36,14 +36,14 @@ class FileTest : public ::testing::Test {
   // "ok" or the errno name of the last error, for one-line checks.
   static std::string Outcome(bool ok) {
     if (ok) return "ok";
-    switch (GetLastError()) {
+    switch (LastError()) {
       case ENOENT: return "ENOENT";
       case EEXIST: return "EEXIST";
       case EISDIR: return "EISDIR";
       case EINVAL: return "EINVAL";
       case ELOOP: return "ELOOP";
       case EFBIG: return "EFBIG";
-      default: return "errno " + std::to_string(GetLastError());
+      default: return "errno " + std::to_string(LastError());
     }
   }
   std::string Open(const std::string& name, Links links) {
@@ -170,7 +170,7 @@ TEST_F(FileTest, AReplacementWhoseWriteFailsLeavesTheOldFile) {
     const sighandler_t previous = ::signal(SIGXFSZ, SIG_IGN);
     ASSERT_EQ(0, ::setrlimit(RLIMIT_FSIZE, &limited));
     const bool replaced = c.write(dir_ / "dest", std::string(4096, 'n'));
-    const uint32_t error = GetLastError();
+    const uint32_t error = LastError();
     ::setrlimit(RLIMIT_FSIZE, &before);
     ::signal(SIGXFSZ, previous);
     EXPECT_FALSE(replaced);

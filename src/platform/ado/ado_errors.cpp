@@ -1,11 +1,10 @@
 #include "platform/ado/ado_errors.h"
 
-#include <cerrno>
-#include <cstring>
 
 #include "platform/com/com_error.h"
 #include "platform/http/security.h"
 #include "platform/http/user_info.h"
+#include "platform/os/lasterror.h"
 
 namespace zan::ado {
 namespace {
@@ -68,25 +67,16 @@ void ThrowForReply(const http::Response& reply, std::string_view method, std::st
                                http::MaskPasswords(url) + ")");
 }
 
-void ThrowForFile(int error, HRESULT otherwise, std::string_view what, std::string_view path) {
+void ThrowForFile(uint32_t error, HRESULT otherwise, std::string_view what, std::string_view path) {
   HRESULT status = otherwise;
-  switch (error) {
-    case ENOENT:
-    case ENOTDIR:
-      status = kAdErrUrlDoesNotExist;
-      break;
-    case EEXIST:
-      status = kAdErrResourceExists;
-      break;
-    case EACCES:
-    case EPERM:
-    case EROFS:
-      status = kAdErrPermissionDenied;
-      break;
-    default:
-      break;
+  if (os::IsNotFound(error) || os::IsNotADirectory(error)) {
+    status = kAdErrUrlDoesNotExist;
+  } else if (os::IsExists(error)) {
+    status = kAdErrResourceExists;
+  } else if (os::IsAccessDenied(error)) {
+    status = kAdErrPermissionDenied;
   }
-  throw _com_error(status, std::string(what) + " " + std::string(path) + ": " + std::strerror(error));
+  throw _com_error(status, std::string(what) + " " + std::string(path) + ": " + os::SystemMessageLine(error));
 }
 
 }  // namespace zan::ado

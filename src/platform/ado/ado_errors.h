@@ -22,6 +22,7 @@
 #ifndef ZAN_PLATFORM_ADO_ADO_ERRORS_H_
 #define ZAN_PLATFORM_ADO_ADO_ERRORS_H_
 
+#include <cstdint>
 #include <string>
 #include <string_view>
 
@@ -48,10 +49,11 @@ constexpr HRESULT kAdErrResourceChanged = MAKE_HRESULT_U(0x800A0F9C);   // 3996
 // Throws the _com_error for a reply that is not the expected success.
 [[noreturn]] void ThrowForReply(const http::Response& reply, std::string_view method, std::string_view url);
 
-// Throws the _com_error for a failed local file operation (errno value `error`):
-// ENOENT -> kAdErrUrlDoesNotExist, EEXIST -> kAdErrResourceExists, EACCES/EPERM/EROFS ->
-// kAdErrPermissionDenied, else `otherwise`. Description "<what> <path>: <system text>".
-[[noreturn]] void ThrowForFile(int error, HRESULT otherwise, std::string_view what, std::string_view path);
+// Throws the _com_error for a failed local file operation (`error`: the os last error):
+// not found (or a path through a file) -> kAdErrUrlDoesNotExist, exists ->
+// kAdErrResourceExists, access denied -> kAdErrPermissionDenied, else `otherwise`.
+// Description "<what> <path>: <system text>".
+[[noreturn]] void ThrowForFile(uint32_t error, HRESULT otherwise, std::string_view what, std::string_view path);
 
 }  // namespace zan::ado
 

@@ -1,6 +1,5 @@
 #include "platform/ado/local_file.h"
 
-#include <cerrno>
 #include <utility>
 
 #include "platform/ado/ado_errors.h"
@@ -10,15 +9,15 @@
 namespace zan::ado::internal {
 namespace {
 
-int LastError() { return static_cast<int>(os::GetLastError()); }
+uint32_t LastError() { return os::LastError(); }
 
 }  // namespace
 
 os::File OpenLocalFile(const std::string& path) {
   os::File file = os::File::OpenForReading(path);
   if (!file.isOpen()) {
-    const int error = LastError();
-    if (error == EISDIR || error == EINVAL) throw _com_error(kAdErrOpeningFile, "Not a regular file: " + path);
+    const uint32_t error = LastError();
+    if (os::IsADirectory(error) || os::IsInvalid(error)) throw _com_error(kAdErrOpeningFile, "Not a regular file: " + path);
     ThrowForFile(error, kAdErrOpeningFile, "Cannot open", path);
   }
   return file;

@@ -151,10 +151,10 @@ bool Document::load(std::string_view url) const {
   bool ok = false;
   if (zan::os::ReadWholeFile(path, bytes, zan::os::MaxXmlSize())) {
     ok = detail::Parse(*tree, bytes.data(), bytes.size(), pugi::encoding_auto, c.parseError);
-  } else if (zan::os::GetLastError() == EFBIG) {
+  } else if (zan::os::IsTooLarge(zan::os::LastError())) {
     c.parseError = "Could not read " + std::string(path) + ": the file is larger than " + zan::os::XmlSizeCapText();
   } else {
-    c.parseError = "Could not read " + std::string(path) + ": " + zan::os::SystemMessage(zan::os::GetLastError());
+    c.parseError = "Could not read " + std::string(path) + ": " + zan::os::SystemMessage(zan::os::LastError());
   }
   c.tree = std::move(tree);
   return ok;

@@ -186,7 +186,7 @@ size_t OnRead(char* buffer, size_t size, size_t count, void* user) {
   size_t n = 0;
   if (t.request.bodyFile->Read(buffer, room, n)) return n;
   t.error = std::make_exception_ptr(_com_error(
-      kErrTransfer, std::string("Cannot read the request body file: ") + std::strerror(static_cast<int>(os::GetLastError()))));
+      kErrTransfer, std::string("Cannot read the request body file: ") + os::SystemMessageLine(os::LastError())));
   return CURL_READFUNC_ABORT;
 }
 
@@ -620,7 +620,7 @@ Response Perform(const Request& request) {
   for (int round = 0; round < 2 && exchange.response.status == 401 && NextLogin(request, wireUrl, exchange, login); ++round) {
     if (request.bodyFile && !request.bodyFile->Seek(bodyStart))
       throw _com_error(kErrTransfer,
-                       std::string("Cannot rewind the request body file: ") + std::strerror(static_cast<int>(os::GetLastError())));
+                       std::string("Cannot rewind the request body file: ") + os::SystemMessageLine(os::LastError()));
     exchange = Attempt(request, wireUrl, headers.get(), login);
   }
   RememberLogin(wireUrl, login, exchange);

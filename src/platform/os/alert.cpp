@@ -1,11 +1,12 @@
+// The portable half of alert.h: the sink, the line form and the line sink.
 #include "platform/os/alert.h"
 
 #include <cstdio>
-#include <cstdlib>
 #include <mutex>
 #include <string>
 #include <utility>
 
+#include "platform/os/environment.h"
 #include "platform/os/file.h"
 #include "platform/os/lasterror.h"
 
@@ -39,10 +40,9 @@ std::string AlertLine(std::string_view caption, std::string_view text) {
   return line;
 }
 
-void DefaultAlertSink(std::string_view caption, std::string_view text) {
+void DiagnosticLineSink(std::string_view caption, std::string_view text) {
   const std::string line = AlertLine(caption, text) + "\n";
-  const char* target = std::getenv(kEnvDiagnostics);
-  const std::string_view where = target ? target : "";
+  const std::string where = EnvironmentValue(kEnvDiagnostics);
   if (where == "off") return;
   if (where.empty() || where == "stderr") {
     std::fwrite(line.data(), 1, line.size(), stderr);
@@ -50,8 +50,8 @@ void DefaultAlertSink(std::string_view caption, std::string_view text) {
     return;
   }
   // A diagnostic never fails the operation, nor changes the thread's last error.
-  const uint32_t lastError = GetLastError();
-  File file = File::OpenForAppending(target);
+  const uint32_t lastError = LastError();
+  File file = File::OpenForAppending(where);
   if (file.isOpen()) file.Write(line);
   SetLastError(lastError);
 }

@@ -1,3 +1,4 @@
+// The portable half of codepage.h: the setting and the UTF-8 <-> UTF-16 conversions.
 #include "platform/os/codepage.h"
 
 #include <atomic>
@@ -12,11 +13,6 @@ constexpr char32_t kReplacement = 0xFFFD;
 unsigned GetACP() { return g_codePage.load(); }
 
 unsigned SetACP(unsigned codePage) { return g_codePage.exchange(codePage); }
-
-bool IsDBCSLeadByte(unsigned char b) {
-  if (g_codePage.load() != kCodePageShiftJis) return false;
-  return (b >= 0x81 && b <= 0x9F) || (b >= 0xE0 && b <= 0xFC);
-}
 
 std::u16string MultiByteToWide(std::string_view s) {
   std::u16string out;

@@ -5,7 +5,8 @@
 //
 // Durability, the one rule for every file that replaces another (the registry, INI files,
 // downloaded files): the new content is written to a temporary file in the destination's
-// directory and made durable (fsync) before the rename puts it in place, so after a crash the
+// directory and made durable (fsync; Windows FlushFileBuffers) before the rename (Windows:
+// MoveFileExW with write-through) puts it in place, so after a crash the
 // destination holds the old content or the whole new one, never a partial file. The
 // directory itself is not synced: a rename that a crash undoes leaves the old file (a sync of
 // the directory per file made a download of 2,000 small files about a third slower).
@@ -21,13 +22,13 @@
 namespace zan::os {
 
 // Makes the file hold exactly the bytes, where nothing or a regular file of that name stands:
-// a symbolic link there is refused (ELOOP), not followed or replaced, a directory too (EISDIR),
-// and a FIFO or device (EINVAL) without waiting for a reader. The file is replaced as
+// a symbolic link there is refused (kIsALink), not followed or replaced, a directory too
+// (kIsADirectory), and a FIFO or device (kInvalid) without waiting for a reader. The file is replaced as
 // ReplaceWholeFile does, so a failure part-way leaves the old content.
 bool WriteWholeFile(std::string_view path, std::string_view bytes);
 // The whole content of a regular file (a symbolic link is followed); a missing file gives
-// false with ENOENT, a directory EISDIR, a FIFO or device EINVAL (without waiting for a
-// writer), and a file longer than maxBytes EFBIG, without reading it.
+// false with kNotFound, a directory kIsADirectory, a FIFO or device kInvalid (without waiting
+// for a writer), and a file longer than maxBytes kTooLarge, without reading it.
 bool ReadWholeFile(std::string_view path, std::string& bytes, uint64_t maxBytes = UINT64_MAX);
 
 // A file that appears at its destination only complete: written under a temporary name in the
@@ -49,7 +50,7 @@ class ReplacingFile {
   // Makes the data durable and closes the temporary file (Commit does it when not done).
   bool Finish();
   // Renames the finished file onto the destination. Without overwrite an existing
-  // destination fails with EEXIST and stays as it was.
+  // destination fails with kExists and stays as it was.
   bool Commit(bool overwrite);
 
  private:

@@ -1,23 +1,15 @@
+// The portable half of file_system.h: path text (roots, separators, the directory part),
+// wildcard matching and the directory search over a backend DirectoryReader.
 #include "platform/os/file_system.h"
 
-#include <dirent.h>
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
-#include <cerrno>
-#include <cstdlib>
-#include <filesystem>
-
+#include "platform/os/backend.h"
 #include "platform/os/codepage.h"
 #include "platform/os/lasterror.h"
 
 namespace zan::os {
 
-namespace {
+namespace internal {
 
-// Bytes of the character that starts at s[i]: two for a lead byte of the code page (one
-// when the trail byte is missing), a whole sequence for well-formed UTF-8, else one.
 size_t CharLength(std::string_view s, size_t i) {
   const unsigned char c = static_cast<unsigned char>(s[i]);
   if (IsDBCSLeadByte(c)) return i + 1 < s.size() ? 2 : 1;
@@ -30,30 +22,63 @@ size_t CharLength(std::string_view s, size_t i) {
   return len;
 }
 
-// Index of the last separating '\' or '/', or npos.
-size_t LastSeparator(std::string_view path) {
-  size_t last = std::string_view::npos;
-  for (size_t i = 0; i < path.size();) {
-    if (path[i] == '\\' || path[i] == '/') last = i;
-    i += IsDBCSLeadByte(static_cast<unsigned char>(path[i])) ? 2 : 1;
+std::string ReplaceSeparators(std::string_view path, char from, char to) {
+  std::string out(path);
+  for (size_t i = 0; i < out.size();) {
+    if (IsDBCSLeadByte(static_cast<unsigned char>(out[i]))) {
+      i += 2;
+      continue;
+    }
+    if (out[i] == from) out[i] = to;
+    ++i;
   }
-  return last;
+  return out;
 }
 
-// The native form, or false (last error EINVAL) for a name the system cannot pass on:
-// an embedded NUL would silently name another file.
-bool Native(std::string_view path, std::string& out) {
-  if (path.find('\0') != std::string_view::npos) {
-    SetLastError(EINVAL);
-    return false;
-  }
+bool NativePath(std::string_view path, std::string& out, bool emptyIsMissing) {
+  if (emptyIsMissing && path.empty()) return Fail(ErrorKind::kNotFound);
+  if (path.find('\0') != std::string_view::npos) return Fail(ErrorKind::kInvalid);
   out = ToNativePath(path);
   return true;
 }
 
-bool Failed() {
-  SetLastError(static_cast<uint32_t>(errno));
-  return false;
+}  // namespace internal
+
+namespace {
+
+using internal::CharLength;
+
+constexpr std::string_view kVerbatimPrefix = "\\\\?\\";  // \\?\: no parsing, only '\' separates
+
+bool IsVerbatim(std::string_view path) { return path.substr(0, kVerbatimPrefix.size()) == kVerbatimPrefix; }
+
+bool IsSeparator(char c, bool verbatim) { return c == '\\' || (!verbatim && c == '/'); }
+
+bool IsAsciiLetter(char c) { return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z'); }
+
+// The index of the first separator at or after i, or path.size().
+size_t NextSeparator(std::string_view path, size_t i, bool verbatim) {
+  while (i < path.size() && !IsSeparator(path[i], verbatim)) {
+    i += IsDBCSLeadByte(static_cast<unsigned char>(path[i])) ? 2 : 1;
+  }
+  return i < path.size() ? i : path.size();
+}
+
+// "server\share" from `at` on: the end of the share name, with the separator after it.
+size_t AfterServerAndShare(std::string_view path, size_t at, bool verbatim) {
+  const size_t server = NextSeparator(path, at, verbatim);
+  if (server >= path.size()) return path.size();
+  const size_t share = NextSeparator(path, server + 1, verbatim);
+  return share >= path.size() ? path.size() : share + 1;
+}
+
+bool StartsWithNoCase(std::string_view s, std::string_view prefix) {
+  if (s.size() < prefix.size()) return false;
+  for (size_t i = 0; i < prefix.size(); ++i) {
+    const auto fold = [](char c) { return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c; };
+    if (fold(s[i]) != fold(prefix[i])) return false;
+  }
+  return true;
 }
 
 char FoldAscii(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
@@ -89,6 +114,39 @@ bool MatchFrom(std::string_view pattern, size_t p, std::string_view name, size_t
 
 }  // namespace
 
+size_t PathRootLength(std::string_view path) {
+  if (IsVerbatim(path)) {
+    const size_t at = kVerbatimPrefix.size();
+    const std::string_view rest = path.substr(at);
+    if (StartsWithNoCase(rest, "UNC\\")) return AfterServerAndShare(path, at + 4, true);
+    if (rest.size() >= 2 && IsAsciiLetter(rest[0]) && rest[1] == ':') return at + (rest.size() > 2 && rest[2] == '\\' ? 3 : 2);
+    // A volume or device name: "\\?\Volume{...}\".
+    const size_t end = NextSeparator(path, at, true);
+    return end < path.size() ? end + 1 : end;
+  }
+  if (path.size() >= 3 && IsSeparator(path[0], false) && IsSeparator(path[1], false) && !IsSeparator(path[2], false)) {
+    return AfterServerAndShare(path, 2, false);
+  }
+  if (path.size() >= 2 && IsAsciiLetter(path[0]) && path[1] == ':') {
+    return path.size() > 2 && IsSeparator(path[2], false) ? 3 : 2;
+  }
+  return !path.empty() && IsSeparator(path[0], false) ? 1 : 0;
+}
+
+namespace internal {
+
+size_t LastSeparator(std::string_view path) {
+  const bool verbatim = IsVerbatim(path);
+  size_t last = std::string_view::npos;
+  for (size_t i = PathRootLength(path); i < path.size();) {
+    if (IsSeparator(path[i], verbatim)) last = i;
+    i += IsDBCSLeadByte(static_cast<unsigned char>(path[i])) ? 2 : 1;
+  }
+  return last;
+}
+
+}  // namespace internal
+
 bool WildcardMatch(std::string_view pattern, std::string_view name) {
   if (pattern == "*" || pattern == "*.*") return true;
   if (MatchFrom(pattern, 0, name, 0)) return true;
@@ -100,135 +158,50 @@ bool WildcardMatch(std::string_view pattern, std::string_view name) {
   return false;
 }
 
-std::string ToNativePath(std::string_view path) {
-  std::string out(path);
-  for (size_t i = 0; i < out.size();) {
-    if (IsDBCSLeadByte(static_cast<unsigned char>(out[i]))) {
-      i += 2;
-      continue;
-    }
-    if (out[i] == '\\') out[i] = '/';
-    ++i;
-  }
-  return out;
-}
-
 std::string DirectoryOf(std::string_view path) {
-  const size_t sep = LastSeparator(path);
-  if (sep == std::string_view::npos) return {};
-  return std::string(path.substr(0, sep == 0 ? 1 : sep));
-}
-
-bool ResolvedPath(std::string_view path, std::string& out) {
-  std::string native;
-  if (!Native(path, native)) return false;
-  std::unique_ptr<char, decltype(&free)> real(realpath(native.c_str(), nullptr), &free);
-  if (!real) return Failed();
-  out = real.get();
-  return true;
+  const size_t sep = internal::LastSeparator(path);
+  if (sep != std::string_view::npos) return std::string(path.substr(0, sep));
+  return std::string(path.substr(0, PathRootLength(path)));
 }
 
 bool CreateDirectories(std::string_view path) {
-  std::string native;
-  if (!Native(path, native)) return false;
-  struct stat st;
-  if (stat(native.c_str(), &st) == 0) return S_ISDIR(st.st_mode) || (errno = ENOTDIR, Failed());
-  const std::string parent = DirectoryOf(native);
-  if (!parent.empty() && parent != native && !CreateDirectories(parent)) return false;
-  return mkdir(native.c_str(), 0777) == 0 || errno == EEXIST || Failed();
+  if (path.find('\0') != std::string_view::npos) return Fail(ErrorKind::kInvalid);
+  if (IsDirectory(path)) return true;
+  if (PathExists(path)) return Fail(ErrorKind::kNotADirectory);
+  const std::string parent = DirectoryOf(path);
+  if (!parent.empty() && parent != path && !CreateDirectories(parent)) return false;
+  return MakeDirectory(path) || IsExists(LastError());
 }
-
-bool PathExists(std::string_view path) {
-  std::string native;
-  if (!Native(path, native)) return false;
-  struct stat st;
-  if (stat(native.c_str(), &st) != 0) return Failed();
-  return true;
-}
-
-bool IsDirectory(std::string_view path) {
-  std::string native;
-  if (!Native(path, native)) return false;
-  struct stat st;
-  if (stat(native.c_str(), &st) != 0) return Failed();
-  return S_ISDIR(st.st_mode);
-}
-
-bool IsSymbolicLink(std::string_view path) {
-  std::string native;
-  if (!Native(path, native)) return false;
-  struct stat st;
-  if (lstat(native.c_str(), &st) != 0) return Failed();
-  return S_ISLNK(st.st_mode);
-}
-
-bool CreateDirectory(std::string_view path) {
-  std::string native;
-  if (!Native(path, native)) return false;
-  if (mkdir(native.c_str(), 0777) != 0) return Failed();
-  return true;
-}
-
-bool RemoveDirectory(std::string_view path) {
-  std::string native;
-  if (!Native(path, native)) return false;
-  if (rmdir(native.c_str()) != 0) return Failed();
-  return true;
-}
-
-bool DeleteFile(std::string_view path) {
-  std::string native;
-  if (!Native(path, native)) return false;
-  if (unlink(native.c_str()) != 0) return Failed();
-  return true;
-}
-
-std::string FullPath(std::string_view path) {
-  std::string native;
-  if (path.empty() || !Native(path, native)) return std::string(path);
-  std::error_code ec;
-  std::filesystem::path p(native);
-  if (p.is_relative()) {
-    const std::filesystem::path cwd = std::filesystem::current_path(ec);
-    if (ec) {
-      SetLastError(static_cast<uint32_t>(ec.value()));
-      return std::string(path);
-    }
-    p = cwd / p;
-  }
-  return p.lexically_normal().string();
-}
-
-namespace {
-struct DirCloser {
-  void operator()(DIR* d) const { closedir(d); }
-};
-}  // namespace
 
 struct DirectorySearch::Impl {
-  std::unique_ptr<DIR, DirCloser> dir;
+  internal::DirectoryReader reader;
   std::string name;  // the wildcard name
   int dots = 0;      // how many of ".", ".." have been offered
 };
 
 DirectorySearch::DirectorySearch(std::string_view pattern) : impl_(std::make_unique<Impl>()) {
-  const size_t sep = LastSeparator(pattern);
-  std::string_view dir = sep == std::string_view::npos ? std::string_view(".") : pattern.substr(0, sep);
-  if (sep == 0) dir = "/";
-  impl_->name = std::string(sep == std::string_view::npos ? pattern : pattern.substr(sep + 1));
-  std::string native;
-  if (!Native(dir, native)) return;
-  impl_->dir.reset(opendir(native.c_str()));
-  if (!impl_->dir) Failed();
+  const size_t sep = internal::LastSeparator(pattern);
+  const size_t root = PathRootLength(pattern);
+  std::string_view dir = ".";
+  std::string_view name = pattern;
+  if (sep != std::string_view::npos) {
+    dir = pattern.substr(0, sep == 0 ? 1 : sep);
+    name = pattern.substr(sep + 1);
+  } else if (root > 0) {
+    dir = pattern.substr(0, root);
+    name = pattern.substr(root);
+  }
+  impl_->name = std::string(name);
+  impl_->reader.Open(dir);
 }
 
 DirectorySearch::~DirectorySearch() = default;
 
-bool DirectorySearch::ok() const { return impl_->dir != nullptr; }
+bool DirectorySearch::ok() const { return impl_->reader.isOpen(); }
 
 bool DirectorySearch::Next(FindData& out) {
-  if (!impl_->dir) return false;
-  // "." and ".." come first, whether or not the file system lists them.
+  if (!impl_->reader.isOpen()) return false;
+  // "." and ".." come first, whether or not the system lists them (a root lists neither).
   while (impl_->dots < 2) {
     const char* dots = impl_->dots++ == 0 ? "." : "..";
     if (WildcardMatch(impl_->name, dots)) {
@@ -238,30 +211,10 @@ bool DirectorySearch::Next(FindData& out) {
       return true;
     }
   }
-  for (;;) {
-    errno = 0;
-    const dirent* e = readdir(impl_->dir.get());
-    if (!e) {
-      if (errno != 0) Failed();
-      return false;
-    }
-    const std::string_view name(e->d_name);
-    if (name == "." || name == "..") continue;
-    if (!WildcardMatch(impl_->name, name)) continue;
-    out.name = std::string(name);
-    unsigned char type = e->d_type;
-    struct stat st;
-    if (type == DT_UNKNOWN && fstatat(dirfd(impl_->dir.get()), e->d_name, &st, AT_SYMLINK_NOFOLLOW) == 0) {
-      type = S_ISLNK(st.st_mode) ? DT_LNK : S_ISDIR(st.st_mode) ? DT_DIR : DT_REG;
-    }
-    out.isLink = type == DT_LNK;
-    out.isDirectory = type == DT_DIR;
-    if (out.isLink) {
-      // A link reports what it points to, as the Windows search reports a directory link.
-      out.isDirectory = fstatat(dirfd(impl_->dir.get()), e->d_name, &st, 0) == 0 && S_ISDIR(st.st_mode);
-    }
-    return true;
+  while (impl_->reader.Read(out)) {
+    if (WildcardMatch(impl_->name, out.name)) return true;
   }
+  return false;
 }
 
 }  // namespace zan::os

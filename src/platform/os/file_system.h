@@ -1,7 +1,9 @@
-// The file system with Windows path rules on POSIX: '\' and '/' both separate segments
-// (a 0x5C byte that is the trail byte of a double-byte character is not a separator).
-// Every call that fails records errno as the thread's last error (lasterror.h); a path
-// holding a NUL byte names no file and fails with EINVAL.
+// The file system with Windows path rules on every system: '\' and '/' both separate segments
+// (a 0x5C byte that is the trail byte of a double-byte character is not a separator; in a
+// "\\?\" path only '\' separates). Paths are 8-bit text in the process code page
+// (codepage.h); the Windows backend passes them on as UTF-16.
+// Every call that fails records the system's error as the thread's last error (lasterror.h);
+// a path holding a NUL byte names no file and fails with ErrorKind::kInvalid.
 #ifndef ZAN_PLATFORM_OS_FILE_SYSTEM_H_
 #define ZAN_PLATFORM_OS_FILE_SYSTEM_H_
 
@@ -11,10 +13,17 @@
 
 namespace zan::os {
 
-// The path with every separating backslash turned into '/'.
+// The path with every separator in the system's form: POSIX turns each separating '\' into
+// '/', Windows each '/' into '\' (a "\\?\" path is left as it is).
 std::string ToNativePath(std::string_view path);
-// The directory part of a path without its final separator ("/" for a name in the root
-// directory); "" for a bare name.
+// Bytes of the path's root, the part no parent directory is taken from: "/" or "\" (1),
+// "C:" (2, drive-relative), "C:/" or "C:\" (3), "//server/share" or "\\server\share"
+// (with the separator after it when there is one), "\\?\C:\", "\\?\UNC\server\share\";
+// 0 for a relative path. The same on every system.
+size_t PathRootLength(std::string_view path);
+// The directory part of a path without its final separator; a name directly under a root
+// gives the root itself ("/", "C:\", "//server/share/", "\\?\C:\"), and so does the root;
+// "" for a bare name. The same on every system.
 std::string DirectoryOf(std::string_view path);
 // The absolute form of path with every symbolic link resolved; false when a part is missing.
 bool ResolvedPath(std::string_view path, std::string& out);
@@ -26,17 +35,18 @@ bool IsDirectory(std::string_view path);
 // Whether the path's last component is a symbolic link, not followed (a dangling link counts).
 bool IsSymbolicLink(std::string_view path);
 // One level; the parent must exist. False with the last error set on failure.
-bool CreateDirectory(std::string_view path);
+bool MakeDirectory(std::string_view path);
 // An empty directory. False with the last error set on failure.
-bool RemoveDirectory(std::string_view path);
-bool DeleteFile(std::string_view path);
+bool RemoveDirectoryAt(std::string_view path);
+// A file, or a symbolic link itself (never what it points to).
+bool RemoveFile(std::string_view path);
 // The absolute form of a path (native separators); the path itself when it cannot be resolved.
 std::string FullPath(std::string_view path);
 
 struct FindData {
   std::string name;  // the entry's name, without its directory
   bool isDirectory = false;  // a link reports what it points to
-  bool isLink = false;       // a symbolic link (removing it with DeleteFile leaves its target alone)
+  bool isLink = false;       // a symbolic link (removing it with RemoveFile leaves its target alone)
 };
 
 // Windows wildcard matching of one name: '*' any run, '?' one character (a multi-byte
@@ -48,7 +58,8 @@ bool WildcardMatch(std::string_view pattern, std::string_view name);
 // directory, a separator and a wildcard name ('*' any run, '?' one character, "*.*"
 // everything). A directory's search yields "." and ".." first (when they match), then the
 // other matching entries in the directory's order. A pattern without separator searches the
-// current directory. The search is closed on destruction. One thread at a time.
+// current directory. Names are matched by WildcardMatch on every system (the Windows search
+// would also match a name by its short 8.3 form). Closed on destruction. One thread at a time.
 class DirectorySearch {
  public:
   explicit DirectorySearch(std::string_view pattern);

@@ -1,6 +1,6 @@
+// The portable half of language.h: locale names to language identifiers.
 #include "platform/os/language.h"
 
-#include <cstdlib>
 #include <string>
 
 namespace zan::os {
@@ -69,14 +69,6 @@ uint16_t LangIdFromLocale(std::string_view locale) {
   const std::string country = sep == std::string_view::npos ? std::string() : Upper(locale.substr(sep + 1));
   for (const Entry& e : kTable) {
     if (language == e.language && (!e.country || country == e.country)) return e.id;
-  }
-  return kLangEnglishUs;
-}
-
-uint16_t GetUserDefaultLangID() {
-  for (const char* name : {"LC_ALL", "LC_MESSAGES", "LANG"}) {
-    const char* value = std::getenv(name);
-    if (value && *value) return LangIdFromLocale(value);
   }
   return kLangEnglishUs;
 }

@@ -1,5 +1,6 @@
-// The user's default language as a Windows language identifier, taken from the locale
-// environment (LC_ALL, then LC_MESSAGES, then LANG; the first one set and not empty).
+// The user's default language as a Windows language identifier: on POSIX taken from the locale
+// environment (LC_ALL, then LC_MESSAGES, then LANG; the first one set and not empty), on
+// Windows the system's GetUserDefaultLangID.
 #ifndef ZAN_PLATFORM_OS_LANGUAGE_H_
 #define ZAN_PLATFORM_OS_LANGUAGE_H_
 

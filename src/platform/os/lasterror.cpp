@@ -1,6 +1,5 @@
+// The portable half of lasterror.h: the per-thread value.
 #include "platform/os/lasterror.h"
-
-#include <cstring>
 
 namespace zan::os {
 
@@ -8,15 +7,19 @@ namespace {
 thread_local uint32_t t_lastError = 0;
 }
 
-uint32_t GetLastError() { return t_lastError; }
+uint32_t LastError() { return t_lastError; }
 
 void SetLastError(uint32_t error) { t_lastError = error; }
 
-std::string SystemMessage(uint32_t error) {
-  char buf[256];
-  // GNU strerror_r returns the message, which may or may not live in buf.
-  const char* text = strerror_r(static_cast<int>(error), buf, sizeof buf);
-  return std::string(text) + "\r\n";
+std::string SystemMessageLine(uint32_t error) {
+  std::string text = SystemMessage(error);
+  while (!text.empty() && (text.back() == '\n' || text.back() == '\r')) text.pop_back();
+  return text;
+}
+
+bool Fail(ErrorKind kind) {
+  t_lastError = ErrorValue(kind);
+  return false;
 }
 
 }  // namespace zan::os

@@ -1,16 +1,16 @@
 #include "platform/os/limits.h"
 
-#include <cstdlib>
+#include "platform/os/environment.h"
 
 namespace zan::os {
 
 uint64_t LimitFromEnvironment(const char* name, uint64_t fallback) {
-  const char* text = std::getenv(name);
-  if (!text || !*text) return fallback;
+  const std::string text = EnvironmentValue(name);
+  if (text.empty()) return fallback;
   uint64_t value = 0;
-  for (const char* p = text; *p; ++p) {
-    if (*p < '0' || *p > '9') return fallback;
-    const uint64_t digit = static_cast<uint64_t>(*p - '0');
+  for (const char c : text) {
+    if (c < '0' || c > '9') return fallback;
+    const uint64_t digit = static_cast<uint64_t>(c - '0');
     if (value > (UINT64_MAX - digit) / 10) return fallback;
     value = value * 10 + digit;
   }

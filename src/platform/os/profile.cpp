@@ -1,6 +1,5 @@
 #include "platform/os/profile.h"
 
-#include <cerrno>
 #include <mutex>
 #include <string>
 #include <vector>
@@ -15,11 +14,6 @@ namespace zan::os {
 namespace {
 
 std::mutex g_profileMutex;
-
-bool Fail(int error) {
-  SetLastError(static_cast<uint32_t>(error));
-  return false;
-}
 
 bool IsBlank(char c) { return c == ' ' || c == '\t'; }
 
@@ -82,17 +76,17 @@ bool Valid(std::string_view s) { return s.find_first_of("\r\n") == std::string_v
 
 }  // namespace
 
-bool WritePrivateProfileString(std::string_view section, std::string_view key, std::string_view value,
-                               std::string_view fileName) {
+bool WriteProfileString(std::string_view section, std::string_view key, std::string_view value,
+                        std::string_view fileName) {
   // A name or value holding a line break would write lines of its own.
-  if (!Valid(section) || !Valid(key)) return Fail(EINVAL);
+  if (!Valid(section) || !Valid(key)) return Fail(ErrorKind::kInvalid);
   section = Trim(section);
   key = Trim(key);
   if (section.empty() || key.empty() || section.find(']') != std::string_view::npos ||
       key.find('=') != std::string_view::npos || key.front() == ';' || key.front() == '[' ||
       value.find_first_of("\r\n") != std::string_view::npos ||
       fileName.empty() || fileName.find('\0') != std::string_view::npos) {
-    return Fail(EINVAL);
+    return Fail(ErrorKind::kInvalid);
   }
   std::string path = ToNativePath(fileName);
   // Replacing a symbolic link would cut it off its file: write the file it names.
@@ -100,7 +94,7 @@ bool WritePrivateProfileString(std::string_view section, std::string_view key, s
 
   std::lock_guard<std::mutex> lock(g_profileMutex);
   std::string text;
-  if (!ReadWholeFile(path, text) && GetLastError() != ENOENT) return false;
+  if (!ReadWholeFile(path, text) && !IsNotFound(LastError())) return false;
 
   const size_t firstNl = text.find('\n');
   const std::string eol = firstNl == std::string::npos || (firstNl > 0 && text[firstNl - 1] == '\r') ? "\r\n" : "\n";
