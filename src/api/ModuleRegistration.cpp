@@ -1,27 +1,21 @@
 #include "api/ModuleRegistration.h"
 
-#include <map>
-
 #include "api/ModuleResources.h"
 #include "api/ZANApiTypeInfo.h"
-#include "platform/com/registrar.h"
-#include "platform/com/typelib.h"
-#include "platform/os/file_system.h"
+#include "platform/com/module_registration.h"
 
 namespace zan::api {
 
 HRESULT UpdateRegistryFromScript(const std::string& modulePath, bool registerMode) {
-  const std::map<std::string, std::string> replacements = {{"Module", reg::EscapeScriptText(modulePath)}};
-  return reg::RunRegistryScript(RegistryScript(), replacements, registerMode);
+  return com::RunModuleRegistryScript({RegistryScript(), kRegistryScriptResource}, modulePath, registerMode);
 }
 
 HRESULT RegisterModuleTypeLib(const std::string& modulePath) {
-  return tlb::RegisterTypeLib(ZANClientTypeLib(), modulePath, os::DirectoryOf(modulePath));
+  return com::RegisterModuleTypeLib(ZANClientTypeLib(), modulePath);
 }
 
-HRESULT UnregisterModuleTypeLib() {
-  const tlb::TypeLibDesc& lib = ZANClientTypeLib();
-  return UnRegisterTypeLib(lib.libid, lib.majorVersion, lib.minorVersion, lib.lcid, SYS_LINUX64);
+HRESULT UnregisterModuleTypeLib(const std::string& modulePath) {
+  return com::UnregisterModuleTypeLib(ZANClientTypeLib(), modulePath);
 }
 
 }  // namespace zan::api

@@ -6,7 +6,7 @@
 #include "api/ModuleRegistration.h"
 #include "api/ZANApiClassFactory.h"
 #include "api/ZANApiTypeInfo.h"
-#include "platform/com/typelib.h"
+#include "platform/com/module_registration.h"
 #include "platform/os/module_path.h"
 #include "zanclient/ZANClient_ids.h"
 
@@ -19,7 +19,7 @@ struct ClassEntry {
   HRESULT (*updateRegistry)(const std::string& modulePath, bool registerMode);
   // A new class factory with one reference, or null.
   IClassFactory* (*createClassObject)();
-  IClassFactory* classObject;  // cached once created; guarded by g_moduleLock
+  IClassFactory* classObject;  // cached once created; guarded by the module lock
 };
 
 ClassEntry g_classMap[] = {
@@ -29,17 +29,23 @@ ClassEntry g_classMap[] = {
 // The module state is initialised before any code of the module runs and has no destructor
 // of its own: nothing of it is torn down behind Term at unload.
 constinit std::atomic<LONG> g_lockCount{0};
-constinit std::mutex g_moduleLock;
+
+// The module lock: created on first use and never destroyed, so Term may take it after the
+// module's static objects are gone (a mutex has no constant initializer everywhere).
+std::mutex& ModuleLock() {
+  static std::mutex* lock = new std::mutex;
+  return *lock;
+}
 
 // An address inside this module, for finding the module's file.
 void ModuleAnchor() {}
 
 }  // namespace
 
-void CZANClientModule::Init() { zan::tlb::RegisterTypeLibDescription(&zan::api::ZANClientTypeLib()); }
+void CZANClientModule::Init() { zan::com::MakeTypeLibKnown(zan::api::ZANClientTypeLib()); }
 
 void CZANClientModule::Term() {
-  std::lock_guard<std::mutex> lock(g_moduleLock);
+  std::lock_guard<std::mutex> lock(ModuleLock());
   for (ClassEntry& entry : g_classMap) {
     if (entry.classObject) entry.classObject->Release();
     entry.classObject = nullptr;
@@ -56,7 +62,7 @@ HRESULT CZANClientModule::GetClassObject(REFCLSID rclsid, REFIID riid, void** pp
   *ppv = nullptr;
   for (ClassEntry& entry : g_classMap) {
     if (*entry.clsid != rclsid) continue;
-    std::lock_guard<std::mutex> lock(g_moduleLock);
+    std::lock_guard<std::mutex> lock(ModuleLock());
     if (!entry.classObject) entry.classObject = entry.createClassObject();
     if (!entry.classObject) return E_OUTOFMEMORY;
     return entry.classObject->QueryInterface(riid, ppv);
@@ -77,7 +83,7 @@ HRESULT CZANClientModule::RegisterServer() {
 HRESULT CZANClientModule::UnregisterServer() {
   const std::string path = GetModulePath();
   for (const ClassEntry& entry : g_classMap) entry.updateRegistry(path, false);
-  zan::api::UnregisterModuleTypeLib();
+  zan::api::UnregisterModuleTypeLib(path);
   return S_OK;
 }
 

@@ -48,7 +48,7 @@ zan::err::Context LocalFailure(const char* operation) {
           .unknownCode = zan::err::kLocalFailure};
 }
 
-[[noreturn]] void Unknown(const char* operation) { zan::err::RethrowWithContext(LocalFailure(operation)); }
+[[noreturn]] void RethrowAsLocalFailure(const char* operation) { zan::err::RethrowWithContext(LocalFailure(operation)); }
 
 }  // namespace
 
@@ -64,7 +64,7 @@ int CFileUtils::FindBackSlash(std::string_view path) {
     }
     return -1;
   } catch (...) {
-    Unknown("FindBackSlash");
+    RethrowAsLocalFailure("FindBackSlash");
   }
 }
 
@@ -82,7 +82,7 @@ const char* CFileUtils::FindBackSlash(const char* path) {
     }
     return nullptr;
   } catch (...) {
-    Unknown("FindBackSlash");
+    RethrowAsLocalFailure("FindBackSlash");
   }
 }
 
@@ -101,7 +101,7 @@ int CFileUtils::ReverseFindBackSlash(std::string_view path) {
     }
     return position;
   } catch (...) {
-    Unknown("ReverseFindBackSlash");
+    RethrowAsLocalFailure("ReverseFindBackSlash");
   }
 }
 
@@ -110,7 +110,7 @@ bool CFileUtils::IsBackSlashRight(std::string_view path) {
     if (path.empty()) return false;
     return static_cast<int>(path.size()) == ReverseFindBackSlash(path) + 1;
   } catch (...) {
-    Unknown("IsBackSlashRight");
+    RethrowAsLocalFailure("IsBackSlashRight");
   }
 }
 

@@ -56,7 +56,7 @@ HRESULT CGenException::ReportToCaller(REFCLSID clsid) const {
     create->SetSource(progId);
     CoTaskMemFree(progId);
   }
-  create->SetDescription(text.data());
+  create->SetDescription(zan::AsOleText(text.data()));
   IErrorInfo* info = nullptr;
   if (SUCCEEDED(create->QueryInterface(IID_IErrorInfo, reinterpret_cast<void**>(&info))) && info) {
     SetErrorInfo(0, info);

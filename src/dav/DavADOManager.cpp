@@ -146,7 +146,7 @@ std::string CDavADOManager::LockItem(const std::string& url, int timeoutSeconds)
     StreamPtr stream;
     stream.CreateInstance();
     stream->Open("URL=" + url, adModeWrite, adOpenStreamUnspecified, "", "");
-    std::string token = stream->LockResource(timeoutSeconds);
+    std::string token = stream->TakeLock(timeoutSeconds);
     stream->Close();
     return token;
   } catch (const _com_error& e) {
@@ -164,7 +164,7 @@ bool CDavADOManager::UnlockItem(const std::string& url, const std::string& lockT
     StreamPtr stream;
     stream.CreateInstance();
     stream->Open("URL=" + url, adModeWrite, adOpenStreamUnspecified, "", "");
-    stream->UnlockResource(lockToken);
+    stream->ReleaseLock(lockToken);
     stream->Close();
     return true;
   } catch (...) {

@@ -60,12 +60,12 @@ class StreamTest : public test::DavTest {
   std::string Lock(const std::string& url) {
     Stream stream;
     stream.Open("URL=" + url, adModeWrite);
-    return stream.LockResource(60);
+    return stream.TakeLock(60);
   }
   void Unlock(const std::string& url, const std::string& token) {
     Stream stream;
     stream.Open("URL=" + url, adModeWrite);
-    EXPECT_EQ(S_OK, stream.UnlockResource(token));
+    EXPECT_EQ(S_OK, stream.ReleaseLock(token));
   }
   // The value of a request header the log recorded for the request with that method; "-"
   // when it was not sent.
@@ -350,7 +350,7 @@ TEST_F(StreamTest, ALockIsTakenOnlyOnAResourceThatIsThere) {
   EXPECT_FALSE(Exists(Url("missing.xml")));
   Stream memory;
   memory.Open();
-  EXPECT_EQ(kAdErrIllegalOperation, ComFailure([&] { memory.LockResource(60); }).status);
+  EXPECT_EQ(kAdErrIllegalOperation, ComFailure([&] { memory.TakeLock(60); }).status);
 }
 
 TEST(StreamMemoryTest, AStreamWithoutSourceLivesInMemory) {

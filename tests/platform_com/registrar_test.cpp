@@ -1,3 +1,4 @@
+#include "platform/com/module_registration.h"
 #include "platform/com/registrar.h"
 
 #include <gtest/gtest.h>
@@ -25,7 +26,7 @@ class Registrar : public RegistryTest {
  protected:
   static HRESULT Run(const std::string& script, bool registerMode,
                      const std::string& module = "/opt/zan/ZANClient.so") {
-    return reg::RunRegistryScript(script, {{"Module", reg::EscapeScriptText(module)}}, registerMode);
+    return reg::RunRegistryScript(script, {{"Module", com::EscapeScriptText(module)}}, registerMode);
   }
   static HRESULT RegisterModule(const std::string& module = "/opt/zan/ZANClient.so") {
     return Run(ModuleScript(), true, module);
@@ -226,8 +227,8 @@ TEST_F(Registrar, UnreadableRegistryFailsWithoutWriting) {
 }
 
 TEST(RegistrarText, EscapeDoublesSingleQuotes) {
-  EXPECT_EQ(reg::EscapeScriptText("a'b''c"), "a''b''''c");
-  EXPECT_EQ(reg::EscapeScriptText(""), "");
+  EXPECT_EQ(com::EscapeScriptText("a'b''c"), "a''b''''c");
+  EXPECT_EQ(com::EscapeScriptText(""), "");
 }
 
 }  // namespace

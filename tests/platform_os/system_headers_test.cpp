@@ -24,7 +24,9 @@ bool IsSystemHeader(const std::string& h) {
   static const std::set<std::string> kNames = {
       "unistd.h", "fcntl.h", "dirent.h", "strings.h", "dlfcn.h",   "pwd.h",   "grp.h",     "poll.h",
       "termios.h", "netdb.h", "pthread.h", "spawn.h", "sched.h", "syslog.h", "glob.h", "fnmatch.h",
-      "libgen.h", "semaphore.h", "signal.h", "limits.h", "stdlib.h", "stdio.h", "string.h", "errno.h"};
+      "libgen.h", "semaphore.h", "signal.h", "limits.h", "stdlib.h", "stdio.h", "string.h", "errno.h",
+      "windows.h", "winsock2.h", "ws2tcpip.h", "io.h", "direct.h", "winhttp.h", "shlwapi.h", "shellapi.h",
+      "process.h", "wchar.h"};
   return kNames.count(h) != 0 || h.starts_with("sys/") || h.starts_with("netinet/") || h.starts_with("arpa/") ||
          h.starts_with("linux/");
 }

@@ -1,17 +1,8 @@
-// The exports of the module ZANClient.so and its load and unload hooks. Built into the
-// module only; the version script ZANClient.map keeps every other symbol inside it.
+// The four standard exports of the in-process server module (ZANClient.so, ZANClient.DLL).
+// Built into the module only: the version script ZANClient.map (Linux) or ZANClient.def
+// (Windows) keeps every other symbol inside it. The module entry is ModuleEntry_<system>.cpp.
 #include "api/ZANClientModule.h"
 #include "zanclient/ZANClient.h"
-
-namespace {
-
-// Module entry, process attach: the module's state is ready before dlopen returns.
-__attribute__((constructor)) void ModuleAttach() { CZANClientModule::Init(); }
-
-// Module entry, process detach: runs at dlclose or process exit.
-__attribute__((destructor)) void ModuleDetach() { CZANClientModule::Term(); }
-
-}  // namespace
 
 extern "C" {
 

@@ -210,8 +210,8 @@ HRESULT Stream::IfMatch(std::string_view etag) {
   return S_OK;
 }
 
-std::string Stream::LockResource(long timeoutSeconds) {
-  RequireUrl("LockResource");
+std::string Stream::TakeLock(long timeoutSeconds) {
+  RequireUrl("TakeLock");
   // If-Match: never lock a URL that has nothing behind it (that would leave a lock-null
   // resource).
   const http::Response reply = Send("LOCK", url_, user_, password_, std::string_view(kLockBody),
@@ -238,8 +238,8 @@ std::string Stream::LockResource(long timeoutSeconds) {
   return token;
 }
 
-HRESULT Stream::UnlockResource(std::string_view token) {
-  RequireUrl("UnlockResource");
+HRESULT Stream::ReleaseLock(std::string_view token) {
+  RequireUrl("ReleaseLock");
   const http::Response reply =
       Send("UNLOCK", url_, user_, password_, std::nullopt, {{"Lock-Token", "<" + std::string(token) + ">"}});
   if (reply.status < 200 || reply.status >= 300) ThrowForReply(reply, "UNLOCK", url_);

@@ -9,10 +9,10 @@
 //                                                   If: <url> (<lock token>) when a lock
 //                                                   token is set, and If-Match: the set
 //                                                   value, else * (the resource must exist)
-//   LockResource                                    LOCK (exclusive write, Depth 0) with
+//   TakeLock                                    LOCK (exclusive write, Depth 0) with
 //                                                   If-Match: *; DELETE under the new lock of
 //                                                   an empty resource the LOCK created
-//   UnlockResource                                  UNLOCK
+//   ReleaseLock                                  UNLOCK
 //
 // A write that the server refuses with 412 fails with kAdErrResourceChanged when a lock
 // token or an If-Match value was set (the resource changed, or the lock is gone), else with
@@ -95,10 +95,10 @@ class Stream {
   // that ignores If-Match on LOCK made an empty resource: it is deleted again, under the new
   // lock, best effort). A lock held by another client fails with kAdErrResourceLocked.
   // Needs a stream open on a URL (kAdErrIllegalOperation for an in-memory one).
-  std::string LockResource(long timeoutSeconds);
-  // Releases a lock taken with LockResource (UNLOCK with Lock-Token: <token>); a reply
+  std::string TakeLock(long timeoutSeconds);
+  // Releases a lock taken with TakeLock (UNLOCK with Lock-Token: <token>); a reply
   // other than 2xx fails as ado_errors.h maps it. Needs a stream open on a URL.
-  HRESULT UnlockResource(std::string_view token);
+  HRESULT ReleaseLock(std::string_view token);
 
  private:
   void RequireOpen(const char* operation) const;

@@ -9,6 +9,7 @@
 
 #include "zanclient/com.h"
 
+#ifndef _WIN32  // on Windows OLE Automation's own, declared by the SDK
 extern "C" {
 BSTR SysAllocString(const OLECHAR* psz);
 BSTR SysAllocStringLen(const OLECHAR* pch, UINT cch);
@@ -17,8 +18,15 @@ UINT SysStringLen(BSTR bstr);
 void* CoTaskMemAlloc(size_t cb);
 void CoTaskMemFree(void* pv);
 }
+#endif
 
 namespace zan {
+
+// OLECHAR is one UTF-16 code unit on every system (char16_t here, wchar_t on Windows): the
+// text of a BSTR is seen as char16_t without copying.
+inline const char16_t* AsUtf16(const OLECHAR* text) { return reinterpret_cast<const char16_t*>(text); }
+inline const OLECHAR* AsOleText(const char16_t* text) { return reinterpret_cast<const OLECHAR*>(text); }
+inline OLECHAR* AsOleText(char16_t* text) { return reinterpret_cast<OLECHAR*>(text); }
 
 // Owns one BSTR; frees it on destruction. Non-copyable, movable.
 class Bstr {
@@ -38,7 +46,9 @@ class Bstr {
 
   BSTR get() const { return b_; }
   BSTR* out();  // frees the current string; for out parameters
-  std::u16string_view view() const { return b_ ? std::u16string_view(b_, SysStringLen(b_)) : std::u16string_view(); }
+  std::u16string_view view() const {
+    return b_ ? std::u16string_view(AsUtf16(b_), SysStringLen(b_)) : std::u16string_view();
+  }
 
  private:
   BSTR b_ = nullptr;

@@ -2,17 +2,6 @@
 
 #include "platform/com/typelib.h"
 
-extern "C" HRESULT DispGetIDsOfNames(ITypeInfo* ptinfo, LPOLESTR* rgszNames, UINT cNames, DISPID* rgdispid) {
-  if (!ptinfo) return E_INVALIDARG;
-  return ptinfo->GetIDsOfNames(rgszNames, cNames, rgdispid);
-}
-
-extern "C" HRESULT DispInvoke(void* _this, ITypeInfo* ptinfo, DISPID dispidMember, WORD wFlags, DISPPARAMS* pparams,
-                              VARIANT* pvarResult, EXCEPINFO* pexcepinfo, UINT* puArgErr) {
-  if (!ptinfo) return E_INVALIDARG;
-  return ptinfo->Invoke(_this, dispidMember, wFlags, pparams, pvarResult, pexcepinfo, puArgErr);
-}
-
 namespace zan::com {
 
 HRESULT TypeInfoHolder::Load(LCID lcid, ITypeInfo** out) {

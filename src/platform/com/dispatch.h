@@ -8,6 +8,7 @@
 
 #include "zanclient/com.h"
 
+#ifndef _WIN32  // on Windows OLE Automation's own, declared by the SDK
 extern "C" {
 // ptinfo->GetIDsOfNames; E_INVALIDARG for a null ptinfo.
 HRESULT DispGetIDsOfNames(ITypeInfo* ptinfo, LPOLESTR* rgszNames, UINT cNames, DISPID* rgdispid);
@@ -15,6 +16,7 @@ HRESULT DispGetIDsOfNames(ITypeInfo* ptinfo, LPOLESTR* rgszNames, UINT cNames, D
 HRESULT DispInvoke(void* _this, ITypeInfo* ptinfo, DISPID dispidMember, WORD wFlags, DISPPARAMS* pparams,
                    VARIANT* pvarResult, EXCEPINFO* pexcepinfo, UINT* puArgErr);
 }
+#endif
 
 namespace zan::com {
 

@@ -5,6 +5,7 @@
 
 #include "zanclient/com.h"
 
+#ifndef _WIN32  // on Windows OLE Automation's own, declared by the SDK
 extern "C" {
 // A new, empty error-information object; *pperrinfo gets one reference.
 HRESULT CreateErrorInfo(ICreateErrorInfo** pperrinfo);
@@ -17,5 +18,6 @@ HRESULT GetErrorInfo(ULONG dwReserved, IErrorInfo** pperrinfo);
 // The ProgID registered for a class; *lplpszProgID is freed with CoTaskMemFree.
 HRESULT ProgIDFromCLSID(REFCLSID clsid, LPOLESTR* lplpszProgID);
 }
+#endif
 
 #endif

@@ -6,7 +6,8 @@ namespace zan {
 
 std::string GuidToString(const GUID& g) {
   char buf[40];
-  std::snprintf(buf, sizeof buf, "{%08X-%04X-%04X-%02X%02X-%02X%02X%02X%02X%02X%02X}", g.Data1, g.Data2, g.Data3,
+  std::snprintf(buf, sizeof buf, "{%08X-%04X-%04X-%02X%02X-%02X%02X%02X%02X%02X%02X}", static_cast<unsigned>(g.Data1),
+                static_cast<unsigned>(g.Data2), static_cast<unsigned>(g.Data3),
                 g.Data4[0], g.Data4[1], g.Data4[2], g.Data4[3], g.Data4[4], g.Data4[5], g.Data4[6], g.Data4[7]);
   return buf;
 }
@@ -39,11 +40,3 @@ std::optional<GUID> GuidFromString(std::string_view t) {
 }
 
 }  // namespace zan
-
-extern "C" int StringFromGUID2(REFGUID rguid, LPOLESTR lpsz, int cchMax) {
-  const std::string s = zan::GuidToString(rguid);
-  if (!lpsz || cchMax < static_cast<int>(s.size()) + 1) return 0;
-  for (size_t i = 0; i < s.size(); ++i) lpsz[i] = static_cast<OLECHAR>(s[i]);
-  lpsz[s.size()] = 0;
-  return static_cast<int>(s.size()) + 1;
-}

@@ -13,6 +13,8 @@ std::string GuidToString(const GUID& g);                      // upper-case, in 
 std::optional<GUID> GuidFromString(std::string_view text);  // braces optional, any case
 }  // namespace zan
 
+#ifndef _WIN32  // on Windows OLE Automation's own, declared by the SDK
 extern "C" int StringFromGUID2(REFGUID rguid, LPOLESTR lpsz, int cchMax);
+#endif
 
 #endif

@@ -38,10 +38,6 @@ namespace zan::reg {
 HRESULT RunRegistryScript(std::string_view script, const std::map<std::string, std::string>& replacements,
                           bool registerMode);
 
-// The text with every single quote doubled, for a replacement that stands inside quotes
-// (a module path in '%MODULE%').
-std::string EscapeScriptText(std::string_view text);
-
 // For tests: makes the registrar's creation fail with REGDB_E_CLASSNOTREG, as on a machine
 // without the platform's registrar component. Process-wide; default available.
 void SetRegistrarAvailable(bool available);

@@ -36,6 +36,7 @@ HRESULT RegisterTypeLib(const TypeLibDesc& desc, std::string_view modulePath, st
 
 }  // namespace zan::tlb
 
+#ifndef _WIN32  // on Windows OLE Automation's own, declared by the SDK
 extern "C" {
 // Removes the registration of one library version for a locale and system kind. When no other
 // locale remains registered for the version, the version's key and the Interface keys that
@@ -51,5 +52,7 @@ HRESULT UnRegisterTypeLib(REFGUID libID, WORD wVerMajor, WORD wVerMinor, LCID lc
 // is not known to the process. *pptlib gets one reference.
 HRESULT LoadRegTypeLib(REFGUID rguid, WORD wVerMajor, WORD wVerMinor, LCID lcid, ITypeLib** pptlib);
 }
+#endif
+
 
 #endif

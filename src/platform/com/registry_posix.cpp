@@ -21,7 +21,7 @@ std::string DirectoryOfFile(const std::string& path) {
 // The whole content of the file; false on a read error. A missing file is empty.
 bool ReadRegistryFile(const std::string& path, std::string* text) {
   text->clear();
-  return os::ReadWholeFile(path, *text) || os::GetLastError() == ENOENT;
+  return os::ReadWholeFile(path, *text) || os::IsNotFound(os::LastError());
 }
 
 // The lock file beside the registry file; closed when it cannot be opened (or, for readers,

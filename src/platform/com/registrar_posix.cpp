@@ -261,15 +261,6 @@ HRESULT RunRegistryScript(std::string_view script, const std::map<std::string, s
   });
 }
 
-std::string EscapeScriptText(std::string_view text) {
-  std::string out;
-  for (char c : text) {
-    out += c;
-    if (c == '\'') out += '\'';
-  }
-  return out;
-}
-
 void SetRegistrarAvailable(bool available) { g_registrarAvailable.store(available); }
 
 }  // namespace zan::reg
