@@ -15,6 +15,7 @@
 #endif
 
 #include <chrono>
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <string>
@@ -84,7 +85,7 @@ std::string Outcome(F&& call) {
     return std::to_string(call().status);
   } catch (const _com_error& e) {
     char hex[16];
-    std::snprintf(hex, sizeof hex, "%08lx", static_cast<unsigned long>(e.Error()));
+    std::snprintf(hex, sizeof hex, "%08lx", static_cast<unsigned long>(static_cast<uint32_t>(e.Error())));
     return std::string("FAILED 0x") + hex + ": " + e.Description();
   }
 }
