@@ -1,6 +1,7 @@
 // The HTTP transport under the platform's request objects: one synchronous request at a
-// time per thread, over libcurl, on a connection that stays open for the next request of
-// the same thread. URLs are raw text and are percent-encoded here (url_encoding.h).
+// time per thread, over the system's HTTP stack (libcurl on POSIX, WinHTTP on Windows:
+// transport_backend.h), on a connection that stays open for the next request of the same
+// thread. URLs are raw text and are percent-encoded here (url_encoding.h).
 #ifndef ZAN_PLATFORM_HTTP_TRANSPORT_H_
 #define ZAN_PLATFORM_HTTP_TRANSPORT_H_
 
@@ -63,7 +64,7 @@ struct Response {
 // server may see the request up to three times (the body is sent again from its start).
 // Redirects are replies, never followed. Throws _com_error when no complete reply arrives: a
 // status of http_errors.h and a description naming what failed ("The server's certificate was
-// not accepted: ..." for a certificate), curl's text, the method and the URL with its password
+// not accepted: ..." for a certificate), the HTTP stack's text, the method and the URL with its password
 // masked; E_INVALIDARG for a bad method token or header; whatever a sink threw. Bounded: the
 // connect timeout, the stall timeout, the low-speed limit and the body cap
 // (platform/os/limits.h) stop a request that a server would otherwise keep going forever.
