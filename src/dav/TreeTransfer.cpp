@@ -177,8 +177,8 @@ bool CDavADOManager::CopyOne(const std::string& recordUrl, const CopyJob& job, c
     const bool writeIni = !parameterFile.empty() && !defaultCfg.empty() && IsUsrFile(target);
     const std::string copyTarget = IsHttpUrl(target) ? target : "file://" + target;
     if (!Copy(recordUrl, job.step.urlFrom, copyTarget, "", "", copyOptions)) return false;
-    if (writeIni && (!zan::os::WriteProfileString("General", "DefaultCfg", defaultCfg, target) ||
-                     !zan::os::WriteProfileString("General", "ParameterFile", parameterFile, target))) {
+    if (writeIni && (!zan::os::WriteIniString("General", "DefaultCfg", defaultCfg, target) ||
+                     !zan::os::WriteIniString("General", "ParameterFile", parameterFile, target))) {
       const uint32_t error = zan::os::SystemErrorCode(zan::os::LastError());
       throw CGenException("Could not write the environment's settings into " + target + ": " + GetLastErrorLine(),
                           static_cast<int32_t>(error), kClass, "DirUploadDownload");

@@ -155,6 +155,34 @@ TEST(QKTime, FormatLimits) {
   EXPECT_EQ(t.FormatUtc(""), "");
 }
 
+// Every directive of the checked formatting, on a date of each century the value covers; an
+// unknown directive is copied, never handed to the runtime (the Windows one aborts on it).
+TEST(QKTime, FormatUtcDirectives) {
+  struct Row {
+    int64_t seconds;
+    const char* format;
+    const char* text;
+  } rows[] = {
+      {-2208988800LL, "%Y-%m-%d %H:%M:%S", "1900-01-01 00:00:00"},  // a Monday
+      {-2208988800LL, "%a %A %b %B %h", "Mon Monday Jan January Jan"},
+      {-2208988800LL, "%j %u %w %U %W %C %y", "001 1 1 00 01 19 00"},
+      {-1LL, "%F %T %R %D %e", "1969-12-31 23:59:59 23:59 12/31/69 31"},
+      {-1LL, "%I %p", "11 PM"},
+      {k20030715090503Utc, "%I%p %n%t|", "09AM \n\t|"},
+      {k20030715090503Utc, "%Q %E %Oy %z %", "%Q %E %Oy %z %"},
+      {int64_t{4102444800}, "%Y %j %a", "2100 001 Fri"},
+  };
+  for (const Row& r : rows) EXPECT_EQ(QKTime(r.seconds).FormatUtc(r.format), r.text) << r.format;
+}
+
+// Local calendar fields from 1900 on convert and format on every system.
+TEST(QKTime, LocalYearsFrom1900) {
+  for (const int year : {1900, 1901, 1950, 1969, 1970, 2038, 2100}) {
+    const QKTime t(year, 7, 15, 9, 5, 3);
+    EXPECT_EQ(Stamp(t), std::to_string(year) + "-07-15 09:05:03");
+  }
+}
+
 TEST(QKTime, FailedChecksQuoteTheirTextInOrder) {
   struct Case {
     int y, mo, d;

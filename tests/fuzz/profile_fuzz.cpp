@@ -34,10 +34,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   parts.resize(4);
   const std::string file = Directory() + "/app.usr";
   if (!zan::os::WriteWholeFile(file, parts[0])) std::abort();
-  if (zan::os::WriteProfileString(parts[1], parts[2], parts[3], file)) {
+  if (zan::os::WriteIniString(parts[1], parts[2], parts[3], file)) {
     std::string once, twice;
     if (!zan::os::ReadWholeFile(file, once)) std::abort();
-    if (!zan::os::WriteProfileString(parts[1], parts[2], parts[3], file)) std::abort();
+    if (!zan::os::WriteIniString(parts[1], parts[2], parts[3], file)) std::abort();
     if (!zan::os::ReadWholeFile(file, twice)) std::abort();
     if (once != twice) std::abort();
   }

@@ -13,14 +13,14 @@
 
 namespace {
 
-using zan::os::WriteProfileString;
+using zan::os::WriteIniString;
 
 class ProfileTest : public ::testing::Test {
  protected:
   // Writes before (when not null) as the file, sets section/key = value, returns the file.
   std::string Set(const char* before, std::string_view section, std::string_view key, std::string_view value) {
     if (before) dir_.Write("x.usr", before);
-    EXPECT_TRUE(WriteProfileString(section, key, value, path())) << zan::os::LastError();
+    EXPECT_TRUE(WriteIniString(section, key, value, path())) << zan::os::LastError();
     return dir_.Read("x.usr");
   }
   std::string path() const { return dir_ / "x.usr"; }
@@ -84,7 +84,7 @@ TEST_F(ProfileTest, DoubleByteKeysCompareByWholeCharacters) {
 TEST_F(ProfileTest, BackslashPathAndFileModeKept) {
   dir_.Write("sub/a.usr", "[General]\nK=1\n");
   ASSERT_EQ(chmod((dir_ / "sub/a.usr").c_str(), 0640), 0);
-  ASSERT_TRUE(WriteProfileString("General", "K", "2", dir_.path() + "\\sub\\a.usr"));
+  ASSERT_TRUE(WriteIniString("General", "K", "2", dir_.path() + "\\sub\\a.usr"));
   EXPECT_EQ(dir_.Read("sub/a.usr"), "[General]\nK=2\n");
   struct stat st;
   ASSERT_EQ(stat((dir_ / "sub/a.usr").c_str(), &st), 0);
@@ -94,7 +94,7 @@ TEST_F(ProfileTest, BackslashPathAndFileModeKept) {
 TEST_F(ProfileTest, WritesThroughSymbolicLink) {
   dir_.Write("real.usr", "[General]\n");
   ASSERT_EQ(symlink((dir_ / "real.usr").c_str(), (dir_ / "link.usr").c_str()), 0);
-  ASSERT_TRUE(WriteProfileString("General", "K", "v", dir_ / "link.usr"));
+  ASSERT_TRUE(WriteIniString("General", "K", "v", dir_ / "link.usr"));
   EXPECT_EQ(dir_.Read("real.usr"), "[General]\nK=v\n");
   struct stat st;
   ASSERT_EQ(lstat((dir_ / "link.usr").c_str(), &st), 0);
@@ -102,7 +102,7 @@ TEST_F(ProfileTest, WritesThroughSymbolicLink) {
 }
 
 TEST_F(ProfileTest, Failures) {
-  EXPECT_FALSE(WriteProfileString("General", "K", "v", dir_ / "missing/x.usr"));
+  EXPECT_FALSE(WriteIniString("General", "K", "v", dir_ / "missing/x.usr"));
   EXPECT_TRUE(zan::os::IsNotFound(zan::os::LastError()));
   struct Case {
     const char* section;
@@ -112,13 +112,13 @@ TEST_F(ProfileTest, Failures) {
                  {"General", "K\r", "v"}, {"General", "K", "v\n[Injected]"}, {"Gen]", "K", "v"},
                  {"General", "K=1", "v"}, {"General", ";K", "v"}, {"General", " [K", "v"}};
   for (const auto& c : invalid) {
-    EXPECT_FALSE(WriteProfileString(c.section, c.key, c.value, path())) << c.section << "/" << c.key;
+    EXPECT_FALSE(WriteIniString(c.section, c.key, c.value, path())) << c.section << "/" << c.key;
     EXPECT_TRUE(zan::os::IsInvalid(zan::os::LastError()));
   }
   EXPECT_FALSE(dir_.Read("x.usr").size());
   // A directory in place of the file: nothing is written, no temporary file is left.
   ASSERT_EQ(mkdir((dir_ / "adir").c_str(), 0777), 0);
-  EXPECT_FALSE(WriteProfileString("General", "K", "v", dir_ / "adir"));
+  EXPECT_FALSE(WriteIniString("General", "K", "v", dir_ / "adir"));
   EXPECT_TRUE(zan::os::IsADirectory(zan::os::LastError()));
   size_t entries = 0;
   for (const auto& e : std::filesystem::directory_iterator(dir_.path())) {

@@ -27,7 +27,8 @@ void ShowErrorAlert(std::string_view text);
 AlertSink SetAlertSink(AlertSink sink);
 // The default sink: on Windows a modal MessageBoxW (caption, text, stop icon, OK) when the
 // process runs on the visible interactive window station and ZANCLIENT_DIAGNOSTICS is unset
-// (a box nobody can see would hang the host); else DiagnosticLineSink. Both read the variable
+// (a box nobody can see would hang the host), falling back to the line when no box can be
+// shown; else DiagnosticLineSink. Both read the variable
 // on every call.
 void DefaultAlertSink(std::string_view caption, std::string_view text);
 // caption + ": " + text on one line of standard error (or where ZANCLIENT_DIAGNOSTICS says),

@@ -36,8 +36,10 @@ void DefaultAlertSink(std::string_view caption, std::string_view text) {
   const uint32_t lastError = LastError();  // an alert never changes the thread's last error
   const std::wstring wideText = internal::Wide(text);
   const std::wstring wideCaption = internal::Wide(caption);
-  ::MessageBoxW(nullptr, wideText.c_str(), wideCaption.c_str(), MB_OK | MB_ICONSTOP);
+  const int answer = ::MessageBoxW(nullptr, wideText.c_str(), wideCaption.c_str(), MB_OK | MB_ICONSTOP);
   SetLastError(lastError);
+  // No box could be shown (no display driver: Wine without a display answers -1 at once).
+  if (answer <= 0) DiagnosticLineSink(caption, text);
 }
 
 }  // namespace zan::os

@@ -76,8 +76,8 @@ bool Valid(std::string_view s) { return s.find_first_of("\r\n") == std::string_v
 
 }  // namespace
 
-bool WriteProfileString(std::string_view section, std::string_view key, std::string_view value,
-                        std::string_view fileName) {
+bool WriteIniString(std::string_view section, std::string_view key, std::string_view value,
+                    std::string_view fileName) {
   // A name or value holding a line break would write lines of its own.
   if (!Valid(section) || !Valid(key)) return Fail(ErrorKind::kInvalid);
   section = Trim(section);

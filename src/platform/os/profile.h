@@ -20,8 +20,8 @@ namespace zan::os {
 // sees the old or the new content. Writes are serialised within the process.
 // False with the last error set on failure (an empty section or key name, or a key that
 // would read back as a comment or a section header, starting with ';' or '[': kInvalid).
-bool WriteProfileString(std::string_view section, std::string_view key, std::string_view value,
-                        std::string_view fileName);
+bool WriteIniString(std::string_view section, std::string_view key, std::string_view value,
+                    std::string_view fileName);
 
 }  // namespace zan::os
 
