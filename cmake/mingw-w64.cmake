@@ -16,7 +16,9 @@ set(CMAKE_EXE_LINKER_FLAGS_INIT "-static")
 set(CMAKE_SHARED_LINKER_FLAGS_INIT "-static")
 set(CMAKE_MODULE_LINKER_FLAGS_INIT "-static")
 set(CMAKE_CROSSCOMPILING_EMULATOR wine)
-# The cross-built libraries of scripts/windeps (its printed prefix).
-if(ZAN_WINDEPS)
-  list(APPEND CMAKE_FIND_ROOT_PATH ${ZAN_WINDEPS})
+# The cross-built libraries and widl's imports of scripts/windeps (its printed prefix).
+if(NOT EXISTS "${ZAN_WINDEPS}/idl/oaidl.idl")
+  message(FATAL_ERROR "ZAN_WINDEPS='${ZAN_WINDEPS}' holds no cross-built dependencies: "
+                      "export ZAN_WINDEPS=$(scripts/windeps | tail -n1) before configuring")
 endif()
+list(APPEND CMAKE_FIND_ROOT_PATH ${ZAN_WINDEPS})

@@ -9,10 +9,11 @@
 #include "platform/os/file_system.h"
 
 namespace zan::com {
-namespace {
 
 // The registrar's interfaces as atl.dll serves them: IRegistrarBase's two members, then
-// IRegistrar's eight, in this vtable order.
+// IRegistrar's eight, in this vtable order. Outside the anonymous namespace: the compiler
+// would otherwise take the objects for instances of this file's classes (it sees no class
+// derived from them) and call their pure virtual members.
 struct RegistrarBase : IUnknown {
   virtual HRESULT STDMETHODCALLTYPE AddReplacement(LPCOLESTR key, LPCOLESTR item) = 0;
   virtual HRESULT STDMETHODCALLTYPE ClearReplacements() = 0;
@@ -29,6 +30,8 @@ struct Registrar : RegistrarBase {
 };
 constexpr CLSID kClsidRegistrar = {0x44EC053A, 0x400F, 0x11D0, {0x9D, 0xCD, 0x00, 0xA0, 0xC9, 0x03, 0x91, 0xD3}};
 constexpr IID kIidRegistrar = {0x44EC053B, 0x400F, 0x11D0, {0x9D, 0xCD, 0x00, 0xA0, 0xC9, 0x03, 0x91, 0xD3}};
+
+namespace {
 
 std::wstring Wide(std::string_view text) {
   const std::u16string wide = os::MultiByteToWide(text);

@@ -1,0 +1,7 @@
+#!/usr/bin/env bash
+# Makes the Wine prefix of this test run anew (the fixture of every Windows test) and registers
+# ZANClient.DLL in it.   prefix.sh DLL
+source "$(dirname "$0")/wine_env.sh"
+rm -rf "$WINEPREFIX"
+wine wineboot -i >/dev/null 2>&1
+wineserver -w
