@@ -17,7 +17,8 @@ printf 'Q1 totals\n\xc3\xa4\xc3\xb6\xc3\xbc\n' >"$work/app/reports/summary.txt"
 run() {  # script
   echo "== cscript $1 ($kind)"
   local status=0
-  wine cscript //nologo "$(winpath "$src/tests/windows/$1")" "$ROOT_URL" "$(winpath "$work")" | tr -d '\r' || status=$?
+  wine cscript //nologo "$(winpath "$src/tests/windows/$1")" "$ROOT_URL" "$(winpath "$work")" 2>"$work/stderr" |
+    tr -d '\r' || status=$?
   if [[ $status -ne 0 ]]; then echo "FAIL: $1 exited $status"; failures=$((failures + 1)); fi
 }
 # A downloaded tree: the files as uploaded, and the .usr file naming the environment's files.
@@ -32,6 +33,9 @@ check_download() {  # dir parameter-file default-cfg
 }
 
 run tour.vbs
+# The failing UploadBP's alert, as one line on standard error.
+if grep -q '^ZAN: .*no-such-directory' "$work/stderr"; then echo "ok: the alert's line on standard error"; else
+  echo "FAIL: no alert line on standard error:"; cat "$work/stderr"; failures=$((failures + 1)); fi
 check_download checkout 3.prm dev_local.cfg
 run tour.js
 check_download jscheckout 3.prm dev_local.cfg

@@ -127,6 +127,10 @@ Check "GetChildren of a missing node", Outcome(), "80040066 Item wasn't found." 
 Dim fresh: Set fresh = CreateObject("ZANClient.ZANApi")
 r = fresh.GetChildren("", "Alpha")
 Check "an operation on an object never connected", Outcome(), "80040067 The ZAN Server is not Connected" & lf & lf & "Error 103: The ZAN Server is not Connected (CZanDavEngine::verifyConnection) " & lf
+' A failing upload also shows the error alert: with no one at a desktop it must not wait for
+' an answer, and its text goes to standard error (checked by the driver).
+r = api.UploadBP(root, "Alpha/Designs/Billing", work & "\no-such-directory")
+Check "UploadBP of a missing local directory fails (and the alert does not wait)", Left(Outcome(), 4), "8004"
 r = api.GetChildren(root, "Alpha/../Alpha")
 CheckHas "an id with a '..' segment is refused before any request", Outcome(), "80040066 Item wasn't found. Refused id 'Alpha/../Alpha'"
 r = api.NoSuchOperation(root)

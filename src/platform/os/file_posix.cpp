@@ -56,18 +56,6 @@ int OpenRegular(std::string_view path, int flags, Links links) {
 
 }  // namespace
 
-File::~File() { Close(); }
-
-File::File(File&& other) noexcept : handle_(std::exchange(other.handle_, kClosed)) {}
-
-File& File::operator=(File&& other) noexcept {
-  if (this != &other) {
-    Close();
-    handle_ = std::exchange(other.handle_, kClosed);
-  }
-  return *this;
-}
-
 File File::OpenForReading(std::string_view path, Links links) { return File(OpenRegular(path, O_RDONLY, links)); }
 
 File File::OpenForAppending(std::string_view path) {

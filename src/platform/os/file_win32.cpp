@@ -65,18 +65,6 @@ HANDLE OpenRegular(std::string_view path, Links links) {
 
 }  // namespace
 
-File::~File() { Close(); }
-
-File::File(File&& other) noexcept : handle_(std::exchange(other.handle_, kClosed)) {}
-
-File& File::operator=(File&& other) noexcept {
-  if (this != &other) {
-    Close();
-    handle_ = std::exchange(other.handle_, kClosed);
-  }
-  return *this;
-}
-
 File File::OpenForReading(std::string_view path, Links links) { return File(I(OpenRegular(path, links))); }
 
 File File::OpenForAppending(std::string_view path) {
