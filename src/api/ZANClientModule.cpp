@@ -1,7 +1,7 @@
 #include "api/ZANClientModule.h"
 
 #include <atomic>
-#include <mutex>
+#include <thread>
 
 #include "api/ModuleRegistration.h"
 #include "api/ZANApiClassFactory.h"
@@ -30,12 +30,21 @@ ClassEntry g_classMap[] = {
 // of its own: nothing of it is torn down behind Term at unload.
 constinit std::atomic<LONG> g_lockCount{0};
 
-// The module lock: created on first use and never destroyed, so Term may take it after the
-// module's static objects are gone (a mutex has no constant initializer everywhere).
-std::mutex& ModuleLock() {
-  static std::mutex* lock = new std::mutex;
-  return *lock;
-}
+// The module lock, guarding the lazy creation of the class factory: a spin lock, so that it
+// has a constant initializer on every system (a mutex has none under winpthreads), needs no
+// destructor (Term may take it after the module's static objects are gone) and owns no memory
+// that would outlive an unloaded module. Held only for a creation and one QueryInterface.
+constinit std::atomic_flag g_moduleLock = ATOMIC_FLAG_INIT;
+
+class ModuleLockGuard {
+ public:
+  ModuleLockGuard() {
+    while (g_moduleLock.test_and_set(std::memory_order_acquire)) std::this_thread::yield();
+  }
+  ~ModuleLockGuard() { g_moduleLock.clear(std::memory_order_release); }
+  ModuleLockGuard(const ModuleLockGuard&) = delete;
+  ModuleLockGuard& operator=(const ModuleLockGuard&) = delete;
+};
 
 // An address inside this module, for finding the module's file.
 void ModuleAnchor() {}
@@ -45,7 +54,7 @@ void ModuleAnchor() {}
 void CZANClientModule::Init() { zan::com::MakeTypeLibKnown(zan::api::ZANClientTypeLib()); }
 
 void CZANClientModule::Term() {
-  std::lock_guard<std::mutex> lock(ModuleLock());
+  ModuleLockGuard lock;
   for (ClassEntry& entry : g_classMap) {
     if (entry.classObject) entry.classObject->Release();
     entry.classObject = nullptr;
@@ -62,7 +71,7 @@ HRESULT CZANClientModule::GetClassObject(REFCLSID rclsid, REFIID riid, void** pp
   *ppv = nullptr;
   for (ClassEntry& entry : g_classMap) {
     if (*entry.clsid != rclsid) continue;
-    std::lock_guard<std::mutex> lock(ModuleLock());
+    ModuleLockGuard lock;
     if (!entry.classObject) entry.classObject = entry.createClassObject();
     if (!entry.classObject) return E_OUTOFMEMORY;
     return entry.classObject->QueryInterface(riid, ppv);
