@@ -24,11 +24,12 @@ inline constexpr char kFalse[] = "FALSE";
 // Resources inside nodes and on the server root.
 inline constexpr char kAppFiles[] = "AppFiles";
 // An upload builds the new AppFiles tree beside the old one, in a collection whose name
-// starts so; ':' cannot stand in a file name that came from a Windows directory, nor in a
-// node name, so no user file or node can take it.
-inline constexpr char kAppFilesStagingPrefix[] = "AppFiles:upload-";
+// starts so and ends in a random token (no file or node takes it by chance). Letters, digits,
+// '.' and '-' only: a server that keeps collections as directories of a Windows file system
+// must store it as itself (there "AppFiles:..." would name a stream of AppFiles).
+inline constexpr char kAppFilesStagingPrefix[] = "AppFiles.upload-";
 // The name the replaced AppFiles has between the swap and its removal (as unique as the staging name).
-inline constexpr char kAppFilesRetiredPrefix[] = "AppFiles:replaced-";
+inline constexpr char kAppFilesRetiredPrefix[] = "AppFiles.replaced-";
 inline constexpr char kMbpBaseName[] = "MBP";
 inline constexpr char kMbpFile[] = "MBP.xml";
 inline constexpr char kMprFile[] = "MPR.xml";
