@@ -81,6 +81,12 @@ class CDavADOManager : public CDavHTTPManager {
                          const std::string& parameterFile, const std::string& defaultCfg, long copyOptions);
   bool DirUploadDownload(const std::string& recordUrl, XMLSet& entry, const std::string& destination,
                          const std::string& parameterFile, const std::string& defaultCfg, long copyOptions);
+  // Downloads refuse, before anything is written, every listed name that Windows cannot store
+  // as itself (base/WindowsNames.h), and two names of one directory that differ only in case.
+  // Process-wide; on by default where local names follow Windows' rules (Windows), off
+  // elsewhere (a Linux directory holds such names as they are).
+  static void SetWindowsNameRules(bool on);
+  static bool WindowsNameRules();
   bool FindFiles(const std::string& path, XMLSet& listing);
   bool FindFilesLocal(const std::string& directory, XMLSet& listing);
   bool FindFilesDav(const std::string& url, XMLSet& listing);
@@ -108,15 +114,26 @@ class CDavADOManager : public CDavHTTPManager {
     CopyStep step;
     std::vector<CopyStep> enclosing;
   };
-  using CopyPlan = std::vector<CopyJob>;
-  // The walk: creates the destination directories and appends the files to copy, in order.
+  // One destination directory to make, with the entries that enclose it (its own last).
+  struct DirectoryJob {
+    std::string path;
+    std::vector<CopyStep> enclosing;
+  };
+  // What a walk found: the directories to make, parents first, and the files to copy, both in
+  // walk order. Nothing is made before the whole source has been listed and its names checked.
+  struct CopyPlan {
+    std::vector<DirectoryJob> directories;
+    std::vector<CopyJob> files;
+  };
+  // The walk: lists the source and plans the destination directories and the files to copy.
   bool PlanTree(const std::string& recordUrl, const std::string& source, const std::string& destination,
                 const std::string& parameterFile, const std::string& defaultCfg, CopyPlan& plan,
                 const std::vector<CopyStep>& enclosing);
   bool PlanEntry(const std::string& recordUrl, XMLSet& entry, const std::string& destination,
                  const std::string& parameterFile, const std::string& defaultCfg, CopyPlan& plan,
                  const std::vector<CopyStep>& enclosing);
-  // The copies, over the transfer's connections; the first failure in plan order is raised.
+  // The directories in plan order, then the copies over the transfer's connections; the first
+  // failure in plan order is raised.
   bool CopyPlanned(const std::string& recordUrl, const CopyPlan& plan, const std::string& parameterFile,
                    const std::string& defaultCfg, long copyOptions);
   bool CopyOne(const std::string& recordUrl, const CopyJob& job, const std::string& parameterFile,

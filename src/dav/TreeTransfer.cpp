@@ -1,12 +1,18 @@
 // The copy of whole directory trees between a local directory and a server collection. A walk
-// lists the source, makes each destination directory exist and plans one copy per file, in
-// walk order; then the files are copied through record copies over the transfer's connections
-// (several at once), recording the environment's files in downloaded user (".usr") files.
+// lists the whole source, checking every name, and plans the destination directories and one
+// copy per file, in walk order; then the directories are made and the files copied through
+// record copies over the transfer's connections (several at once), recording the environment's
+// files in downloaded user (".usr") files.
+#include <atomic>
+#include <exception>
+#include <vector>
+
 #include "base/AsciiCase.h"
 #include "base/ErrorContext.h"
 #include "base/FileUtils.h"
 #include "base/GenException.h"
 #include "base/SafeNames.h"
+#include "base/WindowsNames.h"
 #include "dav/CollectionUrl.h"
 #include "dav/DavADOManager.h"
 #include "dav/Multistatus.h"
@@ -49,7 +55,32 @@ void RefuseUnsafeLocalEntry(const std::string& name, const std::string& path) {
                         "DirUploadDownload");
 }
 
+// On where local names follow Windows' rules, unless set otherwise.
+std::atomic<bool> g_windowsNameRules{zan::os::LocalNamesFollowWindowsRules()};
+
+// A listed name that a Windows file system would store as something else, or as nothing.
+void RefuseWindowsName(const std::string& name, const std::string& source) {
+  if (const std::string reason = zan::names::WindowsNameReason(name); !reason.empty())
+    throw CGenException("The server listed a member name that Windows cannot store as itself (" + reason + "): '" +
+                            zan::names::Printable(name) + "' in " + source,
+                        zan::err::kInvalidName, kClass, "FindFilesDav");
+}
+
+// The failure of a planned step, with the context the walk adds on its way out of each
+// enclosing directory, innermost first.
+template <typename Steps>
+std::exception_ptr WithEnclosingContext(std::exception_ptr failure, const Steps& enclosing) {
+  for (auto it = enclosing.rbegin(); it != enclosing.rend(); ++it) {
+    failure = zan::err::WithContext(failure, TreeContext());
+    failure = zan::err::WithContext(failure, EntryContext(it->from, it->to));
+  }
+  return failure;
+}
+
 }  // namespace
+
+void CDavADOManager::SetWindowsNameRules(bool on) { g_windowsNameRules.store(on); }
+bool CDavADOManager::WindowsNameRules() { return g_windowsNameRules.load(); }
 
 bool CDavADOManager::IsHttpUrl(const std::string& path) {
   return path.rfind("http://", 0) == 0 || path.rfind("https://", 0) == 0;
@@ -114,7 +145,7 @@ bool CDavADOManager::PlanTree(const std::string& recordUrl, const std::string& s
     // destination is touched (a tree copied without it would be incomplete).
     XMLSet listing;
     if (!FindFiles(from, listing)) return false;
-    if (!CreateDir(to)) return false;
+    plan.directories.push_back(DirectoryJob{to, enclosing});
     const long count = listing.getCount();
     for (long i = 0; i < count; ++i) {
       XMLSet entry;
@@ -141,7 +172,7 @@ bool CDavADOManager::PlanEntry(const std::string& recordUrl, XMLSet& entry, cons
       CopyJob job;
       job.step = step;
       job.enclosing = enclosing;
-      plan.push_back(std::move(job));
+      plan.files.push_back(std::move(job));
     } else if (!isDirDots) {
       // Downloading, a directory is entered only as itself: a symbolic link there may lead out.
       if (!IsHttpUrl(step.to) && zan::os::IsSymbolicLink(step.to))
@@ -160,9 +191,18 @@ bool CDavADOManager::PlanEntry(const std::string& recordUrl, XMLSet& entry, cons
 bool CDavADOManager::CopyPlanned(const std::string& recordUrl, const CopyPlan& plan, const std::string& parameterFile,
                                  const std::string& defaultCfg, long copyOptions) {
   struct Declined {};  // a copy that reported false: the transfer is not done
+  for (const DirectoryJob& directory : plan.directories) {
+    try {
+      if (!CreateDir(directory.path)) return false;
+    } catch (...) {
+      // The context a walk that makes each directory as it goes would have added.
+      std::rethrow_exception(
+          zan::err::WithContext(WithEnclosingContext(std::current_exception(), directory.enclosing), TreeContext()));
+    }
+  }
   try {
-    zan::http::RunParallel(plan.size(), zan::http::GetTransferConnections(), [&](size_t i) {
-      if (!CopyOne(recordUrl, plan[i], parameterFile, defaultCfg, copyOptions)) throw Declined{};
+    zan::http::RunParallel(plan.files.size(), zan::http::GetTransferConnections(), [&](size_t i) {
+      if (!CopyOne(recordUrl, plan.files[i], parameterFile, defaultCfg, copyOptions)) throw Declined{};
     });
     return true;
   } catch (const Declined&) {
@@ -187,13 +227,8 @@ bool CDavADOManager::CopyOne(const std::string& recordUrl, const CopyJob& job, c
   } catch (...) {
     // The file's own context, then the context the walk adds on its way out of each
     // enclosing directory, innermost first.
-    std::exception_ptr failure =
-        zan::err::WithContext(std::current_exception(), EntryContext(job.step.from, job.step.to));
-    for (auto it = job.enclosing.rbegin(); it != job.enclosing.rend(); ++it) {
-      failure = zan::err::WithContext(failure, TreeContext());
-      failure = zan::err::WithContext(failure, EntryContext(it->from, it->to));
-    }
-    std::rethrow_exception(failure);
+    std::rethrow_exception(WithEnclosingContext(
+        zan::err::WithContext(std::current_exception(), EntryContext(job.step.from, job.step.to)), job.enclosing));
   }
 }
 
@@ -228,6 +263,8 @@ bool CDavADOManager::FindFilesDav(const std::string& url, XMLSet& listing) {
   XMLSet request;
   request.addItem("displayname", "");
   request.addItem("iscollection", "");
+  const bool windowsNames = WindowsNameRules();
+  std::vector<std::string> names;
   for (Member& member : listMembers(url, request.getXml())) {
     // A member the server listed without its properties cannot be copied; leaving it out
     // would report an incomplete tree as whole.
@@ -240,12 +277,20 @@ bool CDavADOManager::FindFilesDav(const std::string& url, XMLSet& listing) {
     const std::string name = displayName ? *displayName : zan::dav::LastSegment(member.href);
     const std::string* isCollection = member.Find("iscollection");
     RefuseUnsafeServerName(name, url);
+    if (windowsNames) {
+      RefuseWindowsName(name, url);
+      names.push_back(name);
+    }
     const bool isDir = isCollection ? *isCollection != "0" : member.collection;
     XMLSet entry;
     for (const auto& [propName, value] : member.props) entry.addItem(propName, value);
     AddFileEntry(entry, name, url + "/" + name, url + "/" + name, isDir, false);
     listing.addInnerSet(entry);
   }
+  if (const auto [first, second] = zan::names::FirstCaseCollision(names); !first.empty())
+    throw CGenException("The server listed two member names that differ only in case, which Windows stores as one: '" +
+                            zan::names::Printable(first) + "' and '" + zan::names::Printable(second) + "' in " + url,
+                        zan::err::kInvalidName, kClass, "FindFilesDav");
   return true;
 }
 

@@ -234,6 +234,56 @@ TEST_F(TransferTest, ServerNamesWithNulOrControlCharactersAreRefusedBeforeAnythi
   }
 }
 
+// Turns the Windows name rules of downloads on or off for one scope.
+class WindowsNameRules {
+ public:
+  explicit WindowsNameRules(bool on) : previous_(CDavADOManager::WindowsNameRules()) {
+    CDavADOManager::SetWindowsNameRules(on);
+  }
+  ~WindowsNameRules() { CDavADOManager::SetWindowsNameRules(previous_); }
+
+ private:
+  bool previous_;
+};
+
+TEST_F(TransferTest, WithWindowsNameRulesANameWindowsCannotStoreIsRefusedBeforeAnythingIsWritten) {
+  WindowsNameRules rules(true);
+  // Each name (or pair of names) stands deep in the tree, after files and a directory that
+  // the walk meets first: not even the destination directory may be made.
+  const std::vector<std::vector<std::string>> hostile = {
+      {"CON"}, {"con.txt"}, {"Nul.tar.gz"}, {"prn"}, {"AUX.log"}, {"COM1"}, {"lpt9.txt"}, {"CONIN$"},
+      {"CON .txt"}, {"COM\xC2\xB9"}, {"a:b"}, {"report.txt:hidden"}, {"star*"}, {"what?"}, {"quote\""},
+      {"less<"}, {"more>"}, {"pipe|"}, {"trailing."}, {"trailing "}, {"Readme.txt", "README.TXT"},
+      {"\xC3\x84pfel", "\xC3\xA4PFEL"}};
+  for (const std::vector<std::string>& names : hostile) {
+    SCOPED_TRACE(names.front());
+    Mkcol(Url("AppFiles"));
+    Put(Url("AppFiles/first.txt"), "1");
+    Mkcol(Url("AppFiles/a"));
+    Put(Url("AppFiles/a/second.txt"), "2");
+    Mkcol(Url("AppFiles/z"));
+    for (const std::string& name : names) Put(Url("AppFiles/z/" + name), "evil");
+    fs::create_directories(local / "in");
+    const std::string failure = Failure([&] { Transfer(Url("AppFiles"), local / "in/dst"); });
+    EXPECT_EQ(0u, failure.find("1004|The server listed ")) << failure;
+    EXPECT_TRUE(failure.find("that Windows cannot store as itself") != std::string::npos ||
+                failure.find("which Windows stores as one") != std::string::npos)
+        << failure;
+    EXPECT_NE(std::string::npos, failure.find(" in " + Url("AppFiles/z"))) << failure;  // the listing's URL
+    EXPECT_EQ(Tree(local / "in"), "");
+    fs::remove_all(local / "in");
+    m.DeleteItem(Url("AppFiles"));
+  }
+}
+
+TEST_F(TransferTest, WithoutWindowsNameRulesSuchNamesAreStoredAsTheyAre) {
+  WindowsNameRules rules(false);
+  Mkcol(Url("AppFiles"));
+  for (const std::string name : {"a:b", "trailing.", "CON", "Readme.txt", "README.TXT"}) Put(Url("AppFiles/" + name), name);
+  ASSERT_TRUE(Transfer(Url("AppFiles"), local / "dst"));
+  EXPECT_EQ(Tree(local / "dst"), "CON=CON\nREADME.TXT=README.TXT\nReadme.txt=Readme.txt\na:b=a:b\ntrailing.=trailing.");
+}
+
 TEST_F(TransferTest, LocalNamesAreJoinedWithSlashesAndWhatCannotBeUploadedSafelyIsRefused) {
   // Around the uploaded directory: files that must never reach the server.
   local.Write("x", "SECRET x");

@@ -34,6 +34,9 @@ bool PathExists(std::string_view path);
 bool IsDirectory(std::string_view path);
 // Whether the path's last component is a symbolic link, not followed (a dangling link counts).
 bool IsSymbolicLink(std::string_view path);
+// True where local file names follow Windows' rules (reserved device names, no :*?"<>|, no
+// trailing dot or space, case-insensitive): on Windows; false elsewhere.
+bool LocalNamesFollowWindowsRules();
 // One level; the parent must exist. False with the last error set on failure.
 bool MakeDirectory(std::string_view path);
 // An empty directory. False with the last error set on failure.

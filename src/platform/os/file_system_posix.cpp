@@ -146,4 +146,6 @@ bool DirectoryReader::Read(FindData& out) {
 
 }  // namespace internal
 
+bool LocalNamesFollowWindowsRules() { return false; }
+
 }  // namespace zan::os

@@ -212,4 +212,6 @@ bool DirectoryReader::Read(FindData& out) {
 
 }  // namespace internal
 
+bool LocalNamesFollowWindowsRules() { return true; }
+
 }  // namespace zan::os
