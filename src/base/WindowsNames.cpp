@@ -3,6 +3,7 @@
 #include <map>
 
 #include "base/AsciiCase.h"
+#include "platform/os/codepage.h"
 
 namespace zan::names {
 namespace {
@@ -24,61 +25,17 @@ bool IsReservedDeviceName(std::string_view name) {
   return false;
 }
 
-// A byte that starts no UTF-8 sequence, kept as itself: beyond every code point.
-constexpr char32_t kRawByte = 0x110000;
-
-// Decodes one UTF-8 sequence at text[i] (advancing i); a malformed byte comes back as
-// kRawByte + the byte.
-char32_t NextCodePoint(std::string_view text, size_t& i) {
-  const unsigned char c = static_cast<unsigned char>(text[i]);
-  if (c < 0x80) {
-    ++i;
-    return c;
-  }
-  const size_t len = (c & 0xE0) == 0xC0 ? 2 : (c & 0xF0) == 0xE0 ? 3 : (c & 0xF8) == 0xF0 ? 4 : 0;
-  bool ok = len != 0 && i + len <= text.size();
-  for (size_t k = 1; ok && k < len; ++k) ok = (static_cast<unsigned char>(text[i + k]) & 0xC0) == 0x80;
-  if (!ok) {
-    ++i;
-    return kRawByte + c;
-  }
-  char32_t cp = c & (0x7F >> len);
-  for (size_t k = 1; k < len; ++k) cp = (cp << 6) | (static_cast<unsigned char>(text[i + k]) & 0x3F);
-  i += len;
-  return cp;
-}
-
-void AppendUtf8(std::string& out, char32_t cp) {
-  if (cp >= kRawByte) {
-    out += static_cast<char>(cp - kRawByte);
-  } else if (cp < 0x80) {
-    out += static_cast<char>(cp);
-  } else if (cp < 0x800) {
-    out += static_cast<char>(0xC0 | (cp >> 6));
-    out += static_cast<char>(0x80 | (cp & 0x3F));
-  } else if (cp < 0x10000) {
-    out += static_cast<char>(0xE0 | (cp >> 12));
-    out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-    out += static_cast<char>(0x80 | (cp & 0x3F));
-  } else {
-    out += static_cast<char>(0xF0 | (cp >> 18));
-    out += static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
-    out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-    out += static_cast<char>(0x80 | (cp & 0x3F));
-  }
-}
-
 // Upper case as Windows' file systems fold names, for the scripts most names are written in.
-char32_t FoldCase(char32_t c) {
+char16_t FoldCase(char16_t c) {
   if (c >= 'a' && c <= 'z') return c - 32;
-  if ((c >= 0xE0 && c <= 0xFE && c != 0xF7)) return c - 32;            // Latin-1
+  if (c >= 0xE0 && c <= 0xFE && c != 0xF7) return c - 32;  // Latin-1
   if (c == 0xFF) return 0x178;
   if (c >= 0x100 && c <= 0x17F && c != 0x130 && c != 0x131 && c != 0x138 && c != 0x149 && c != 0x17F) {
     const bool oddPairs = (c >= 0x139 && c <= 0x148) || (c >= 0x179 && c <= 0x17E);  // Latin Extended-A
     return ((c & 1) == (oddPairs ? 0u : 1u)) ? c - 1 : c;
   }
-  if (c >= 0x3B1 && c <= 0x3C9 && c != 0x3C2) return c - 32;          // Greek
-  if (c >= 0x430 && c <= 0x44F) return c - 32;                         // Cyrillic
+  if (c >= 0x3B1 && c <= 0x3C9 && c != 0x3C2) return c - 32;  // Greek
+  if (c >= 0x430 && c <= 0x44F) return c - 32;                 // Cyrillic
   if (c >= 0x450 && c <= 0x45F) return c - 80;
   return c;
 }
@@ -99,10 +56,10 @@ std::string WindowsNameReason(std::string_view name) {
 }
 
 std::string WindowsNameKey(std::string_view name) {
-  std::string key;
-  key.reserve(name.size());
-  for (size_t i = 0; i < name.size();) AppendUtf8(key, FoldCase(NextCodePoint(name, i)));
-  return key;
+  // As the name reaches the file system: UTF-16, malformed bytes as U+FFFD.
+  std::u16string wide = os::MultiByteToWide(name);
+  for (char16_t& c : wide) c = FoldCase(c);
+  return os::WideToMultiByte(wide);
 }
 
 std::pair<std::string, std::string> FirstCaseCollision(const std::vector<std::string>& names) {

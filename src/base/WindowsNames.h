@@ -17,8 +17,9 @@ namespace zan::names {
 // trailing dot or space, or an empty name.
 std::string WindowsNameReason(std::string_view name);
 
-// The name as Windows compares names: case folded (ASCII, Latin-1, Latin Extended-A, Greek and
-// Cyrillic letters), so that two names with the same key are one file there.
+// The name as Windows compares names: in UTF-16 as the file system gets it (a malformed byte
+// becomes U+FFFD), case folded (ASCII, Latin-1, Latin Extended-A, Greek and Cyrillic letters),
+// so that two names with the same key are one file there.
 std::string WindowsNameKey(std::string_view name);
 
 // The first pair of names among these that differ only in case ("" and "" when none).
