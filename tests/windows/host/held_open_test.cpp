@@ -7,7 +7,7 @@
 #include <fstream>
 #include <string>
 
-#include "platform/http/transport.h"
+#include "dav_request.h"
 #include "zanclient/ZANClient.h"
 
 namespace {
@@ -15,14 +15,6 @@ namespace {
 namespace fs = std::filesystem;
 
 BSTR Text(const std::string& ascii) { return SysAllocString(std::wstring(ascii.begin(), ascii.end()).c_str()); }
-
-long Request(const std::string& method, const std::string& url, const std::string& body = "") {
-  zan::http::Request request;
-  request.method = method;
-  request.url = url;
-  if (method == "PUT") request.body = body;
-  return zan::http::Perform(request).status;
-}
 
 std::string Read(const fs::path& file) {
   std::ifstream in(file, std::ios::binary);
@@ -46,8 +38,8 @@ TEST(HeldOpen, ADownloadOntoAFileHeldOpenNamesItAndLeavesItAsItWas) {
   ASSERT_EQ(S_OK, api->CreateBusinessProcess(server, project, name, none, &out));
   SysFreeString(out);
   const std::string appFiles = root + "/Zeta/Held/AppFiles/";
-  ASSERT_EQ(201, Request("MKCOL", appFiles));
-  ASSERT_EQ(201, Request("PUT", appFiles + "data.txt", "new"));
+  ASSERT_EQ(201, zan::test::DavRequest("MKCOL", appFiles));
+  ASSERT_EQ(201, zan::test::DavRequest("PUT", appFiles + "data.txt", "new"));
 
   const fs::path target = fs::temp_directory_path() / ("zan-held-" + std::to_string(GetCurrentProcessId()));
   fs::create_directories(target);

@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/http/transport.h"
+#include "dav_request.h"
 #include "zanclient/ZANClient.h"
 
 namespace {
@@ -25,14 +25,6 @@ std::wstring Wide(const std::string& utf8) {
   std::wstring out(static_cast<size_t>(MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), nullptr, 0)), L'\0');
   MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), out.data(), static_cast<int>(out.size()));
   return out;
-}
-
-long Request(const std::string& method, const std::string& url, const std::string& body = "") {
-  zan::http::Request request;
-  request.method = method;
-  request.url = url;
-  if (method == "PUT") request.body = body;
-  return zan::http::Perform(request).status;
 }
 
 std::string Utf8(const fs::path& path) {
@@ -107,13 +99,13 @@ TEST(HostileNames, ADownloadRefusesEveryNameWindowsCannotStoreBeforeWritingAnyth
       {"trailing."}, {"trailing "}, {"Readme.txt", "README.TXT"}, {"\xC3\x84pfel", "\xC3\xA4PFEL"}};
   for (const std::vector<std::string>& names : hostile) {
     SCOPED_TRACE(names.front());
-    Request("DELETE", appFiles + "/");
-    ASSERT_EQ(201, Request("MKCOL", appFiles + "/"));
-    ASSERT_EQ(201, Request("PUT", appFiles + "/first.txt", "1"));
-    ASSERT_EQ(201, Request("MKCOL", appFiles + "/a/"));
-    ASSERT_EQ(201, Request("PUT", appFiles + "/a/second.txt", "2"));
-    ASSERT_EQ(201, Request("MKCOL", appFiles + "/z/"));
-    for (const std::string& name : names) ASSERT_EQ(201, Request("PUT", appFiles + "/z/" + name, "evil"));
+    zan::test::DavRequest("DELETE", appFiles + "/");
+    ASSERT_EQ(201, zan::test::DavRequest("MKCOL", appFiles + "/"));
+    ASSERT_EQ(201, zan::test::DavRequest("PUT", appFiles + "/first.txt", "1"));
+    ASSERT_EQ(201, zan::test::DavRequest("MKCOL", appFiles + "/a/"));
+    ASSERT_EQ(201, zan::test::DavRequest("PUT", appFiles + "/a/second.txt", "2"));
+    ASSERT_EQ(201, zan::test::DavRequest("MKCOL", appFiles + "/z/"));
+    for (const std::string& name : names) ASSERT_EQ(201, zan::test::DavRequest("PUT", appFiles + "/z/" + name, "evil"));
 
     const HRESULT hr = api->DownloadBP(BstrText(root).get(), BstrText("Eps/Names").get(),
                                        BstrText(Utf8(target)).get(), BstrText("DEV").get(), &out);
@@ -124,7 +116,7 @@ TEST(HostileNames, ADownloadRefusesEveryNameWindowsCannotStoreBeforeWritingAnyth
   }
 
   // The same tree without the hostile names downloads.
-  Request("DELETE", appFiles + "/z/");
+  zan::test::DavRequest("DELETE", appFiles + "/z/");
   ASSERT_EQ(S_OK, api->DownloadBP(BstrText(root).get(), BstrText("Eps/Names").get(), BstrText(Utf8(target)).get(),
                                   BstrText("DEV").get(), &out));
   SysFreeString(out);
