@@ -16,6 +16,7 @@
 #include "platform/http/http_errors.h"
 #include "platform/http/security.h"
 #include "platform/http/transport_backend.h"
+#include "platform/os/codepage.h"
 
 namespace zan::http::backend {
 
@@ -56,14 +57,14 @@ void CALLBACK OnStatus(HINTERNET, DWORD_PTR context, DWORD status, LPVOID info, 
   }
 }
 
-// UTF-8 to UTF-16 (for host names).
+// UTF-8 to UTF-16 and back, through the os layer's conversion (for host names, credentials
+// and the system's texts).
 std::wstring Wide(std::string_view text) {
-  if (text.empty()) return {};
-  const int n = MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
-  std::wstring wide(static_cast<size_t>(std::max(n, 0)), L'\0');
-  if (n > 0) MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), wide.data(), n);
-  return wide;
+  const std::u16string wide = os::MultiByteToWide(text);
+  return std::wstring(wide.begin(), wide.end());
 }
+
+std::string Utf8(std::wstring_view wide) { return os::WideToMultiByte(std::u16string(wide.begin(), wide.end())); }
 
 // Bytes as UTF-16 code units of the same value (Latin-1): ASCII passes unchanged, as WinHTTP
 // takes header and path text. Narrow undoes it; a unit above 0xFF becomes '?'.
@@ -87,9 +88,7 @@ std::string ErrorDetail(DWORD error) {
                                  GetModuleHandleW(L"winhttp.dll"), error, 0, reinterpret_cast<wchar_t*>(&text), 0, nullptr);
   std::string message;
   if (n > 0 && text) {
-    const int bytes = WideCharToMultiByte(CP_UTF8, 0, text, static_cast<int>(n), nullptr, 0, nullptr, nullptr);
-    message.resize(static_cast<size_t>(std::max(bytes, 0)));
-    if (bytes > 0) WideCharToMultiByte(CP_UTF8, 0, text, static_cast<int>(n), message.data(), bytes, nullptr, nullptr);
+    message = Utf8(std::wstring_view(text, n));
     while (!message.empty() && (message.back() == '\r' || message.back() == '\n' || message.back() == ' ' || message.back() == '.'))
       message.pop_back();
   }
