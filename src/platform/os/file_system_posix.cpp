@@ -23,6 +23,13 @@ bool Failed() {
   return false;
 }
 
+// The status of path, following a last link or not; false with the last error set.
+bool Status(std::string_view path, bool followLink, struct stat& st) {
+  std::string native;
+  if (!NativePath(path, native)) return false;
+  return (followLink ? stat(native.c_str(), &st) : lstat(native.c_str(), &st)) == 0 || Failed();
+}
+
 }  // namespace
 
 std::string ToNativePath(std::string_view path) { return internal::ReplaceSeparators(path, '\\', '/'); }
@@ -37,27 +44,18 @@ bool ResolvedPath(std::string_view path, std::string& out) {
 }
 
 bool PathExists(std::string_view path) {
-  std::string native;
-  if (!NativePath(path, native)) return false;
   struct stat st;
-  if (stat(native.c_str(), &st) != 0) return Failed();
-  return true;
+  return Status(path, true, st);
 }
 
 bool IsDirectory(std::string_view path) {
-  std::string native;
-  if (!NativePath(path, native)) return false;
   struct stat st;
-  if (stat(native.c_str(), &st) != 0) return Failed();
-  return S_ISDIR(st.st_mode);
+  return Status(path, true, st) && S_ISDIR(st.st_mode);
 }
 
 bool IsSymbolicLink(std::string_view path) {
-  std::string native;
-  if (!NativePath(path, native)) return false;
   struct stat st;
-  if (lstat(native.c_str(), &st) != 0) return Failed();
-  return S_ISLNK(st.st_mode);
+  return Status(path, false, st) && S_ISLNK(st.st_mode);
 }
 
 bool MakeDirectory(std::string_view path) {
