@@ -9,6 +9,7 @@
 #include <utility>
 #include <vector>
 
+#include "platform/com/names.h"
 #include "zanclient/com.h"
 
 namespace zan::reg {
@@ -24,9 +25,6 @@ struct Value {
   bool operator==(const Value&) const = default;
 };
 
-// ASCII case-insensitive comparison; bytes outside ASCII compare as they are.
-bool NameEquals(std::string_view a, std::string_view b);
-bool NameLess(std::string_view a, std::string_view b);
 // A key name is not empty and holds neither '\' (the path separator) nor control characters.
 bool IsValidKeyName(std::string_view name);
 

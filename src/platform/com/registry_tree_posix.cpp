@@ -7,11 +7,6 @@ namespace zan::reg {
 
 namespace {
 
-unsigned char Fold(char c) {
-  const auto u = static_cast<unsigned char>(c);
-  return (u >= 'A' && u <= 'Z') ? static_cast<unsigned char>(u - 'A' + 'a') : u;
-}
-
 bool IsControl(char c) {
   const auto u = static_cast<unsigned char>(c);
   return u < 0x20 || u == 0x7F;
@@ -29,22 +24,6 @@ const std::string& KeyName(const Key& k) { return k.name(); }
 const std::string& PairName(const std::pair<std::string, Value>& p) { return p.first; }
 
 }  // namespace
-
-bool NameEquals(std::string_view a, std::string_view b) {
-  if (a.size() != b.size()) return false;
-  for (size_t i = 0; i < a.size(); ++i)
-    if (Fold(a[i]) != Fold(b[i])) return false;
-  return true;
-}
-
-bool NameLess(std::string_view a, std::string_view b) {
-  const size_t n = std::min(a.size(), b.size());
-  for (size_t i = 0; i < n; ++i) {
-    const unsigned char x = Fold(a[i]), y = Fold(b[i]);
-    if (x != y) return x < y;
-  }
-  return a.size() < b.size();
-}
 
 bool IsValidKeyName(std::string_view name) {
   if (name.empty()) return false;

@@ -2,7 +2,7 @@
 
 #include <set>
 
-#include "platform/com/registry_tree.h"
+#include "platform/com/names.h"
 
 namespace zan::tlb {
 
