@@ -6,6 +6,7 @@
 #include <winhttp.h>
 
 #include <algorithm>
+#include <chrono>
 #include <climits>
 #include <cstdint>
 #include <memory>
@@ -391,16 +392,44 @@ bool ReadHead(Attempt& attempt, const Watch& watch, HINTERNET request) {
   return true;
 }
 
-// Reads the reply body: to the helpers when keep, else thrown away (a 401 answered).
+// The length the reply's head announces for its body; -1 when the body is not framed by one
+// (chunked, to the end of the connection, or none for a HEAD, 1xx, 204 or 304).
+int64_t AnnouncedLength(const Attempt& attempt) {
+  const long status = attempt.response.status;
+  if (attempt.request.method == "HEAD" || status / 100 == 1 || status == 204 || status == 304) return -1;
+  if (!attempt.response.GetHeader("Transfer-Encoding").empty()) return -1;
+  const std::string length = attempt.response.GetHeader("Content-Length");
+  if (length.empty() || length.find_first_not_of("0123456789") != std::string::npos || length.size() > 18) return -1;
+  return std::stoll(length);
+}
+
+// Reads the reply body: to the helpers when keep, else thrown away (a 401 answered). WinHTTP
+// under Wine ends a body whose connection closed or went silent as if it were complete, so a
+// body shorter than its Content-Length is a failure here: a stall when the last read waited
+// the stall limit, else an aborted connection.
 bool ReceiveBody(Attempt& attempt, const Watch& watch, HINTERNET request, uint64_t up, uint64_t& down, bool keep) {
   auto buffer = std::make_unique<char[]>(kChunk);
+  const int64_t announced = AnnouncedLength(attempt);
+  uint64_t received = 0;
   for (;;) {
     DWORD got = 0;
+    const auto readStart = std::chrono::steady_clock::now();
     if (!WinHttpReadData(request, buffer.get(), static_cast<DWORD>(kChunk), &got)) {
       Fail(attempt, watch, GetLastError());
       return false;
     }
-    if (got == 0) return true;
+    if (got == 0) {
+      if (announced < 0 || received >= static_cast<uint64_t>(announced)) return true;
+      if (attempt.stallLimit.count() > 0 && std::chrono::steady_clock::now() - readStart >= attempt.stallLimit) {
+        attempt.stalled = true;
+      } else {
+        attempt.failure = kErrConnectionAborted;
+        attempt.detail = "the connection closed after " + std::to_string(received) + " of the " +
+                         std::to_string(announced) + " bytes of the reply";
+      }
+      return false;
+    }
+    received += got;
     down += got;
     if ((keep && !TakeBody(attempt, std::string_view(buffer.get(), got))) || !WatchProgress(attempt, down, up)) {
       Stop(attempt);
