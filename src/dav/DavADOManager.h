@@ -83,8 +83,9 @@ class CDavADOManager : public CDavHTTPManager {
                          const std::string& parameterFile, const std::string& defaultCfg, long copyOptions);
   // Downloads refuse, before anything is written, every listed name that Windows cannot store
   // as itself (base/WindowsNames.h), and two names of one directory that differ only in case.
-  // Process-wide; on by default where local names follow Windows' rules (Windows), off
-  // elsewhere (a Linux directory holds such names as they are).
+  // Process-wide; off by default on Linux (a Linux directory holds such names as they are).
+  // Where local names follow Windows' rules (Windows) they always apply: writing such a name
+  // there would reach a device, a stream or another file.
   static void SetWindowsNameRules(bool on);
   static bool WindowsNameRules();
   bool FindFiles(const std::string& path, XMLSet& listing);

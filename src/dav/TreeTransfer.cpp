@@ -55,8 +55,8 @@ void RefuseUnsafeLocalEntry(const std::string& name, const std::string& path) {
                         "DirUploadDownload");
 }
 
-// On where local names follow Windows' rules, unless set otherwise.
-std::atomic<bool> g_windowsNameRules{zan::os::LocalNamesFollowWindowsRules()};
+// The switch that adds the Windows name rules where the system does not impose them.
+std::atomic<bool> g_windowsNameRules{false};
 
 // A listed name that a Windows file system would store as something else, or as nothing.
 void RefuseWindowsName(const std::string& name, const std::string& source) {
@@ -80,7 +80,7 @@ std::exception_ptr WithEnclosingContext(std::exception_ptr failure, const Steps&
 }  // namespace
 
 void CDavADOManager::SetWindowsNameRules(bool on) { g_windowsNameRules.store(on); }
-bool CDavADOManager::WindowsNameRules() { return g_windowsNameRules.load(); }
+bool CDavADOManager::WindowsNameRules() { return g_windowsNameRules.load() || zan::os::LocalNamesFollowWindowsRules(); }
 
 bool CDavADOManager::IsHttpUrl(const std::string& path) {
   return path.rfind("http://", 0) == 0 || path.rfind("https://", 0) == 0;
