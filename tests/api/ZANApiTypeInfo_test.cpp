@@ -7,10 +7,10 @@
 #include <string>
 #include <vector>
 
+#include "described_typelib.h"
 #include "platform/com/bstr.h"
 #include "platform/com/dispatch.h"
 #include "platform/com/guid.h"
-#include "platform/com/typeinfo.h"
 #include "zanclient/ZANClient.h"
 
 namespace zan::test {
@@ -161,7 +161,7 @@ TEST(ZANApiTypeInfo, MethodsDispidsAndParameters) {
 
 TEST(ZANApiTypeInfo, EveryDispidReachesItsVtableSlot) {
   ITypeLib* lib = nullptr;
-  ASSERT_EQ(tlb::LoadTypeLibFromDescription(api::ZANClientTypeLib(), &lib), S_OK);
+  ASSERT_EQ(LoadDescribedTypeLib(&lib), S_OK);
   ITypeInfo* info = nullptr;
   ASSERT_EQ(lib->GetTypeInfoOfGuid(zanclient::kIidIZANApi, &info), S_OK);
   Recorder rec;

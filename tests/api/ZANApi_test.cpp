@@ -465,7 +465,7 @@ TEST_F(CatchTest, AFailedUploadShowsOneAlertAfterReporting) {
 TEST_F(CatchTest, SuccessLeavesTheErrorInformationAlone) {
   ICreateErrorInfo* create = nullptr;
   ASSERT_EQ(S_OK, CreateErrorInfo(&create));
-  create->SetDescription(const_cast<LPOLESTR>(u"earlier"));
+  create->SetDescription(const_cast<LPOLESTR>(AsOleText(u"earlier")));
   IErrorInfo* info = nullptr;
   create->QueryInterface(IID_IErrorInfo, reinterpret_cast<void**>(&info));
   SetErrorInfo(0, info);

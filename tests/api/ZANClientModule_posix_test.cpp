@@ -1,5 +1,5 @@
-// The module's state and self-registration, called in-process (the module file being this
-// test executable).
+// The module's state and self-registration with the stand-in registry, called in-process (the
+// module file being this test executable). On Windows the hosts' tests register the DLL.
 #include "api/ZANClientModule.h"
 
 #include <gtest/gtest.h>

@@ -1,4 +1,6 @@
+#include <chrono>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "dav_fixture.h"
@@ -125,7 +127,7 @@ TEST_F(RecordsTest, ConditionalWriteOnAStrongEtag) {
   EXPECT_EQ(m.GetFileStream(Url("doc.xml"), &etag), "v1");
   // Apache reports a weak tag during the first second after a change.
   if (etag.empty()) {
-    sleep(2);
+    std::this_thread::sleep_for(std::chrono::seconds(2));
     m.GetFileStream(Url("doc.xml"), &etag);
   }
   ASSERT_FALSE(etag.empty());

@@ -1,11 +1,10 @@
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <filesystem>
 #include <fstream>
 
 #include "dav_fixture.h"
 #include "support/fault_server.h"
+#include "support/host.h"
+#include "support/local_files.h"
 #include "platform/http/parallel.h"
 #include "platform/http/transport.h"
 #include "support/request_log.h"
@@ -155,7 +154,11 @@ TEST_F(TransferTest, OverSeveralConnectionsTheRequestsAndTheTreeAreTheSame) {
   EXPECT_EQ(log.Count("PROPFIND"), 4);
   EXPECT_EQ(log.records().size(), 41u) << log.Methods();
   EXPECT_LE(log.NewConnections(), 8);
-  EXPECT_GT(log.NewConnections(), 1);  // the copies really ran side by side
+  // The copies really ran side by side. (WinHTTP's pools, one per thread, may serve them all
+  // with the connections the upload opened.)
+  if (!OnWindows()) {
+    EXPECT_GT(log.NewConnections(), 1);
+  }
   fs::remove(local / "src/b.usr");
   fs::remove(local / "down/b.usr");
   EXPECT_EQ(Tree(local / "down"), Tree(local / "src"));
@@ -277,6 +280,7 @@ TEST_F(TransferTest, WithWindowsNameRulesANameWindowsCannotStoreIsRefusedBeforeA
 }
 
 TEST_F(TransferTest, WithoutWindowsNameRulesSuchNamesAreStoredAsTheyAre) {
+  ZAN_SKIP_ON_WINDOWS("the rules cannot be switched off where the file system follows them");
   WindowsNameRules rules(false);
   Mkcol(Url("AppFiles"));
   for (const std::string name : {"a:b", "trailing.", "CON", "Readme.txt", "README.TXT"}) Put(Url("AppFiles/" + name), name);
@@ -285,6 +289,7 @@ TEST_F(TransferTest, WithoutWindowsNameRulesSuchNamesAreStoredAsTheyAre) {
 }
 
 TEST_F(TransferTest, LocalNamesAreJoinedWithSlashesAndWhatCannotBeUploadedSafelyIsRefused) {
+  ZAN_SKIP_ON_WINDOWS("names holding a backslash, symbolic links as Linux makes them, and FIFOs");
   // Around the uploaded directory: files that must never reach the server.
   local.Write("x", "SECRET x");
   local.Write("outside/secret.txt", "SECRET file");
@@ -306,7 +311,7 @@ TEST_F(TransferTest, LocalNamesAreJoinedWithSlashesAndWhatCannotBeUploadedSafely
   EXPECT_NE(std::string::npos, failure.find("A symbolic link is not uploaded")) << failure;
   failure = refused("directory link", [&] { fs::create_directory_symlink(local / "outside", local / "src/dirlink"); });
   EXPECT_NE(std::string::npos, failure.find("A symbolic link is not uploaded")) << failure;
-  failure = refused("fifo", [&] { ASSERT_EQ(0, ::mkfifo((local / "src/fifo").c_str(), 0600)); });
+  failure = refused("fifo", [&] { ASSERT_TRUE(MakeFifo(local / "src/fifo")); });
   EXPECT_NE(std::string::npos, failure.find("Not a regular file")) << failure;
   // A plain tree still goes up whole.
   fs::remove(local / "src/fifo");
@@ -315,6 +320,7 @@ TEST_F(TransferTest, LocalNamesAreJoinedWithSlashesAndWhatCannotBeUploadedSafely
 }
 
 TEST_F(TransferTest, DownloadFollowsNoSymbolicLinkOutOfTheTarget) {
+  ZAN_SKIP_ON_WINDOWS("symbolic links as Linux makes them");
   Mkcol(Url("AppFiles"));
   Mkcol(Url("AppFiles/sub"));
   Put(Url("AppFiles/sub/f.txt"), "from the server");

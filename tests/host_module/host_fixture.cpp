@@ -3,6 +3,8 @@
 #include <cstdlib>
 #include <sstream>
 
+#include "support/host.h"
+
 namespace zan::test {
 
 ScopedRegistry::ScopedRegistry() {
@@ -10,14 +12,11 @@ ScopedRegistry::ScopedRegistry() {
     hadValue_ = true;
     previous_ = v;
   }
-  setenv("ZANCLIENT_REGISTRY", File().c_str(), 1);
+  SetEnvironment("ZANCLIENT_REGISTRY", File().c_str());
 }
 
 ScopedRegistry::~ScopedRegistry() {
-  if (hadValue_)
-    setenv("ZANCLIENT_REGISTRY", previous_.c_str(), 1);
-  else
-    unsetenv("ZANCLIENT_REGISTRY");
+  SetEnvironment("ZANCLIENT_REGISTRY", hadValue_ ? previous_.c_str() : nullptr);
 }
 
 std::string ScopedRegistry::Lines() const {

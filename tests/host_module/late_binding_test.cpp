@@ -1,13 +1,13 @@
 // Late-bound calls through IDispatch once the module is registered, the error source that
 // registration provides, and the alert of a failed upload, against the test server.
 #include <gtest/gtest.h>
-#include <unistd.h>
 
 #include <cstdio>
 #include <string>
 #include <vector>
 
 #include "host_fixture.h"
+#include "platform/com/bstr.h"
 #include "support/temp_dir.h"
 
 namespace zan::test {
@@ -26,7 +26,7 @@ class LateBindingTest : public HostServerTest {
   // "ok <result>" or the status with "scode|source|description" of the exception.
   std::string CallByName(const std::u16string& method, const std::vector<std::string>& args) {
     std::u16string name = method;
-    LPOLESTR names[] = {name.data()};
+    LPOLESTR names[] = {AsOleText(name.data())};
     DISPID id = DISPID_UNKNOWN;
     HRESULT hr = api_->GetIDsOfNames(GUID_NULL, names, 1, 0, &id);
     if (FAILED(hr)) return "GetIDsOfNames " + Hex(hr);

@@ -1,50 +1,17 @@
 #include "module_host.h"
 
-#include <dlfcn.h>
-
 #include <cstdio>
 #include <stdexcept>
 
+#include "platform/com/bstr.h"
 #include "platform/os/codepage.h"
 
 namespace zan::test {
-
-namespace {
-template <typename F>
-void Resolve(const ModuleHost& host, const char* name, F*& out) {
-  out = reinterpret_cast<F*>(host.Symbol(name));
-  if (!out) throw std::runtime_error(std::string("the module does not export ") + name);
-}
-}  // namespace
-
-ModuleHost::ModuleHost(const std::string& path) : path_(path) {
-  handle_ = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
-  if (!handle_) throw std::runtime_error(std::string("dlopen failed: ") + dlerror());
-  Resolve(*this, "DllGetClassObject", DllGetClassObject);
-  Resolve(*this, "DllCanUnloadNow", DllCanUnloadNow);
-  Resolve(*this, "DllRegisterServer", DllRegisterServer);
-  Resolve(*this, "DllUnregisterServer", DllUnregisterServer);
-  Resolve(*this, "SysAllocString", SysAllocString);
-  Resolve(*this, "SysAllocStringLen", SysAllocStringLen);
-  Resolve(*this, "SysFreeString", SysFreeString);
-  Resolve(*this, "SysStringLen", SysStringLen);
-  Resolve(*this, "GetErrorInfo", GetErrorInfo);
-  clsid = static_cast<const CLSID*>(Symbol("CLSID_ZANApi"));
-  iid = static_cast<const IID*>(Symbol("IID_IZANApi"));
-  libid = static_cast<const GUID*>(Symbol("LIBID_ZANCLIENTLib"));
-  if (!clsid || !iid || !libid) throw std::runtime_error("the module does not export its identifiers");
-}
-
-ModuleHost::~ModuleHost() {
-  if (handle_) dlclose(handle_);
-}
 
 ModuleHost& ModuleHost::Built() {
   static ModuleHost* host = new ModuleHost(ZAN_CLIENT_MODULE);  // kept loaded until exit
   return *host;
 }
-
-void* ModuleHost::Symbol(const char* name) const { return dlsym(handle_, name); }
 
 IClassFactory* ModuleHost::Factory() const {
   IClassFactory* factory = nullptr;
@@ -64,11 +31,11 @@ IZANApi* ModuleHost::Create() const {
 
 BSTR ModuleHost::Alloc(std::string_view utf8) const {
   const std::u16string wide = os::MultiByteToWide(utf8);
-  return SysAllocStringLen(wide.data(), static_cast<UINT>(wide.size()));
+  return SysAllocStringLen(AsOleText(wide.data()), static_cast<UINT>(wide.size()));
 }
 
 std::string ModuleHost::Text(BSTR b) const {
-  return b ? os::WideToMultiByte(std::u16string_view(b, SysStringLen(b))) : std::string();
+  return b ? os::WideToMultiByte(std::u16string_view(AsUtf16(b), SysStringLen(b))) : std::string();
 }
 
 std::string ModuleHost::Take(BSTR b) const {

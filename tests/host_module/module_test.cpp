@@ -10,6 +10,7 @@
 
 #include "host_fixture.h"
 #include "module_host.h"
+#include "platform/com/bstr.h"
 #include "support/temp_dir.h"
 #include "zanclient/ZANClient_ids.h"
 
@@ -244,8 +245,8 @@ TEST_F(ModuleTest, LateBindingFailsCleanlyWhileTheLibraryIsNotRegistered) {
   ITypeInfo* info = reinterpret_cast<ITypeInfo*>(1);
   EXPECT_EQ(TYPE_E_LIBNOTREGISTERED, api->GetTypeInfo(0, 0, &info));
   EXPECT_EQ(nullptr, info);
-  OLECHAR name[] = u"GetChildren";
-  LPOLESTR names[] = {name};
+  std::u16string name = u"GetChildren";
+  LPOLESTR names[] = {AsOleText(name.data())};
   DISPID id = 0;
   EXPECT_EQ(TYPE_E_LIBNOTREGISTERED, api->GetIDsOfNames(GUID_NULL, names, 1, 0, &id));
   DISPPARAMS none = {nullptr, nullptr, 0, 0};
@@ -292,13 +293,13 @@ TEST_F(ModuleTest, NamesOfEveryOperationBindToTheirDispatchIdentifiers) {
   };
   for (const auto& [name, dispid] : rows) {
     std::u16string text = name;
-    LPOLESTR names[] = {text.data()};
+    LPOLESTR names[] = {AsOleText(text.data())};
     DISPID id = 0;
     EXPECT_EQ(S_OK, api->GetIDsOfNames(GUID_NULL, names, 1, 0, &id));
     EXPECT_EQ(dispid, id);
   }
   std::u16string unknown = u"Rename";
-  LPOLESTR names[] = {unknown.data()};
+  LPOLESTR names[] = {AsOleText(unknown.data())};
   DISPID id = 0;
   EXPECT_EQ(DISP_E_UNKNOWNNAME, api->GetIDsOfNames(GUID_NULL, names, 1, 0, &id));
   EXPECT_EQ(DISPID_UNKNOWN, id);

@@ -2,8 +2,6 @@
 // server that fails mid-transfer).
 #include "platform/ado/record.h"
 
-#include <sys/stat.h>
-
 #include <chrono>
 #include <filesystem>
 
@@ -13,6 +11,8 @@
 #include "support/com_failure.h"
 #include "support/dav_server.h"
 #include "support/fault_server.h"
+#include "support/host.h"
+#include "support/local_files.h"
 #include "support/request_log.h"
 #include "support/temp_dir.h"
 
@@ -215,8 +215,9 @@ TEST_F(RecordTest, MovesOnTheServerReplacingAWholeTreeOnlyWithOverwrite) {
 }
 
 TEST_F(RecordTest, AFifoIsRefusedInsteadOfWaitedFor) {
+  ZAN_SKIP_ON_WINDOWS("Windows has no FIFOs in its file system");
   test::TempDir dir;
-  ASSERT_EQ(0, mkfifo((dir / "pipe").c_str(), 0600));
+  ASSERT_TRUE(test::MakeFifo(dir / "pipe"));
   const auto failure = ComFailure([&] { Copy(FileUrl(dir / "pipe"), Url("pipe")); });
   EXPECT_EQ(kAdErrOpeningFile, failure.status);
   EXPECT_EQ("Not a regular file: " + (dir / "pipe"), failure.description);

@@ -3,10 +3,6 @@
 #include "platform/os/file.h"
 
 #include <gtest/gtest.h>
-#include <signal.h>
-#include <sys/resource.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
@@ -16,6 +12,8 @@
 
 #include "platform/os/file_io.h"
 #include "platform/os/lasterror.h"
+#include "support/host.h"
+#include "support/local_files.h"
 #include "support/temp_dir.h"
 
 namespace {
@@ -27,24 +25,23 @@ class FileTest : public ::testing::Test {
   // The directory's entries, sorted and joined with ' ' (a temporary file left behind shows).
   std::string Entries() const {
     std::vector<std::string> names;
-    for (const auto& e : std::filesystem::directory_iterator(dir_.path())) names.push_back(e.path().filename());
+    for (const auto& e : std::filesystem::directory_iterator(dir_.path())) names.push_back(e.path().filename().string());
     std::sort(names.begin(), names.end());
     std::string out;
     for (const std::string& n : names) out += (out.empty() ? "" : " ") + n;
     return out;
   }
-  // "ok" or the errno name of the last error, for one-line checks.
+  // "ok" or the condition of the last error, named by its errno, for one-line checks.
   static std::string Outcome(bool ok) {
     if (ok) return "ok";
-    switch (LastError()) {
-      case ENOENT: return "ENOENT";
-      case EEXIST: return "EEXIST";
-      case EISDIR: return "EISDIR";
-      case EINVAL: return "EINVAL";
-      case ELOOP: return "ELOOP";
-      case EFBIG: return "EFBIG";
-      default: return "errno " + std::to_string(LastError());
-    }
+    const uint32_t e = LastError();
+    if (IsNotFound(e)) return "ENOENT";
+    if (IsExists(e)) return "EEXIST";
+    if (IsADirectory(e)) return "EISDIR";
+    if (IsInvalid(e)) return "EINVAL";
+    if (IsALink(e)) return "ELOOP";
+    if (IsTooLarge(e)) return "EFBIG";
+    return "error " + std::to_string(e);
   }
   std::string Open(const std::string& name, Links links) {
     File file = File::OpenForReading(dir_ / name, links);
@@ -55,10 +52,11 @@ class FileTest : public ::testing::Test {
 };
 
 TEST_F(FileTest, OpenForReadingTakesRegularFilesOnly) {
+  ZAN_SKIP_ON_WINDOWS("symbolic links as Linux makes them, and FIFOs");
   dir_.Write("file", "x");
   dir_.Write("sub/inner", "y");
-  ASSERT_EQ(0, ::symlink((dir_ / "file").c_str(), (dir_ / "link").c_str()));
-  ASSERT_EQ(0, ::mkfifo((dir_ / "fifo").c_str(), 0600));  // opening it must not wait for a writer
+  std::filesystem::create_symlink(dir_ / "file", dir_ / "link");
+  ASSERT_TRUE(zan::test::MakeFifo(dir_ / "fifo"));  // opening it must not wait for a writer
   struct Case {
     const char* name;
     Links links;
@@ -99,7 +97,7 @@ TEST_F(FileTest, ReadsSeeksAndReportsItsSize) {
 
 TEST_F(FileTest, ReadWholeFileFailsClearly) {
   dir_.Write("sub/x", "");
-  ASSERT_EQ(0, ::mkfifo((dir_ / "fifo").c_str(), 0600));
+  const bool fifo = zan::test::MakeFifo(dir_ / "fifo");  // not on Windows
   const std::pair<std::string, const char*> cases[] = {
       {dir_ / "missing", "ENOENT"},
       {dir_ / "sub", "EISDIR"},
@@ -108,6 +106,7 @@ TEST_F(FileTest, ReadWholeFileFailsClearly) {
       {std::string("a\0b", 3), "EINVAL"},
   };
   for (const auto& [path, expected] : cases) {
+    if (!fifo && path == dir_ / "fifo") continue;
     std::string bytes = "unchanged";
     EXPECT_EQ(expected, Outcome(ReadWholeFile(path, bytes))) << path;
     EXPECT_EQ("unchanged", bytes) << path;
@@ -161,18 +160,15 @@ TEST_F(FileTest, AReplacementWhoseWriteFailsLeavesTheOldFile) {
   };
   for (const Case c : {Case{"ReplaceWholeFile", &ReplaceWholeFile}, Case{"WriteWholeFile", &WriteWholeFile}}) {
     SCOPED_TRACE(c.name);
+    ZAN_SKIP_ON_WINDOWS("a process there has no file size limit to make a write fail");
     dir_.Write("dest", "old");
     // The file size limit makes the write itself fail (EFBIG), as a full disk would.
-    struct rlimit before {};
-    ASSERT_EQ(0, ::getrlimit(RLIMIT_FSIZE, &before));
-    struct rlimit limited = before;
-    limited.rlim_cur = 1024;
-    const sighandler_t previous = ::signal(SIGXFSZ, SIG_IGN);
-    ASSERT_EQ(0, ::setrlimit(RLIMIT_FSIZE, &limited));
-    const bool replaced = c.write(dir_ / "dest", std::string(4096, 'n'));
-    const uint32_t error = LastError();
-    ::setrlimit(RLIMIT_FSIZE, &before);
-    ::signal(SIGXFSZ, previous);
+    bool replaced = true;
+    uint32_t error = 0;
+    ASSERT_TRUE(zan::test::WithFileSizeLimit(1024, [&] {
+      replaced = c.write(dir_ / "dest", std::string(4096, 'n'));
+      error = LastError();
+    }));
     EXPECT_FALSE(replaced);
     EXPECT_EQ(static_cast<uint32_t>(EFBIG), error);
     EXPECT_EQ("old", dir_.Read("dest"));
@@ -181,13 +177,14 @@ TEST_F(FileTest, AReplacementWhoseWriteFailsLeavesTheOldFile) {
 }
 
 TEST_F(FileTest, AReplacementNeverWritesThroughASymbolicLink) {
+  ZAN_SKIP_ON_WINDOWS("symbolic links as Linux makes them, and FIFOs");
   dir_.Write("victim", "victim");
   struct Case {
     const char* name;
     bool whole;  // ReplaceWholeFile, else a ReplacingFile committed with overwrite
   };
   for (const Case c : {Case{"link1", true}, Case{"link2", false}}) {
-    ASSERT_EQ(0, ::symlink((dir_ / "victim").c_str(), (dir_ / c.name).c_str()));
+    std::filesystem::create_symlink(dir_ / "victim", dir_ / c.name);
     if (c.whole) {
       EXPECT_TRUE(ReplaceWholeFile(dir_ / c.name, "new"));
     } else {
@@ -202,23 +199,22 @@ TEST_F(FileTest, AReplacementNeverWritesThroughASymbolicLink) {
   }
   // The document write refuses the link outright (and leaves it), and whatever is not a
   // regular file.
-  ASSERT_EQ(0, ::symlink((dir_ / "victim").c_str(), (dir_ / "link3").c_str()));
+  std::filesystem::create_symlink(dir_ / "victim", dir_ / "link3");
   EXPECT_EQ("ELOOP", Outcome(WriteWholeFile(dir_ / "link3", "new")));
   EXPECT_EQ("victim", dir_.Read("victim"));
   EXPECT_TRUE(std::filesystem::is_symlink(dir_ / "link3"));
-  ASSERT_EQ(0, ::mkdir((dir_ / "dir").c_str(), 0700));
+  ASSERT_TRUE(std::filesystem::create_directory(dir_ / "dir"));
   EXPECT_EQ("EISDIR", Outcome(WriteWholeFile(dir_ / "dir", "new")));
-  ASSERT_EQ(0, ::mkfifo((dir_ / "fifo").c_str(), 0600));
+  ASSERT_TRUE(zan::test::MakeFifo(dir_ / "fifo"));
   EXPECT_EQ("EINVAL", Outcome(WriteWholeFile(dir_ / "fifo", "new")));
 }
 
 TEST_F(FileTest, AWholeReplacementKeepsThePermissions) {
+  ZAN_SKIP_ON_WINDOWS("POSIX permission bits");
   dir_.Write("dest", "old");
-  ASSERT_EQ(0, ::chmod((dir_ / "dest").c_str(), 0640));
+  ASSERT_TRUE(zan::test::SetFileMode(dir_ / "dest", 0640));
   ASSERT_TRUE(ReplaceWholeFile(dir_ / "dest", "new"));
-  struct stat st {};
-  ASSERT_EQ(0, ::stat((dir_ / "dest").c_str(), &st));
-  EXPECT_EQ(0640u, st.st_mode & 07777);
+  EXPECT_EQ(0640, zan::test::FileMode(dir_ / "dest"));
   EXPECT_EQ("new", dir_.Read("dest"));
   // A missing file is created; a missing directory is a failure.
   EXPECT_TRUE(ReplaceWholeFile(dir_ / "fresh", "x"));

@@ -2,36 +2,15 @@
 
 #include <gtest/gtest.h>
 
-#include <cstdlib>
-#include <optional>
 #include <string>
+
+#include "support/host.h"
+#include "support/scoped_env.h"
 
 namespace {
 
 using zan::os::GetUserDefaultLangID;
 using zan::os::LangIdFromLocale;
-
-// Sets or unsets one environment variable for one scope.
-class EnvGuard {
- public:
-  EnvGuard(const char* name, const char* value) : name_(name) {
-    if (const char* old = std::getenv(name)) previous_ = old;
-    if (value)
-      setenv(name, value, 1);
-    else
-      unsetenv(name);
-  }
-  ~EnvGuard() {
-    if (previous_)
-      setenv(name_, previous_->c_str(), 1);
-    else
-      unsetenv(name_);
-  }
-
- private:
-  const char* name_;
-  std::optional<std::string> previous_;
-};
 
 TEST(Language, FromLocaleName) {
   struct Case {
@@ -50,16 +29,19 @@ TEST(Language, FromLocaleName) {
 }
 
 TEST(Language, EnvironmentOrder) {
-  EnvGuard all("LC_ALL", nullptr), messages("LC_MESSAGES", nullptr), lang("LANG", nullptr);
+  ZAN_SKIP_ON_WINDOWS("the user's language comes from the system there, not from locale variables");
+  zan::test::ScopedEnv env;
+  env.Set("LC_ALL", nullptr).Set("LC_MESSAGES", nullptr).Set("LANG", nullptr);
   EXPECT_EQ(GetUserDefaultLangID(), 0x0409);
   {
-    EnvGuard l("LANG", "ja_JP.UTF-8");
+    zan::test::ScopedEnv scope;
+    scope.Set("LANG", "ja_JP.UTF-8");
     EXPECT_EQ(GetUserDefaultLangID(), 0x0411);
-    EnvGuard m("LC_MESSAGES", "de_DE.UTF-8");
+    scope.Set("LC_MESSAGES", "de_DE.UTF-8");
     EXPECT_EQ(GetUserDefaultLangID(), 0x0407);
-    EnvGuard empty("LC_ALL", "");  // set but empty: skipped
+    scope.Set("LC_ALL", "");  // set but empty: skipped
     EXPECT_EQ(GetUserDefaultLangID(), 0x0407);
-    EnvGuard a("LC_ALL", "ko_KR");
+    scope.Set("LC_ALL", "ko_KR");
     EXPECT_EQ(GetUserDefaultLangID(), 0x0412);
   }
 }

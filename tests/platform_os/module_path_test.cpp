@@ -6,11 +6,14 @@
 #include <filesystem>
 #include <string>
 
+#include "support/host.h"
+
 namespace {
 
 int FunctionInThisExecutable() { return 1; }
 
 TEST(ModulePath, NamesTheModuleThatHoldsTheAddress) {
+  ZAN_SKIP_ON_WINDOWS("/proc and libc; the Windows counterpart is tests/windows/os's");
   const std::string exe = std::filesystem::canonical("/proc/self/exe").string();
   EXPECT_EQ(exe, zan::os::ModulePath(reinterpret_cast<const void*>(&FunctionInThisExecutable)));
 

@@ -1,7 +1,5 @@
 #include "support/dav_server.h"
 
-#include <unistd.h>
-
 #include <algorithm>
 #include <cctype>
 #include <cstdio>
@@ -18,6 +16,7 @@
 
 #include "platform/http/transport.h"
 #include "platform/http/url_encoding.h"
+#include "support/host.h"
 #include "support/send.h"
 #include "support/shell.h"
 
@@ -28,7 +27,8 @@ struct ServerState {
   bool started = false;
   std::string error;  // why the start failed; later calls fail the same way
   std::string url;
-  std::string dir;
+  std::string dir;      // as the host names it
+  std::string localDir; // as this process opens it
 };
 
 ServerState& State() {
@@ -38,17 +38,14 @@ ServerState& State() {
 
 std::string Script() { return std::string(ZAN_SOURCE_DIR) + "/scripts/davserver"; }
 
-// Runs scripts/davserver start with the options; sets url and dir from its output.
+// Runs scripts/davserver start with the options; sets url and dir (the host's path) from its
+// output.
 void Start(const std::vector<std::string>& options, std::string& url, std::string& dir) {
   std::string command = ShellQuote(Script()) + " start";
   for (const std::string& option : options) command += " " + ShellQuote(option);
-  command += " --watch-pid " + std::to_string(getpid()) + " 2>&1";
-  std::unique_ptr<FILE, PipeCloser> pipe(popen(command.c_str(), "r"));
-  if (!pipe) throw std::runtime_error("cannot run " + command);
+  command += " --watch-pid " + SuitePidWord();
   std::string output;
-  char buffer[512];
-  while (fgets(buffer, sizeof buffer, pipe.get())) output += buffer;
-  const int status = pclose(pipe.release());
+  const int status = RunOnHost(command, &output);
   std::istringstream lines(output);
   for (std::string line; std::getline(lines, line);) {
     if (line.starts_with("ZAN_SERVER=")) url = line.substr(11);
@@ -70,9 +67,10 @@ void StartWithRetries(const std::vector<std::string>& options, std::string& url,
   }
 }
 
-void StopServer(const std::string& dir) {
-  const std::string command = ShellQuote(Script()) + " stop " + ShellQuote(dir);
-  if (std::system(command.c_str()) != 0) std::fprintf(stderr, "dav_server: '%s' failed\n", command.c_str());
+void StopServer(const std::string& hostDir) {
+  const std::string command = ShellQuote(Script()) + " stop " + ShellQuote(hostDir);
+  std::string output;
+  if (RunOnHost(command, &output) != 0) std::fprintf(stderr, "dav_server: '%s' failed: %s\n", command.c_str(), output.c_str());
 }
 
 class StopEnvironment : public ::testing::Environment {
@@ -189,6 +187,7 @@ const std::string& DavServer::Url() {
   if (!s.started) {
     try {
       StartWithRetries({"--server", Kind()}, s.url, s.dir);
+      s.localDir = LocalPathOf(s.dir);
     } catch (const std::exception& e) {
       s.error = e.what();
       throw;
@@ -200,7 +199,7 @@ const std::string& DavServer::Url() {
 
 const std::string& DavServer::Dir() {
   Url();
-  return State().dir;
+  return State().localDir;
 }
 
 void DavServer::Stop() {
@@ -215,9 +214,12 @@ std::string DavServer::Kind() {
   return kind && *kind ? kind : "apache";
 }
 
-ExtraDavServer::ExtraDavServer(const std::vector<std::string>& options) { StartWithRetries(options, url_, dir_); }
+ExtraDavServer::ExtraDavServer(const std::vector<std::string>& options) {
+  StartWithRetries(options, url_, hostDir_);
+  dir_ = LocalPathOf(hostDir_);
+}
 
-ExtraDavServer::~ExtraDavServer() { StopServer(dir_); }
+ExtraDavServer::~ExtraDavServer() { StopServer(hostDir_); }
 
 void DavTest::SetUp() {
   std::string url;

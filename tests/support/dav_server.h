@@ -28,7 +28,7 @@ class DavServer {
   // "http://127.0.0.1:PORT"; starts the server on first call. Throws std::runtime_error
   // (with the script's output) when it cannot be started; later calls throw the same.
   static const std::string& Url();
-  // The server's directory; its document root is Dir() + "/dav".
+  // The server's directory, as this process opens it; its document root is Dir() + "/dav".
   static const std::string& Dir();
   static void Stop();
   // The kind of server the executable runs against: "apache" (ZAN_TEST_SERVER unset or
@@ -53,6 +53,7 @@ class ExtraDavServer {
 
  private:
   std::string url_;
+  std::string hostDir_;
   std::string dir_;
 };
 

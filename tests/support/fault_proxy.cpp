@@ -1,12 +1,5 @@
 #include "support/fault_proxy.h"
 
-#include <arpa/inet.h>
-#include <fcntl.h>
-#include <netinet/in.h>
-#include <poll.h>
-#include <sys/socket.h>
-#include <unistd.h>
-
 #include <algorithm>
 #include <cctype>
 #include <chrono>
@@ -15,7 +8,7 @@
 #include <string_view>
 #include <utility>
 
-#include "support/loopback_socket.h"
+#include "support/socket.h"
 
 namespace zan::test {
 namespace {
@@ -66,15 +59,6 @@ const char* Reason(int status) {
     case 507: return "Insufficient Storage";
     default: return "Status";
   }
-}
-
-int BoundListener(int& port) {
-  const int fd = BoundLoopbackSocket(port);
-  if (listen(fd, 64) != 0) {
-    close(fd);
-    throw std::runtime_error("fault proxy: cannot listen on 127.0.0.1");
-  }
-  return fd;
 }
 
 // A parsed message head: the start line and the header fields, in order.
@@ -161,9 +145,9 @@ struct FaultProxy::Shared {
   std::string serverUrl;
   std::string proxyUrl;
   int serverPort = 0;
-  int listener = -1;
+  net::Socket listener = net::kNoSocket;
   int port = 0;
-  int wake[2] = {-1, -1};
+  std::unique_ptr<net::Waker> wake;
   std::atomic<bool> stopping{false};
 
   mutable std::mutex mutex;  // guards everything below
@@ -176,25 +160,24 @@ struct FaultProxy::Shared {
   std::vector<int> hitsOfRemoved;  // hit counts survive Clear()
   std::vector<std::string> log;
   std::vector<std::string> methods;
-  std::set<int> open;  // sockets of live connections, shut down on stop
+  std::set<net::Socket> open;  // sockets of live connections, shut down on stop
   std::vector<std::thread> workers;
 
-  void Track(int fd) {
+  void Track(net::Socket fd) {
     std::lock_guard<std::mutex> lock(mutex);
     open.insert(fd);
   }
-  void Close(int& fd, bool reset = false) {
-    if (fd < 0) return;
+  void Close(net::Socket& fd, bool reset = false) {
+    if (fd == net::kNoSocket) return;
     {
       std::lock_guard<std::mutex> lock(mutex);
       open.erase(fd);
     }
-    if (reset) {
-      linger hard{1, 0};
-      setsockopt(fd, SOL_SOCKET, SO_LINGER, &hard, sizeof hard);
-    }
-    close(fd);
-    fd = -1;
+    if (reset)
+      net::CloseWithReset(fd);
+    else
+      net::Close(fd);
+    fd = net::kNoSocket;
   }
 
   // The rule that acts on a request (its copy), or a pass-through rule.
@@ -218,7 +201,7 @@ struct FaultProxy::Shared {
   }
 
   void Accept();
-  void Serve(int client);
+  void Serve(net::Socket client);
 };
 
 namespace {
@@ -226,17 +209,17 @@ namespace {
 // One side of a connection: buffered, bounded reads that give up on stop, EOF or idleness.
 class Peer {
  public:
-  Peer(int& fd, const std::atomic<bool>& stopping) : fd_(fd), stopping_(stopping) {}
+  Peer(net::Socket& fd, const std::atomic<bool>& stopping) : fd_(fd), stopping_(stopping) {}
 
   bool Fill() {
     const auto deadline = std::chrono::steady_clock::now() + kIdleLimit;
     while (!stopping_ && std::chrono::steady_clock::now() < deadline) {
-      pollfd p{fd_, POLLIN, 0};
-      const int ready = poll(&p, 1, kSliceMs);
+      net::Watch w{fd_};
+      const int ready = net::Wait(&w, 1, kSliceMs);
       if (ready < 0) return false;
       if (ready == 0) continue;
       char chunk[65536];
-      const ssize_t n = recv(fd_, chunk, sizeof chunk, 0);
+      const long n = net::Receive(fd_, chunk, sizeof chunk);
       if (n <= 0) return false;
       buffer_.append(chunk, static_cast<size_t>(n));
       received_ += static_cast<size_t>(n);
@@ -303,7 +286,7 @@ class Peer {
   }
   bool Write(std::string_view data) {
     while (!data.empty()) {
-      const ssize_t n = send(fd_, data.data(), data.size(), MSG_NOSIGNAL);
+      const long n = net::Send(fd_, data.data(), data.size());
       if (n <= 0) return false;
       data.remove_prefix(static_cast<size_t>(n));
     }
@@ -312,25 +295,11 @@ class Peer {
   size_t received() const { return received_; }
 
  private:
-  int& fd_;
+  net::Socket& fd_;
   const std::atomic<bool>& stopping_;
   std::string buffer_;
   size_t received_ = 0;
 };
-
-int ConnectLoopback(int port) {
-  const int fd = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-  if (fd < 0) return -1;
-  sockaddr_in addr{};
-  addr.sin_family = AF_INET;
-  addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  addr.sin_port = htons(static_cast<uint16_t>(port));
-  if (connect(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr) != 0) {
-    close(fd);
-    return -1;
-  }
-  return fd;
-}
 
 // Reads a message body framed as `head` says (request when `requestMethod` is empty).
 enum class Framing { kNone, kChunked, kLength, kToEof };
@@ -364,19 +333,19 @@ bool ReadBody(Peer& peer, Framing framing, size_t length, std::string& body) {
 
 void FaultProxy::Shared::Accept() {
   for (;;) {
-    pollfd fds[2] = {{wake[0], POLLIN, 0}, {listener, POLLIN, 0}};
-    if (poll(fds, 2, -1) < 0) continue;
-    if (fds[0].revents || stopping) return;
-    int client = accept4(listener, nullptr, nullptr, SOCK_CLOEXEC);
-    if (client < 0) continue;
+    net::Watch watches[2] = {{wake->socket()}, {listener}};
+    if (net::Wait(watches, 2, -1) < 0) continue;
+    if (watches[0].readable || stopping) return;
+    const net::Socket client = net::Accept(listener);
+    if (client == net::kNoSocket) continue;
     Track(client);
     std::lock_guard<std::mutex> lock(mutex);
     workers.emplace_back([this, client] { Serve(client); });
   }
 }
 
-void FaultProxy::Shared::Serve(int clientFd) {
-  int upstreamFd = -1;
+void FaultProxy::Shared::Serve(net::Socket clientFd) {
+  net::Socket upstreamFd = net::kNoSocket;
   Peer client(clientFd, stopping);
   std::unique_ptr<Peer> upstream;
   for (bool keepAlive = true; keepAlive && !stopping;) {
@@ -437,8 +406,8 @@ void FaultProxy::Shared::Serve(int clientFd) {
     for (int attempt = 0; attempt < 2 && !answered && !stopping; ++attempt) {
       const bool reused = upstream != nullptr;
       if (!upstream) {
-        upstreamFd = ConnectLoopback(serverPort);
-        if (upstreamFd < 0) break;
+        upstreamFd = net::Connect(serverPort);
+        if (upstreamFd == net::kNoSocket) break;
         Track(upstreamFd);
         upstream = std::make_unique<Peer>(upstreamFd, stopping);
       }
@@ -519,10 +488,12 @@ FaultProxy::FaultProxy(std::string serverUrl) : shared_(std::make_shared<Shared>
   if (!serverUrl.starts_with("http://127.0.0.1:") || colon == std::string::npos)
     throw std::runtime_error("fault proxy: the server must be http://127.0.0.1:PORT, not " + serverUrl);
   s.serverPort = std::atoi(serverUrl.c_str() + colon + 1);
-  s.listener = BoundListener(s.port);
-  if (pipe2(s.wake, O_CLOEXEC) != 0) {
-    close(s.listener);
-    throw std::runtime_error("fault proxy: pipe failed");
+  s.listener = net::ListenLoopback(s.port);
+  try {
+    s.wake = std::make_unique<net::Waker>();
+  } catch (...) {
+    net::Close(s.listener);
+    throw;
   }
   s.proxyUrl = "http://127.0.0.1:" + std::to_string(s.port);
   acceptor_ = std::thread([&s] { s.Accept(); });
@@ -531,19 +502,16 @@ FaultProxy::FaultProxy(std::string serverUrl) : shared_(std::make_shared<Shared>
 FaultProxy::~FaultProxy() {
   Shared& s = *shared_;
   s.stopping = true;
-  const char stop = 1;
-  (void)!write(s.wake[1], &stop, 1);
+  s.wake->Signal();
   acceptor_.join();
   std::vector<std::thread> workers;
   {
     std::lock_guard<std::mutex> lock(s.mutex);
-    for (int fd : s.open) shutdown(fd, SHUT_RDWR);
+    for (net::Socket fd : s.open) net::Shutdown(fd);
     workers.swap(s.workers);
   }
   for (std::thread& t : workers) t.join();
-  close(s.listener);
-  close(s.wake[0]);
-  close(s.wake[1]);
+  net::Close(s.listener);
 }
 
 std::string FaultProxy::Url() const { return shared_->proxyUrl; }

@@ -1,21 +1,10 @@
 #include "support/fault_server.h"
 
-#include <arpa/inet.h>
-#include <netinet/in.h>
-#include <poll.h>
-#include <sys/socket.h>
-#include <unistd.h>
-
 #include <chrono>
 #include <stdexcept>
 #include <vector>
 
-#include "support/loopback_socket.h"
-
 namespace zan::test {
-namespace {
-
-}  // namespace
 
 FaultServer::FaultServer(std::string reply, After after, std::string filler)
     : reply_(std::move(reply)), after_(after), filler_(std::move(filler)) {
@@ -26,59 +15,58 @@ FaultServer::FaultServer(std::string reply, After after, std::string filler)
 FaultServer::FaultServer(Responder responder) : after_(After::kClose), responder_(std::move(responder)) { Start(); }
 
 void FaultServer::Start() {
-  listener_ = BoundLoopbackSocket(port_);
-  if (listen(listener_, 16) != 0 || pipe(wake_) != 0) {
-    close(listener_);
-    throw std::runtime_error("listen failed");
+  listener_ = net::ListenLoopback(port_, 16);
+  try {
+    wake_ = std::make_unique<net::Waker>();
+  } catch (...) {
+    net::Close(listener_);
+    throw;
   }
   thread_ = std::thread([this] { Run(); });
 }
 
 FaultServer::~FaultServer() {
-  const char stop = 1;
-  (void)!write(wake_[1], &stop, 1);
+  wake_->Signal();
   thread_.join();
-  close(listener_);
-  close(wake_[0]);
-  close(wake_[1]);
+  net::Close(listener_);
 }
 
 std::string FaultServer::Url() const { return "http://127.0.0.1:" + std::to_string(port_); }
 
 void FaultServer::Run() {
-  std::vector<int> silent;  // connections kept open without a word
+  std::vector<net::Socket> silent;  // connections kept open without a word
   for (;;) {
-    pollfd fds[2] = {{wake_[0], POLLIN, 0}, {listener_, POLLIN, 0}};
-    if (poll(fds, 2, -1) < 0) continue;
-    if (fds[0].revents) break;
-    const int conn = accept4(listener_, nullptr, nullptr, SOCK_CLOEXEC);
-    if (conn < 0) continue;
+    net::Watch watches[2] = {{wake_->socket()}, {listener_}};
+    if (net::Wait(watches, 2, -1) < 0) continue;
+    if (watches[0].readable) break;
+    const net::Socket conn = net::Accept(listener_);
+    if (conn == net::kNoSocket) continue;
     ++accepted_;
     // Reads the request head (a body, if any, is ignored), then answers.
     std::string head;
     char buffer[4096];
     while (head.find("\r\n\r\n") == std::string::npos) {
-      pollfd in[2] = {{wake_[0], POLLIN, 0}, {conn, POLLIN, 0}};
-      if (poll(in, 2, 5000) <= 0 || in[0].revents) break;
-      const ssize_t n = read(conn, buffer, sizeof buffer);
+      net::Watch in[2] = {{wake_->socket()}, {conn}};
+      if (net::Wait(in, 2, 5000) <= 0 || in[0].readable) break;
+      const long n = net::Receive(conn, buffer, sizeof buffer);
       if (n <= 0) break;
       head.append(buffer, static_cast<size_t>(n));
     }
     const std::string reply = responder_ ? responder_(head) : reply_;
-    (void)!write(conn, reply.data(), reply.size());
+    net::Send(conn, reply.data(), reply.size());
     if (after_ == After::kDrip || after_ == After::kEndless) {
       Feed(conn);
-      close(conn);
+      net::Close(conn);
     } else if (after_ == After::kClose) {
-      close(conn);
+      net::Close(conn);
     } else {
       silent.push_back(conn);
     }
   }
-  for (int fd : silent) close(fd);
+  for (net::Socket fd : silent) net::Close(fd);
 }
 
-void FaultServer::Feed(int conn) {
+void FaultServer::Feed(net::Socket conn) {
   const auto deadline = std::chrono::steady_clock::now() + std::chrono::minutes(10);
   std::string chunk = filler_;
   if (after_ == After::kEndless)
@@ -86,28 +74,22 @@ void FaultServer::Feed(int conn) {
   uint64_t sent = 0;
   size_t dripAt = 0;
   while (std::chrono::steady_clock::now() < deadline && sent < (8ull << 30)) {
-    pollfd fds[2] = {{wake_[0], POLLIN, 0}, {conn, POLLOUT, 0}};
-    if (poll(fds, 2, after_ == After::kDrip ? 100 : 1000) < 0) continue;
-    if (fds[0].revents || (fds[1].revents & (POLLERR | POLLHUP))) return;
-    if (!(fds[1].revents & POLLOUT)) continue;
-    ssize_t n;
+    net::Watch watches[2] = {{wake_->socket()}, {conn, false, true}};
+    if (net::Wait(watches, 2, after_ == After::kDrip ? 100 : 1000) < 0) continue;
+    if (watches[0].readable || watches[1].failed) return;
+    if (!watches[1].writable) continue;
+    long n;
     if (after_ == After::kDrip) {
-      n = send(conn, &filler_[dripAt], 1, MSG_NOSIGNAL);
+      n = net::Send(conn, &filler_[dripAt], 1);
       dripAt = (dripAt + 1) % filler_.size();
-      pollfd idle{wake_[0], POLLIN, 0};
-      if (poll(&idle, 1, 100) > 0) return;
+      net::Watch idle{wake_->socket()};
+      if (net::Wait(&idle, 1, 100) > 0) return;
     } else {
-      n = send(conn, chunk.data(), chunk.size(), MSG_NOSIGNAL);
+      n = net::Send(conn, chunk.data(), chunk.size());
     }
     if (n <= 0) return;
     sent += static_cast<uint64_t>(n);
   }
-}
-
-int RefusedPort() {
-  int port = 0;
-  close(BoundLoopbackSocket(port));
-  return port;
 }
 
 }  // namespace zan::test

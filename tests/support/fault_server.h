@@ -9,8 +9,11 @@
 
 #include <atomic>
 #include <functional>
+#include <memory>
 #include <string>
 #include <thread>
+
+#include "support/socket.h"
 
 namespace zan::test {
 
@@ -37,21 +40,21 @@ class FaultServer {
   void Start();
   void Run();
   // Writes filler after the reply (kDrip, kEndless) until a bound is reached.
-  void Feed(int conn);
+  void Feed(net::Socket conn);
 
   std::string reply_;
   After after_;
   std::string filler_;
   Responder responder_;
-  int listener_ = -1;
+  net::Socket listener_ = net::kNoSocket;
   int port_ = 0;
-  int wake_[2] = {-1, -1};
+  std::unique_ptr<net::Waker> wake_;
   std::atomic<int> accepted_{0};
   std::thread thread_;
 };
 
 // A loopback port on which nothing listens (connections are refused).
-int RefusedPort();
+inline int RefusedPort() { return net::RefusedPort(); }
 
 }  // namespace zan::test
 

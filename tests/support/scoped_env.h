@@ -8,6 +8,8 @@
 #include <string>
 #include <vector>
 
+#include "support/host.h"
+
 namespace zan::test {
 
 class ScopedEnv {
@@ -18,10 +20,7 @@ class ScopedEnv {
   ScopedEnv(const std::string& name, const std::string& value) { Set(name, value.c_str()); }
   ~ScopedEnv() {
     for (auto it = saved_.rbegin(); it != saved_.rend(); ++it) {
-      if (it->had)
-        setenv(it->name.c_str(), it->value.c_str(), 1);
-      else
-        unsetenv(it->name.c_str());
+      SetEnvironment(it->name, it->had ? it->value.c_str() : nullptr);
     }
   }
   ScopedEnv(const ScopedEnv&) = delete;
@@ -30,10 +29,7 @@ class ScopedEnv {
   // Sets name to value, or unsets it when value is null.
   ScopedEnv& Set(const std::string& name, const char* value) {
     Save(name);
-    if (value)
-      setenv(name.c_str(), value, 1);
-    else
-      unsetenv(name.c_str());
+    SetEnvironment(name, value);
     return *this;
   }
 

@@ -1,7 +1,5 @@
 #include "support/secure_server.h"
 
-#include <unistd.h>
-
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -12,64 +10,51 @@
 #include <stdexcept>
 #include <thread>
 
+#include "support/host.h"
 #include "support/shell.h"
 
 namespace zan::test {
-namespace {
-
-// Runs a shell command, feeding it input; returns its output (stderr included) and status.
-std::string Run(const std::string& command, const std::string& input, int* status) {
-  const std::string out = std::filesystem::temp_directory_path() / ("zan-secure-out." + std::to_string(getpid()));
-  std::unique_ptr<FILE, PipeCloser> pipe(popen((command + " >" + ShellQuote(out) + " 2>&1").c_str(), "w"));
-  if (!pipe) throw std::runtime_error("cannot run " + command);
-  std::fputs(input.c_str(), pipe.get());
-  *status = pclose(pipe.release());
-  std::ifstream in(out);
-  std::ostringstream text;
-  text << in.rdbuf();
-  std::filesystem::remove(out);
-  return text.str();
-}
-
-}  // namespace
 
 SecureServer::SecureServer(const SecureServerOptions& options) {
-  char pattern[] = "/tmp/zan-pki.XXXXXX";
-  if (!mkdtemp(pattern)) throw std::runtime_error("cannot make a temporary directory");
-  pki_ = pattern;
+  std::string output;
+  if (RunOnHost("mktemp -d /tmp/zan-pki.XXXXXX", &output) != 0) throw std::runtime_error("cannot make a temporary directory: " + output);
+  while (!output.empty() && (output.back() == '\n' || output.back() == '\r')) output.pop_back();
+  hostPki_ = output;
+  pki_ = LocalPathOf(hostPki_);
   const std::string source = ZAN_SOURCE_DIR;
-  int status = 0;
-  std::string output = Run(ShellQuote(source + "/tests/support/make_test_pki") + " " + ShellQuote(pki_) + " " + kUser + " " +
-                               ShellQuote(kRealm),
-                           std::string(kPassword) + "\n", &status);
+  int status = RunOnHost(ShellQuote(source + "/tests/support/make_test_pki") + " " + ShellQuote(hostPki_) + " " + kUser + " " +
+                             ShellQuote(kRealm),
+                         &output, std::string(kPassword) + "\n");
   if (status != 0) throw std::runtime_error("make_test_pki failed:\n" + output);
 
+  auto hostFile = [this](const char* name) { return ShellQuote(hostPki_ + "/" + name); };
   std::string command = ShellQuote(source + "/scripts/davserver") + " start --seed " + ShellQuote(source + "/tests/data") +
-                        " --watch-pid " + std::to_string(getpid());
-  if (options.tls) command += " --tls-cert " + ShellQuote(File("server.pem")) + " --tls-key " + ShellQuote(File("server.key"));
-  if (options.clientCert) command += " --client-ca " + ShellQuote(File("ca.pem"));
+                        " --watch-pid " + SuitePidWord();
+  if (options.tls) command += " --tls-cert " + hostFile("server.pem") + " --tls-key " + hostFile("server.key");
+  if (options.clientCert) command += " --client-ca " + hostFile("ca.pem");
   if (!options.auth.empty()) {
     command += " --auth " + options.auth + " --auth-realm " + ShellQuote(kRealm) + " --auth-file " +
-               ShellQuote(File(options.auth == "digest" ? "users.digest" : "users.basic"));
+               hostFile(options.auth == "digest" ? "users.digest" : "users.basic");
   }
   if (!options.deny.empty()) command += " --deny " + ShellQuote(options.deny);
-  output = Run(command, "", &status);
+  status = RunOnHost(command, &output);
   std::istringstream lines(output);
   for (std::string line; std::getline(lines, line);) {
     if (line.starts_with("ZAN_SERVER=")) url_ = line.substr(11);
-    if (line.starts_with("ZAN_SERVER_DIR=")) dir_ = line.substr(15);
+    if (line.starts_with("ZAN_SERVER_DIR=")) hostDir_ = line.substr(15);
   }
-  if (status != 0 || url_.empty() || dir_.empty()) {
-    std::filesystem::remove_all(pki_);
+  if (status != 0 || url_.empty() || hostDir_.empty()) {
+    RunOnHost("rm -rf " + ShellQuote(hostPki_), &output);
     throw std::runtime_error("scripts/davserver start failed:\n" + output);
   }
+  dir_ = LocalPathOf(hostDir_);
 }
 
 SecureServer::~SecureServer() {
-  int status = 0;
-  Run(ShellQuote(std::string(ZAN_SOURCE_DIR) + "/scripts/davserver") + " stop " + ShellQuote(dir_), "", &status);
-  std::error_code ec;
-  std::filesystem::remove_all(pki_, ec);
+  std::string output;
+  RunOnHost(ShellQuote(std::string(ZAN_SOURCE_DIR) + "/scripts/davserver") + " stop " + ShellQuote(hostDir_) + "; rm -rf " +
+                ShellQuote(hostPki_),
+            &output);
 }
 
 std::string SecureServer::UrlByName() const {

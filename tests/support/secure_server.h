@@ -50,7 +50,9 @@ class SecureServer {
   const std::string& Dir() const { return dir_; }
 
  private:
-  std::string pki_;
+  std::string hostPki_;  // as the host names it
+  std::string pki_;      // as this process opens it
+  std::string hostDir_;
   std::string dir_;
   std::string url_;
 };

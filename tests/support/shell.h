@@ -1,8 +1,7 @@
-// Running shell commands from the test support (the server launcher, the test PKI).
+// Shell commands of the test support (the server launcher, the test PKI), run on the host.
 #ifndef ZAN_TESTS_SUPPORT_SHELL_H_
 #define ZAN_TESTS_SUPPORT_SHELL_H_
 
-#include <cstdio>
 #include <string>
 
 namespace zan::test {
@@ -14,10 +13,9 @@ inline std::string ShellQuote(const std::string& text) {
   return out + "'";
 }
 
-// The deleter of a popen stream.
-struct PipeCloser {
-  void operator()(FILE* f) const { pclose(f); }
-};
+// The system's half of RunOnHost (host.h): runs line with bash, standard input empty; its exit
+// status, output into *output (host_posix.cpp, host_win32.cpp).
+int RunHostShell(const std::string& line, std::string* output);
 
 }  // namespace zan::test
 

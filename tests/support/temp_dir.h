@@ -14,8 +14,9 @@ class TempDir {
   TempDir& operator=(const TempDir&) = delete;
 
   const std::string& path() const { return path_; }
-  // path() + "/" + relative
-  std::string operator/(const std::string& relative) const { return path_ + "/" + relative; }
+  // path() + "/" + relative, in the system's own form: '\' for every '/' on Windows (as the
+  // module writes local paths in its messages).
+  std::string operator/(const std::string& relative) const;
   // Writes a file below the directory, creating its parent directories.
   void Write(const std::string& relative, const std::string& content) const;
   // The content of a file below the directory ("" when missing).
