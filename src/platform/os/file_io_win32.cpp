@@ -1,5 +1,5 @@
 // The Windows backend of file_io.h: MoveFileExW, with write-through; attributes without
-// following a reparse point.
+// following a reparse point. Paths in the extended-length form (WideSystemPath).
 #include <windows.h>
 
 #include "platform/os/backend.h"
@@ -9,8 +9,8 @@
 namespace zan::os::internal {
 
 bool RenameFile(const std::string& from, const std::string& to, bool overwrite) {
-  const std::wstring source = Wide(from);
-  const std::wstring target = Wide(to);
+  const std::wstring source = WideSystemPath(from);
+  const std::wstring target = WideSystemPath(to);
   const DWORD flags = MOVEFILE_WRITE_THROUGH | (overwrite ? MOVEFILE_REPLACE_EXISTING : 0);
   if (::MoveFileExW(source.c_str(), target.c_str(), flags)) return true;
   SetLastError(::GetLastError());
@@ -18,7 +18,7 @@ bool RenameFile(const std::string& from, const std::string& to, bool overwrite) 
 }
 
 bool NothingOrRegularFile(const std::string& native) {
-  const std::wstring name = Wide(native);
+  const std::wstring name = WideSystemPath(native);
   const DWORD attributes = ::GetFileAttributesW(name.c_str());
   if (attributes == INVALID_FILE_ATTRIBUTES) {
     const DWORD error = ::GetLastError();

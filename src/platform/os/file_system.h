@@ -16,6 +16,10 @@ namespace zan::os {
 // The path with every separator in the system's form: POSIX turns each separating '\' into
 // '/', Windows each '/' into '\' (a "\\?\" path is left as it is).
 std::string ToNativePath(std::string_view path);
+// The path as the file calls of this os layer pass it to the system. POSIX: ToNativePath.
+// Windows: the full path in the extended-length form, so that no MAX_PATH limit applies
+// ("C:/a/../b" -> "\\?\C:\b", "\\server\share\x" -> "\\?\UNC\server\share\x"; win32_text.h).
+std::string SystemPath(std::string_view path);
 // Bytes of the path's root, the part no parent directory is taken from: "/" or "\" (1),
 // "C:" (2, drive-relative), "C:/" or "C:\" (3), "//server/share" or "\\server\share"
 // (with the separator after it when there is one), "\\?\C:\", "\\?\UNC\server\share\";
