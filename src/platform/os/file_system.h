@@ -66,7 +66,8 @@ bool WildcardMatch(std::string_view pattern, std::string_view name);
 // everything). A directory's search yields "." and ".." first (when they match), then the
 // other matching entries in the directory's order. A pattern without separator searches the
 // current directory. Names are matched by WildcardMatch on every system (the Windows search
-// would also match a name by its short 8.3 form). Closed on destruction. One thread at a time.
+// would also match a name by its short 8.3 form). A "\\?\" pattern whose wildcard name holds
+// '/' fails (kInvalid), as the system refuses it. Closed on destruction. One thread at a time.
 class DirectorySearch {
  public:
   explicit DirectorySearch(std::string_view pattern);

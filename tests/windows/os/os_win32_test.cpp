@@ -154,6 +154,9 @@ TEST_F(Win32Os, SearchYieldsDotsFirstAndMatchesByWildcard) {
   for (const Row& r : rows) EXPECT_EQ(Search(Path(r.pattern)), r.names) << r.pattern;
   EXPECT_EQ(Search(Path("*")).substr(0, 6), "./|../");
   EXPECT_EQ(Search(Path("missing\\*")).front(), '<');
+  // In the extended-length form only '\' separates: a '/' there is part of a name no file has.
+  EXPECT_EQ(Search("\\\\?\\" + dir_ + "\\*.xml"), "a.xml");
+  EXPECT_EQ(Search("\\\\?\\" + dir_ + "/*.xml"), "<" + std::to_string(ErrorValue(ErrorKind::kInvalid)) + ">");
 }
 
 TEST_F(Win32Os, DirectoryHelpers) {
