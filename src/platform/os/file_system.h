@@ -36,7 +36,8 @@ bool CreateDirectories(std::string_view path);
 // Existence of a file or directory (no access check).
 bool PathExists(std::string_view path);
 bool IsDirectory(std::string_view path);
-// Whether the path's last component is a symbolic link, not followed (a dangling link counts).
+// Whether the path's last component is a symbolic link, not followed (a dangling link counts);
+// on Windows any reparse point: a symbolic link, a junction, a mount point.
 bool IsSymbolicLink(std::string_view path);
 // True where local file names follow Windows' rules (reserved device names, no :*?"<>|, no
 // trailing dot or space, case-insensitive): on Windows; false elsewhere.
@@ -53,7 +54,8 @@ std::string FullPath(std::string_view path);
 struct FindData {
   std::string name;  // the entry's name, without its directory
   bool isDirectory = false;  // a link reports what it points to
-  bool isLink = false;       // a symbolic link (removing it with RemoveFile leaves its target alone)
+  bool isLink = false;       // a symbolic link, on Windows any reparse point (removing it with
+                             // RemoveFile leaves its target alone)
 };
 
 // Windows wildcard matching of one name: '*' any run, '?' one character (a multi-byte

@@ -45,11 +45,6 @@ bool FollowedAttributes(const std::wstring& name, DWORD& attributes) {
   return ok;
 }
 
-bool IsLinkEntry(const WIN32_FIND_DATAW& data) {
-  return (data.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) &&
-         (data.dwReserved0 == IO_REPARSE_TAG_SYMLINK || data.dwReserved0 == IO_REPARSE_TAG_MOUNT_POINT);
-}
-
 }  // namespace
 
 namespace internal {
@@ -237,7 +232,8 @@ bool DirectoryReader::Read(FindData& out) {
     const std::wstring_view name(impl_->data.cFileName);
     if (name == L"." || name == L"..") continue;
     out.name = Narrow(name);
-    out.isLink = IsLinkEntry(impl_->data);
+    // Any reparse point, whatever its tag (Wine reports a directory link with none).
+    out.isLink = (impl_->data.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
     out.isDirectory = (impl_->data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
     return true;
   }
