@@ -29,6 +29,12 @@ bool WidePath(std::string_view path, std::wstring& out) {
   return true;
 }
 
+// The attributes without the read-only one, as SetFileAttributesW takes them.
+DWORD WithoutReadOnly(DWORD attributes) {
+  const DWORD rest = attributes & ~FILE_ATTRIBUTE_READONLY;
+  return rest == 0 ? FILE_ATTRIBUTE_NORMAL : rest;
+}
+
 // The attributes of what the path names, a reparse point followed (as POSIX stat follows a
 // link); false with the last error set.
 bool FollowedAttributes(const std::wstring& name, DWORD& attributes) {
@@ -156,7 +162,7 @@ bool RemoveFile(std::string_view path) {
   // A read-only file goes too, as unlink removes it on POSIX.
   if (error == ERROR_ACCESS_DENIED && attributes != INVALID_FILE_ATTRIBUTES &&
       (attributes & FILE_ATTRIBUTE_READONLY) && !(attributes & FILE_ATTRIBUTE_DIRECTORY) &&
-      ::SetFileAttributesW(name.c_str(), attributes & ~FILE_ATTRIBUTE_READONLY)) {
+      ::SetFileAttributesW(name.c_str(), WithoutReadOnly(attributes))) {
     if (::DeleteFileW(name.c_str())) return true;
     ::SetFileAttributesW(name.c_str(), attributes);
   }
