@@ -91,7 +91,11 @@ bool CDavADOManager::IsUsrFile(const std::string& path) {
 }
 
 // Local paths are joined with '/' too: a '\' inside a local name is never taken for a separator.
-std::string CDavADOManager::GetSeparator(const std::string& /*path*/) { return "/"; }
+// A path in the extended-length form "\\?\C:\..." is joined with '\', the only separator the
+// system sees there (names holding '\' are refused either way).
+std::string CDavADOManager::GetSeparator(const std::string& path) {
+  return path.rfind("\\\\?\\", 0) == 0 ? "\\" : "/";
+}
 
 void CDavADOManager::ReadFileEntry(XMLSet& entry, std::string& fileName, std::string& fullFileName,
                                    std::string& urlFileName, bool& isDir, bool& isDirDots) {
@@ -239,7 +243,8 @@ bool CDavADOManager::FindFiles(const std::string& path, XMLSet& listing) {
 bool CDavADOManager::FindFilesLocal(const std::string& directory, XMLSet& listing) {
   try {
     // A directory that cannot be searched would be copied as an empty one.
-    zan::os::DirectorySearch search(directory + "/*.*");
+    const std::string separator = GetSeparator(directory);
+    zan::os::DirectorySearch search(directory + separator + "*.*");
     if (!search.ok()) {
       const uint32_t error = zan::os::SystemErrorCode(zan::os::LastError());
       throw CGenException("Cannot list the local directory " + directory + ": " + GetLastErrorLine(),
@@ -247,7 +252,7 @@ bool CDavADOManager::FindFilesLocal(const std::string& directory, XMLSet& listin
     }
     zan::os::FindData found;
     while (search.Next(found)) {
-      const std::string full = directory + "/" + found.name;
+      const std::string full = directory + separator + found.name;
       XMLSet entry;
       AddFileEntry(entry, found.name, full, "file://" + full, found.isDirectory,
                    found.isDirectory && (found.name == "." || found.name == ".."));

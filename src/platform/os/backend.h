@@ -47,7 +47,8 @@ class DirectoryReader {
 };
 
 // Renames from onto to (both native). overwrite: replaces a file there atomically, durably on
-// Windows (write-through); else an existing `to` fails with kExists and stays as it was.
+// Windows (write-through), a read-only one too (as POSIX rename does in a writable directory);
+// else an existing `to` fails with kExists and stays as it was.
 bool RenameFile(const std::string& from, const std::string& to, bool overwrite);
 // True when nothing, or a regular file, stands at the native path (a link is not followed);
 // else false with kIsALink, kIsADirectory or kInvalid (a FIFO, device or socket).

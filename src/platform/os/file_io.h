@@ -49,8 +49,9 @@ class ReplacingFile {
   bool Write(std::string_view bytes);
   // Makes the data durable and closes the temporary file (Commit does it when not done).
   bool Finish();
-  // Renames the finished file onto the destination. Without overwrite an existing
-  // destination fails with kExists and stays as it was.
+  // Renames the finished file onto the destination; a read-only one (Windows:
+  // FILE_ATTRIBUTE_READONLY) is replaced as POSIX rename replaces a file without write
+  // permission. Without overwrite an existing destination fails with kExists and stays as it was.
   bool Commit(bool overwrite);
 
  private:

@@ -192,6 +192,12 @@ DirectorySearch::DirectorySearch(std::string_view pattern) : impl_(std::make_uni
     name = pattern.substr(root);
   }
   impl_->name = std::string(name);
+  // In a "\\?\" path '/' separates nothing: a wildcard name holding one would quietly match
+  // nothing, where the system refuses the name.
+  if (IsVerbatim(pattern) && name.find('/') != std::string_view::npos) {
+    Fail(ErrorKind::kInvalid);
+    return;
+  }
   impl_->reader.Open(dir);
 }
 

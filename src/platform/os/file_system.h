@@ -16,6 +16,10 @@ namespace zan::os {
 // The path with every separator in the system's form: POSIX turns each separating '\' into
 // '/', Windows each '/' into '\' (a "\\?\" path is left as it is).
 std::string ToNativePath(std::string_view path);
+// The path as the file calls of this os layer pass it to the system. POSIX: ToNativePath.
+// Windows: the full path in the extended-length form, so that no MAX_PATH limit applies
+// ("C:/a/../b" -> "\\?\C:\b", "\\server\share\x" -> "\\?\UNC\server\share\x"; win32_text.h).
+std::string SystemPath(std::string_view path);
 // Bytes of the path's root, the part no parent directory is taken from: "/" or "\" (1),
 // "C:" (2, drive-relative), "C:/" or "C:\" (3), "//server/share" or "\\server\share"
 // (with the separator after it when there is one), "\\?\C:\", "\\?\UNC\server\share\";
@@ -32,7 +36,8 @@ bool CreateDirectories(std::string_view path);
 // Existence of a file or directory (no access check).
 bool PathExists(std::string_view path);
 bool IsDirectory(std::string_view path);
-// Whether the path's last component is a symbolic link, not followed (a dangling link counts).
+// Whether the path's last component is a symbolic link, not followed (a dangling link counts);
+// on Windows any reparse point: a symbolic link, a junction, a mount point.
 bool IsSymbolicLink(std::string_view path);
 // True where local file names follow Windows' rules (reserved device names, no :*?"<>|, no
 // trailing dot or space, case-insensitive): on Windows; false elsewhere.
@@ -49,7 +54,8 @@ std::string FullPath(std::string_view path);
 struct FindData {
   std::string name;  // the entry's name, without its directory
   bool isDirectory = false;  // a link reports what it points to
-  bool isLink = false;       // a symbolic link (removing it with RemoveFile leaves its target alone)
+  bool isLink = false;       // a symbolic link, on Windows any reparse point (removing it with
+                             // RemoveFile leaves its target alone)
 };
 
 // Windows wildcard matching of one name: '*' any run, '?' one character (a multi-byte
@@ -62,7 +68,8 @@ bool WildcardMatch(std::string_view pattern, std::string_view name);
 // everything). A directory's search yields "." and ".." first (when they match), then the
 // other matching entries in the directory's order. A pattern without separator searches the
 // current directory. Names are matched by WildcardMatch on every system (the Windows search
-// would also match a name by its short 8.3 form). Closed on destruction. One thread at a time.
+// would also match a name by its short 8.3 form). A "\\?\" pattern whose wildcard name holds
+// '/' fails (kInvalid), as the system refuses it. Closed on destruction. One thread at a time.
 class DirectorySearch {
  public:
   explicit DirectorySearch(std::string_view pattern);

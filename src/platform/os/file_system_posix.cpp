@@ -34,6 +34,8 @@ bool Status(std::string_view path, bool followLink, struct stat& st) {
 
 std::string ToNativePath(std::string_view path) { return internal::ReplaceSeparators(path, '\\', '/'); }
 
+std::string SystemPath(std::string_view path) { return ToNativePath(path); }
+
 bool ResolvedPath(std::string_view path, std::string& out) {
   std::string native;
   if (!NativePath(path, native)) return false;

@@ -1,4 +1,5 @@
-// file_system.h on Windows: the wide-character file calls and FindFirstFileW/FindNextFileW.
+// file_system.h on Windows: the wide-character file calls and FindFirstFileW/FindNextFileW, every
+// path in the extended-length form (WideSystemPath).
 #include <windows.h>
 
 #include "platform/os/backend.h"
@@ -11,7 +12,7 @@ namespace zan::os {
 namespace {
 
 using internal::NativePath;
-using internal::Wide;
+using internal::WideSystemPath;
 
 constexpr DWORD kShareAll = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
 
@@ -20,12 +21,18 @@ bool Failed() {
   return false;
 }
 
-// The checked path as UTF-16, or false with the last error set.
+// The checked path as the system is given it (WideSystemPath), or false with the last error set.
 bool WidePath(std::string_view path, std::wstring& out) {
   std::string native;
   if (!NativePath(path, native)) return false;
-  out = Wide(native);
+  out = WideSystemPath(native);
   return true;
+}
+
+// The attributes without the read-only one, as SetFileAttributesW takes them.
+DWORD WithoutReadOnly(DWORD attributes) {
+  const DWORD rest = attributes & ~FILE_ATTRIBUTE_READONLY;
+  return rest == 0 ? FILE_ATTRIBUTE_NORMAL : rest;
 }
 
 // The attributes of what the path names, a reparse point followed (as POSIX stat follows a
@@ -44,16 +51,42 @@ bool FollowedAttributes(const std::wstring& name, DWORD& attributes) {
   return ok;
 }
 
-bool IsLinkEntry(const WIN32_FIND_DATAW& data) {
-  return (data.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) &&
-         (data.dwReserved0 == IO_REPARSE_TAG_SYMLINK || data.dwReserved0 == IO_REPARSE_TAG_MOUNT_POINT);
+}  // namespace
+
+namespace internal {
+
+std::wstring WideSystemPath(std::string_view native) {
+  const std::wstring wide = Wide(native);
+  if (wide.empty() || wide.compare(0, 4, L"\\\\?\\") == 0) return wide;
+  std::wstring full(MAX_PATH, L'\0');
+  DWORD n = 0;
+  for (int attempt = 0; attempt < 4; ++attempt) {  // the current directory may change between calls
+    n = ::GetFullPathNameW(wide.c_str(), static_cast<DWORD>(full.size()), full.data(), nullptr);
+    if (n < full.size()) break;
+    full.resize(n);
+  }
+  if (n == 0 || n >= full.size()) return wide;
+  full.resize(n);
+  if (full.compare(0, 2, L"\\\\") == 0) {
+    // A device path or one already verbatim stays; any other is a UNC path.
+    if (full.size() >= 4 && (full[2] == L'.' || full[2] == L'?') && full[3] == L'\\') return full;
+    return L"\\\\?\\UNC\\" + full.substr(2);
+  }
+  if (full.size() >= 3 && full[1] == L':' && full[2] == L'\\') return L"\\\\?\\" + full;
+  return full;
 }
 
-}  // namespace
+}  // namespace internal
 
 std::string ToNativePath(std::string_view path) {
   if (path.substr(0, 4) == "\\\\?\\") return std::string(path);  // taken verbatim by the system
   return internal::ReplaceSeparators(path, '/', '\\');
+}
+
+std::string SystemPath(std::string_view path) {
+  std::string native;
+  if (!NativePath(path, native)) return std::string(path);
+  return internal::Narrow(internal::WideSystemPath(native));
 }
 
 bool ResolvedPath(std::string_view path, std::string& out) {
@@ -129,7 +162,7 @@ bool RemoveFile(std::string_view path) {
   // A read-only file goes too, as unlink removes it on POSIX.
   if (error == ERROR_ACCESS_DENIED && attributes != INVALID_FILE_ATTRIBUTES &&
       (attributes & FILE_ATTRIBUTE_READONLY) && !(attributes & FILE_ATTRIBUTE_DIRECTORY) &&
-      ::SetFileAttributesW(name.c_str(), attributes & ~FILE_ATTRIBUTE_READONLY)) {
+      ::SetFileAttributesW(name.c_str(), WithoutReadOnly(attributes))) {
     if (::DeleteFileW(name.c_str())) return true;
     ::SetFileAttributesW(name.c_str(), attributes);
   }
@@ -138,8 +171,9 @@ bool RemoveFile(std::string_view path) {
 }
 
 std::string FullPath(std::string_view path) {
-  std::wstring name;
-  if (path.empty() || !WidePath(path, name)) return std::string(path);
+  std::string native;
+  if (path.empty() || !NativePath(path, native)) return std::string(path);
+  const std::wstring name = internal::Wide(native);
   std::wstring full(MAX_PATH, L'\0');
   for (;;) {
     const DWORD n = ::GetFullPathNameW(name.c_str(), static_cast<DWORD>(full.size()), full.data(), nullptr);
@@ -176,7 +210,7 @@ bool DirectoryReader::Open(std::string_view directory) {
   if (!NativePath(directory, native)) return false;
   const char last = native.empty() ? '\\' : native.back();
   if (!native.empty() && last != '\\' && last != '/' && !(native.size() == 2 && native[1] == ':')) native += '\\';
-  const std::wstring pattern = Wide(native + "*");
+  const std::wstring pattern = WideSystemPath(native + "*");
   impl_->find = ::FindFirstFileW(pattern.c_str(), &impl_->data);
   if (impl_->find == INVALID_HANDLE_VALUE) {
     // An empty root directory lists nothing at all; a missing directory fails.
@@ -204,7 +238,8 @@ bool DirectoryReader::Read(FindData& out) {
     const std::wstring_view name(impl_->data.cFileName);
     if (name == L"." || name == L"..") continue;
     out.name = Narrow(name);
-    out.isLink = IsLinkEntry(impl_->data);
+    // Any reparse point, whatever its tag (Wine reports a directory link with none).
+    out.isLink = (impl_->data.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
     out.isDirectory = (impl_->data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
     return true;
   }

@@ -1,6 +1,6 @@
-// file.h on Windows: a HANDLE from CreateFileW, opened sharing read, write and delete; reparse
-// points are opened themselves (FILE_FLAG_OPEN_REPARSE_POINT) and refused where POSIX refuses
-// a symbolic link.
+// file.h on Windows: a HANDLE from CreateFileW on the extended-length path (WideSystemPath),
+// opened sharing read, write and delete; reparse points are opened themselves
+// (FILE_FLAG_OPEN_REPARSE_POINT) and refused where POSIX refuses a symbolic link.
 #include <windows.h>
 
 #include <utility>
@@ -29,7 +29,7 @@ bool Failed() {
 HANDLE Open(std::string_view path, DWORD access, DWORD disposition, DWORD flags) {
   std::string native;
   if (!internal::NativePath(path, native, true)) return INVALID_HANDLE_VALUE;
-  const std::wstring name = internal::Wide(native);
+  const std::wstring name = internal::WideSystemPath(native);
   const HANDLE h = ::CreateFileW(name.c_str(), access, kShareAll, nullptr, disposition, flags, nullptr);
   if (h == INVALID_HANDLE_VALUE) Failed();
   return h;

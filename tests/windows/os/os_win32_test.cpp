@@ -1,12 +1,14 @@
 // The Windows backends of src/platform/os, run under Wine or Windows: file calls, the last-error
-// classifiers, replacement under a reader, directory search, local time before 1970, the
-// checked time formatting and the alert's choice of sink.
+// classifiers, replacement under a reader, directory search, paths in the extended-length form
+// and past MAX_PATH, local time before 1970, the checked time formatting and the alert's choice
+// of sink.
 #include <gtest/gtest.h>
 
 #include <windows.h>
 
 #include <functional>
 #include <string>
+#include <utility>
 
 #include "platform/os/alert.h"
 #include "platform/os/clock.h"
@@ -152,6 +154,9 @@ TEST_F(Win32Os, SearchYieldsDotsFirstAndMatchesByWildcard) {
   for (const Row& r : rows) EXPECT_EQ(Search(Path(r.pattern)), r.names) << r.pattern;
   EXPECT_EQ(Search(Path("*")).substr(0, 6), "./|../");
   EXPECT_EQ(Search(Path("missing\\*")).front(), '<');
+  // In the extended-length form only '\' separates: a '/' there is part of a name no file has.
+  EXPECT_EQ(Search("\\\\?\\" + dir_ + "\\*.xml"), "a.xml");
+  EXPECT_EQ(Search("\\\\?\\" + dir_ + "/*.xml"), "<" + std::to_string(ErrorValue(ErrorKind::kInvalid)) + ">");
 }
 
 TEST_F(Win32Os, DirectoryHelpers) {
@@ -165,6 +170,60 @@ TEST_F(Win32Os, DirectoryHelpers) {
   EXPECT_EQ(FullPath("C:/a/b/../c"), "C:\\a\\c");
   EXPECT_EQ(ToNativePath("C:/a\\b"), "C:\\a\\b");
   EXPECT_EQ(ToNativePath("\\\\?\\C:\\a/b"), "\\\\?\\C:\\a/b");
+}
+
+// Every path reaches the system full and in the extended-length form, which the system takes
+// verbatim: the separators, "." and ".." and a last component's trailing dots are resolved first,
+// as the system would resolve them in a plain path.
+TEST_F(Win32Os, PathsReachTheSystemInTheExtendedLengthForm) {
+  const std::pair<std::string, std::string> rows[] = {
+      {"C:/a/./b/../c", "\\\\?\\C:\\a\\c"},
+      {"C:\\a\\name.", "\\\\?\\C:\\a\\name"},
+      {"\\\\server\\share\\x", "\\\\?\\UNC\\server\\share\\x"},
+      {"//server/share/x/../y", "\\\\?\\UNC\\server\\share\\y"},
+      {"\\\\?\\C:\\a/b\\..", "\\\\?\\C:\\a/b\\.."},  // already verbatim: as it is
+      {"\\\\.\\pipe\\p", "\\\\.\\pipe\\p"},        // a device path
+      {"NUL", "\\\\.\\NUL"},                        // a device name becomes one
+      {"rel/x", "\\\\?\\" + FullPath("rel\\x")},   // against the current directory
+  };
+  for (const auto& [path, system] : rows) EXPECT_EQ(SystemPath(path), system) << path;
+}
+
+// Paths longer than MAX_PATH (260) in every call, with names outside ASCII; the directories'
+// paths pass the 248 that CreateDirectoryW takes in a plain path.
+TEST_F(Win32Os, PathsLongerThanMaxPathWorkInEveryCall) {
+  std::string deep = dir_;
+  for (const char* level : {"\xCE\x95\xCE\xBB\xCE\xBB\xCE\xB7\xCE\xBD\xCE\xB9\xCE\xBA\xCE\xAC", "\xE6\x97\xA5\xE6\x9C\xAC\xE8\xAA\x9E",
+                            "\xD0\x9A\xD0\xB8\xD1\x80\xD0\xB8\xD0\xBB\xD0\xBB\xD0\xB8\xD1\x86\xD0\xB0", "\xF0\x9F\x9A\x80"}) {
+    deep += "\\" + std::string(level) + "-" + std::string(60, 'x');
+  }
+  const std::string file = deep + "/f.txt";
+  ASSERT_GT(file.size(), 300u);
+  ASSERT_TRUE(CreateDirectories(deep)) << LastError();
+  EXPECT_TRUE(IsDirectory(deep));
+  EXPECT_FALSE(IsSymbolicLink(deep));
+  ASSERT_TRUE(WriteWholeFile(file, "one")) << LastError();
+  EXPECT_TRUE(ReplaceWholeFile(file, "two")) << LastError();
+  std::string bytes;
+  EXPECT_TRUE(ReadWholeFile(file, bytes)) << LastError();
+  EXPECT_EQ(bytes, "two");
+  EXPECT_TRUE(PathExists(file));
+  // Wine 8's GetFinalPathNameByHandleW takes names up to MAX_PATH only (ERROR_MORE_DATA).
+  std::string resolved;
+  if (ResolvedPath(file, resolved)) {
+    EXPECT_EQ(resolved.substr(resolved.size() - 6), "\\f.txt");
+  } else {
+    EXPECT_EQ(LastError(), static_cast<uint32_t>(ERROR_MORE_DATA));
+    EXPECT_NE(GetProcAddress(GetModuleHandleW(L"ntdll.dll"), "wine_get_version"), nullptr) << "not Wine";
+  }
+  EXPECT_EQ(Search(deep + "\\*"), "./|../|f.txt");
+  File reader = File::OpenForReading(file);
+  EXPECT_TRUE(reader.isOpen()) << LastError();
+  reader.Close();
+  EXPECT_TRUE(MakeDirectory(deep + "\\sub")) << LastError();
+  EXPECT_TRUE(RemoveDirectoryAt(deep + "\\sub")) << LastError();
+  EXPECT_TRUE(RemoveFile(file)) << LastError();
+  EXPECT_FALSE(PathExists(file));
 }
 
 TEST_F(Win32Os, ProfileWriteKeepsUtf8) {
