@@ -113,9 +113,7 @@ void AddModuleCommands(CLI::App& app, Context& ctx) {
   call->add_flag("--list", c->list, "list the operations with their parameters");
   call->callback([&ctx, c] { ctx.action = [&ctx, c] { return Call(ctx, *c); }; });
 
-  const char* registryNote =
-      "The registry is the file $ZANCLIENT_REGISTRY, else $XDG_DATA_HOME/zanclient/registry, else "
-      "~/.local/share/zanclient/registry.";
+  const char* registryNote = module_system::kRegistryNote;
   CLI::App* reg = AddCommand(app, "register", "Register the module (DllRegisterServer)",
                              std::string("Registers the ZANApi class, its ProgIDs and the type library that "
                                          "late-bound callers ('zan call') need. ") + registryNote,

@@ -5,6 +5,7 @@
 
 #include "cli/commands.h"
 #include "cli/format.h"
+#include "cli/local_path.h"
 #include "cli/progress.h"
 
 namespace zancli {
@@ -40,7 +41,7 @@ int Download(Context& ctx, const TransferArgs& a) {
 
 int Upload(Context& ctx, const TransferArgs& a) {
   std::error_code ec;
-  if (!std::filesystem::is_directory(a.dir, ec)) throw UsageError(a.dir + " is not a directory");
+  if (!std::filesystem::is_directory(LocalPath(a.dir), ec)) throw UsageError(a.dir + " is not a directory");
   Session& session = ctx.session();
   DirStats total = CountFiles(a.dir);
   Outcome r;

@@ -9,6 +9,7 @@
 
 #include "cli/format.h"
 #include "cli/host_system.h"
+#include "cli/local_path.h"
 #include "cli/progress.h"
 
 namespace zancli {
@@ -71,8 +72,8 @@ std::string ReadInput(const std::string& path) {
   std::istream* in = &std::cin;
   if (path != "-") {
     std::error_code ec;
-    if (std::filesystem::is_directory(path, ec)) throw UsageError(path + " is a directory, not a file");
-    file.open(path, std::ios::binary);
+    if (std::filesystem::is_directory(LocalPath(path), ec)) throw UsageError(path + " is a directory, not a file");
+    file.open(LocalPath(path), std::ios::binary);
     if (!file) throw UsageError("cannot read " + path);
     in = &file;
   }
@@ -90,7 +91,7 @@ std::string ReadInput(const std::string& path) {
 }
 
 void WriteOutput(const std::string& path, const std::string& text) {
-  std::ofstream out(path, std::ios::binary | std::ios::trunc);
+  std::ofstream out(LocalPath(path), std::ios::binary | std::ios::trunc);
   out << text;
   out.close();
   if (!out) throw UsageError("cannot write " + path);

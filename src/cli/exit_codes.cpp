@@ -88,7 +88,7 @@ std::string ExitCodesHelp() {
          "     (0x80040000/0x80040001 'Xml path not found', 'Could not read file', ...)\n"
          "  3  not found: the node or resource does not exist (0x80040066, 0x80040194, 0x800E0E91)\n"
          "  4  not connected: no server given, or it cannot be reached (0x80040067, 0x80040068)\n"
-         "  5  module error: ZANClient.so cannot be loaded, create its object, or find its\n"
+         "  5  module error: the module cannot be loaded, create its object, or find its\n"
          "     registered type library (run 'zan register')\n"
          "  6  access refused: authentication failed (401), permission denied (403), or the\n"
          "     server's certificate or the TLS connection was not accepted\n"

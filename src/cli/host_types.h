@@ -11,6 +11,12 @@
 
 namespace zancli {
 
+// OLECHAR is one UTF-16 code unit on every system: char16_t off Windows, wchar_t on it.
+inline OLECHAR* OleChars(char16_t* text) { return reinterpret_cast<OLECHAR*>(text); }
+inline std::u16string_view Utf16View(const OLECHAR* text, size_t length) {
+  return {reinterpret_cast<const char16_t*>(text), length};
+}
+
 // Owns one reference to an interface; releases it on destruction. Non-copyable, movable.
 template <class T>
 class Ref {
@@ -53,7 +59,7 @@ class Bstr {
   explicit Bstr(const Exports& e) : e_(&e) {}
   Bstr(const Exports& e, std::string_view utf8) : e_(&e) {
     std::u16string wide = Utf8ToUtf16(utf8);
-    b_ = e.SysAllocStringLen(wide.data(), static_cast<UINT>(wide.size()));
+    b_ = e.SysAllocStringLen(OleChars(wide.data()), static_cast<UINT>(wide.size()));
   }
   ~Bstr() { e_->SysFreeString(b_); }
   Bstr(Bstr&& o) noexcept : e_(o.e_), b_(o.b_) { o.b_ = nullptr; }
@@ -69,7 +75,7 @@ class Bstr {
     return &b_;
   }
   // The text as UTF-8; a null BSTR is "".
-  std::string Utf8() const { return b_ ? Utf16ToUtf8(std::u16string_view(b_, e_->SysStringLen(b_))) : ""; }
+  std::string Utf8() const { return b_ ? Utf16ToUtf8(Utf16View(b_, e_->SysStringLen(b_))) : ""; }
 
  private:
   const Exports* e_;

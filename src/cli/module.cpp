@@ -1,29 +1,14 @@
 #include "cli/module.h"
 
-#include <dlfcn.h>
-
 #include <filesystem>
 #include <system_error>
 
 #include "cli/host_system.h"
+#include "cli/local_path.h"
 
 namespace zancli {
 
 namespace {
-
-// Directory of the running executable ("" when unknown).
-std::string ExecutableDir() {
-  std::error_code ec;
-  auto exe = std::filesystem::read_symlink("/proc/self/exe", ec);
-  return ec ? std::string() : exe.parent_path().string();
-}
-
-template <class F>
-bool Resolve(void* handle, const char* name, F& out, std::string* error) {
-  out = reinterpret_cast<F>(dlsym(handle, name));
-  if (out == nullptr) *error = std::string("the module does not export ") + name;
-  return out != nullptr;
-}
 
 // ZANCLIENT_MODULE, "" when unset or empty.
 std::string EnvModule() { return EnvironmentValue("ZANCLIENT_MODULE"); }
@@ -31,40 +16,29 @@ std::string EnvModule() { return EnvironmentValue("ZANCLIENT_MODULE"); }
 }  // namespace
 
 std::unique_ptr<Module> Module::Load(const std::string& path, std::string* error) {
-  void* handle = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
-  if (handle == nullptr) {
-    const char* text = dlerror();
-    *error = text ? text : ("cannot load " + path);
-    return nullptr;
-  }
+  void* library = module_system::Open(path, error);
+  if (library == nullptr) return nullptr;
+  using module_system::ResolveExport;
   Exports e;
-  bool ok = Resolve(handle, "DllGetClassObject", e.DllGetClassObject, error) &&
-            Resolve(handle, "DllCanUnloadNow", e.DllCanUnloadNow, error) &&
-            Resolve(handle, "DllRegisterServer", e.DllRegisterServer, error) &&
-            Resolve(handle, "DllUnregisterServer", e.DllUnregisterServer, error) &&
-            Resolve(handle, "SysAllocStringLen", e.SysAllocStringLen, error) &&
-            Resolve(handle, "SysFreeString", e.SysFreeString, error) &&
-            Resolve(handle, "SysStringLen", e.SysStringLen, error) &&
-            Resolve(handle, "GetErrorInfo", e.GetErrorInfo, error);
+  bool ok = ResolveExport(library, "DllGetClassObject", e.DllGetClassObject, error) &&
+            ResolveExport(library, "DllCanUnloadNow", e.DllCanUnloadNow, error) &&
+            ResolveExport(library, "DllRegisterServer", e.DllRegisterServer, error) &&
+            ResolveExport(library, "DllUnregisterServer", e.DllUnregisterServer, error) &&
+            module_system::ResolveAutomation(library, &e, error);
   if (!ok) {
     *error += " (" + path + ")";
-    dlclose(handle);
+    module_system::Close(library);
     return nullptr;
   }
-  return std::unique_ptr<Module>(new Module(handle, path, e));
+  return std::unique_ptr<Module>(new Module(library, path, e));
 }
 
-Module::~Module() { dlclose(handle_); }
+Module::~Module() { module_system::Close(handle_); }
 
 std::vector<std::string> ModuleCandidates(const std::string& explicitPath) {
   if (!explicitPath.empty()) return {explicitPath};
   if (std::string env = EnvModule(); !env.empty()) return {env};
-  std::vector<std::string> out;
-  std::string dir = ExecutableDir();
-  if (!dir.empty()) {
-    out.push_back(dir + "/" ZAN_CLI_RELATIVE_LIBDIR "/ZANClient.so");
-    out.push_back(dir + "/ZANClient.so");
-  }
+  std::vector<std::string> out = module_system::InstalledCandidates();
 #ifdef ZAN_CLI_BUILD_TREE_MODULE
   out.push_back(ZAN_CLI_BUILD_TREE_MODULE);
 #endif
@@ -80,14 +54,14 @@ std::unique_ptr<Module> FindAndLoadModule(const std::string& explicitPath, std::
   std::string tried;
   for (const std::string& path : candidates) {
     std::error_code ec;
-    if (!std::filesystem::exists(path, ec)) {
+    if (!std::filesystem::exists(LocalPath(path), ec)) {
       tried += "\n  " + path;
       continue;
     }
-    std::string normalized = std::filesystem::weakly_canonical(path, ec).string();
-    return Module::Load(ec ? path : normalized, error);
+    std::filesystem::path normalized = std::filesystem::weakly_canonical(LocalPath(path), ec);
+    return Module::Load(ec ? path : Utf8Path(normalized), error);
   }
-  *error = "cannot find the module ZANClient.so; looked at:" + tried +
+  *error = std::string("cannot find the module ") + module_system::kFileName + "; looked at:" + tried +
            "\nset ZANCLIENT_MODULE or pass --module PATH";
   return nullptr;
 }

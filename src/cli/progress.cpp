@@ -5,6 +5,7 @@
 #include <filesystem>
 
 #include "cli/format.h"
+#include "cli/local_path.h"
 
 namespace zancli {
 
@@ -12,7 +13,7 @@ DirStats CountFiles(const std::string& dir) {
   namespace fs = std::filesystem;
   DirStats s;
   std::error_code ec;
-  fs::recursive_directory_iterator it(dir, fs::directory_options::skip_permission_denied, ec);
+  fs::recursive_directory_iterator it(LocalPath(dir), fs::directory_options::skip_permission_denied, ec);
   for (; !ec && it != fs::recursive_directory_iterator(); it.increment(ec)) {
     std::error_code ec2;
     if (it->is_regular_file(ec2) && !it->is_symlink(ec2)) {

@@ -7,7 +7,7 @@ namespace zancli {
 namespace {
 
 std::string Text(const Exports& e, BSTR b) {
-  return b ? Utf16ToUtf8(std::u16string_view(b, e.SysStringLen(b))) : "";
+  return b ? Utf16ToUtf8(Utf16View(b, e.SysStringLen(b))) : "";
 }
 
 }  // namespace
@@ -61,7 +61,7 @@ Outcome Session::Invoke(const std::string& name, const std::vector<std::string>&
   if (FAILED(r.hr)) return r;
 
   std::u16string wide = Utf8ToUtf16(name);
-  LPOLESTR names[1] = {wide.data()};
+  LPOLESTR names[1] = {OleChars(wide.data())};
   DISPID id = DISPID_UNKNOWN;
   r.hr = disp->GetIDsOfNames(GUID_NULL, names, 1, 0, &id);
   if (FAILED(r.hr)) {
