@@ -8,6 +8,7 @@
 
 #include "engine_fixture.h"
 #include "platform/os/alert.h"
+#include "platform/os/lasterror.h"
 #include "support/fault_proxy.h"
 #include "support/host.h"
 #include "support/local_files.h"
@@ -195,6 +196,8 @@ TEST_P(UploadFaultTest, KeepsTheOldAppFilesWholeAndRemovesTheStaging) {
     ZAN_SKIP_ON_WINDOWS("Windows has no FIFOs in its file system");
     ASSERT_TRUE(MakeFifo(source_ / "sub/z"));
   }
+  const std::string name = GetParam().name;
+  if (name == "FileCut" || name == "MoveAsideCut") ZAN_SKIP_ON_WINDOWS("Wine's WinHTTP crashes reading a reply whose connection is reset after its status line (a Wine bug)");
   FaultProxy proxy(Server());
   for (const FaultRule& rule : GetParam().rules) proxy.Add(rule);
   CZanDavEngine engine;
@@ -337,7 +340,9 @@ TEST_F(EngineTransferTest, AFailedSettingsWriteFailsTheDownload) {
   ASSERT_EQ(204, Put(Url("Alpha/Billing/MBP.xml"), mbp));
   const std::string failure = ErrorOf([&] { Download("split"); });
   EXPECT_NE(std::string::npos, failure.find("Could not write the environment's settings into ")) << failure;
-  EXPECT_NE(std::string::npos, failure.find("Invalid argument")) << failure;
+  // The system's text for a value it cannot store.
+  const std::string invalid = os::SystemMessageLine(os::ErrorValue(os::ErrorKind::kInvalid));
+  EXPECT_NE(std::string::npos, failure.find(invalid)) << failure;
   EXPECT_NE(std::string::npos, failure.find("[CZanDavEngine::DownloadBP]")) << failure;
 }
 

@@ -10,6 +10,7 @@
 #include "platform/http/url_encoding.h"
 #include "support/com_failure.h"
 #include "support/dav_server.h"
+#include "support/host.h"
 #include "support/request_log.h"
 #include "support/send.h"
 
@@ -73,12 +74,18 @@ const std::string kAborted = "error " + Hex(http::kErrConnectionAborted);
 class FaultRuleTest : public FaultProxyTest, public ::testing::WithParamInterface<RuleCase> {};
 
 TEST_P(FaultRuleTest, FailsWhatItNamesOnly) {
+  if (std::string(GetParam().name) == "ResetAfterServer") ZAN_SKIP_ON_WINDOWS("Wine's WinHTTP crashes reading a reply whose connection is reset after its status line (a Wine bug)");
   FaultProxy proxy(Server());
   const size_t index = proxy.Add(GetParam().rule);
   std::vector<std::string> outcomes = {Through(proxy, "GET", "a b.txt"), Through(proxy, "GET", "dir/c.txt"),
                                        Through(proxy, "PROPFIND", "dir"), Through(proxy, "GET", "a b.txt")};
   EXPECT_EQ(GetParam().expected, outcomes);
-  EXPECT_EQ(GetParam().hits, proxy.Hits(index));
+  if (std::string(GetParam().name) == "Reset" && OnWindows()) {
+    // libcurl sends a request reset on a kept-alive connection once more; WinHTTP does not.
+    EXPECT_EQ(1, proxy.Hits(index));
+  } else {
+    EXPECT_EQ(GetParam().hits, proxy.Hits(index));
+  }
   EXPECT_EQ("Templates/\na b.txt\ndir/", List(R()));
 }
 

@@ -20,4 +20,12 @@ for _ in $(seq 100); do [[ -s $work/port ]] && break; sleep 0.05; done
 [[ -s $work/port ]] || { echo "suite.sh: the host shell service did not start" >&2; exit 1; }
 export ZAN_HOST_SHELL="127.0.0.1:$(<"$work/port")"
 cd "$work"  # the suite's current drive is Z:, where a Linux path names the same file
-wine "$exe" "$@"
+# The report is written when the run ends: a process that crashed (Wine's debugger may still
+# exit with 0) has none, and fails the suite.
+status=0
+wine "$exe" "$@" "--gtest_output=xml:$(winpath "$work/report.xml")" || status=$?
+if ((status == 0)) && [[ ! -s $work/report.xml ]]; then
+  echo "suite.sh: $(basename "$exe") ended without its report (it crashed)" >&2
+  status=1
+fi
+exit $status

@@ -368,6 +368,22 @@ bool Send(Attempt& attempt, const Watch& watch, HINTERNET request, uint64_t& up,
 }
 
 // The head of the reply received: every line to TakeHeadLine.
+// Whether a reply of this status to this method has no body whatever its head says.
+bool Bodyless(const Attempt& attempt) {
+  const long status = attempt.response.status;
+  return attempt.request.method == "HEAD" || status / 100 == 1 || status == 204 || status == 304;
+}
+
+// The length the reply's head announces for its body; -1 when the body is not framed by one
+// (chunked, to the end of the connection, or none for a HEAD, 1xx, 204 or 304).
+int64_t AnnouncedLength(const Attempt& attempt) {
+  if (Bodyless(attempt)) return -1;
+  if (!attempt.response.GetHeader("Transfer-Encoding").empty()) return -1;
+  const std::string length = attempt.response.GetHeader("Content-Length");
+  if (length.empty() || length.find_first_not_of("0123456789") != std::string::npos || length.size() > 18) return -1;
+  return std::stoll(length);
+}
+
 bool ReadHead(Attempt& attempt, const Watch& watch, HINTERNET request) {
   DWORD size = 0;
   WinHttpQueryHeaders(request, WINHTTP_QUERY_RAW_HEADERS_CRLF, WINHTTP_HEADER_NAME_BY_INDEX, WINHTTP_NO_OUTPUT_BUFFER, &size,
@@ -384,23 +400,23 @@ bool ReadHead(Attempt& attempt, const Watch& watch, HINTERNET request) {
   }
   raw.resize(size / sizeof(wchar_t));
   const std::string head = Narrow(raw);
+  // Wine takes a connection that closed or was reset before any reply for an HTTP/0.9 reply
+  // (and may then fail inside WinHttpReadData): no status line of HTTP/1 or later is no reply.
+  wchar_t version[32] = {};
+  DWORD versionSize = sizeof version;
+  const bool versioned = WinHttpQueryHeaders(request, WINHTTP_QUERY_VERSION, WINHTTP_HEADER_NAME_BY_INDEX, version,
+                                             &versionSize, WINHTTP_NO_HEADER_INDEX);
+  if (!versioned || std::wstring_view(version) == L"HTTP/0.9" || !(head.starts_with("HTTP/1.") || head.starts_with("HTTP/2"))) {
+    attempt.failure = kErrConnectionAborted;
+    attempt.detail = "the connection ended without a reply";
+    return false;
+  }
   for (size_t at = 0; at < head.size();) {
     const size_t end = std::min(head.find("\r\n", at), head.size());
     if (end > at) TakeHeadLine(attempt, std::string_view(head).substr(at, end - at));
     at = end + 2;
   }
   return true;
-}
-
-// The length the reply's head announces for its body; -1 when the body is not framed by one
-// (chunked, to the end of the connection, or none for a HEAD, 1xx, 204 or 304).
-int64_t AnnouncedLength(const Attempt& attempt) {
-  const long status = attempt.response.status;
-  if (attempt.request.method == "HEAD" || status / 100 == 1 || status == 204 || status == 304) return -1;
-  if (!attempt.response.GetHeader("Transfer-Encoding").empty()) return -1;
-  const std::string length = attempt.response.GetHeader("Content-Length");
-  if (length.empty() || length.find_first_not_of("0123456789") != std::string::npos || length.size() > 18) return -1;
-  return std::stoll(length);
 }
 
 // Reads the reply body: to the helpers when keep, else thrown away (a 401 answered). WinHTTP
@@ -414,7 +430,11 @@ bool ReceiveBody(Attempt& attempt, const Watch& watch, HINTERNET request, uint64
   for (;;) {
     DWORD got = 0;
     const auto readStart = std::chrono::steady_clock::now();
-    if (!WinHttpReadData(request, buffer.get(), static_cast<DWORD>(kChunk), &got)) {
+    // Only what has arrived: a read of a whole chunk would wait for all of it (Wine), so a
+    // dripping body would never reach the low-speed check between reads.
+    DWORD available = 0;
+    if (!WinHttpQueryDataAvailable(request, &available) ||
+        (available > 0 && !WinHttpReadData(request, buffer.get(), std::min(available, static_cast<DWORD>(kChunk)), &got))) {
       Fail(attempt, watch, GetLastError());
       return false;
     }
