@@ -1,5 +1,5 @@
-// One attempt of a request over WinHTTP (transport_backend.h), synchronous. Each thread keeps
-// one WinHTTP session, whose pool keeps connections open for the thread's next requests.
+// One attempt of a request over WinHTTP (transport_backend.h), synchronous, in the process's
+// one WinHTTP session, whose pool keeps connections open for the next requests.
 // WinHTTP brings the system's TLS (verified against the system's certificate store), its proxy
 // settings (WinHTTP's own, as netsh sets them) and the logged-on user's Negotiate/NTLM login.
 #include <windows.h>
@@ -179,19 +179,25 @@ void Stop(Attempt& attempt) {
   attempt.detail = "the transfer was stopped";
 }
 
-// The calling thread's session; its status callback reports to each request's Watch.
+// The process's one session (WinHTTP sessions serve any thread; its pool keeps connections
+// for the next requests); its status callback reports to each request's Watch. It is opened on
+// first use and never closed: closing it as a thread or the module ends (a thread_local's
+// destructor) ran into freed state under Wine.
 HINTERNET Session() {
-  thread_local InternetPtr session;
-  if (session) return session.get();
-  InternetPtr opened(WinHttpOpen(L"zanclient", WINHTTP_ACCESS_TYPE_DEFAULT_PROXY, WINHTTP_NO_PROXY_NAME,
-                                 WINHTTP_NO_PROXY_BYPASS, 0));
-  if (!opened) throw _com_error(kErrTransfer, "WinHTTP cannot start: " + ErrorDetail(GetLastError()));
-  const DWORD notifications = WINHTTP_CALLBACK_FLAG_CONNECT_TO_SERVER | WINHTTP_CALLBACK_FLAG_SEND_REQUEST |
-                              WINHTTP_CALLBACK_FLAG_SECURE_FAILURE;
-  if (WinHttpSetStatusCallback(opened.get(), &OnStatus, notifications, 0) == WINHTTP_INVALID_STATUS_CALLBACK)
-    throw _com_error(kErrTransfer, "WinHTTP refused its status callback: " + ErrorDetail(GetLastError()));
-  session = std::move(opened);
-  return session.get();
+  static const HINTERNET session = [] {
+    HINTERNET opened = WinHttpOpen(L"zanclient", WINHTTP_ACCESS_TYPE_DEFAULT_PROXY, WINHTTP_NO_PROXY_NAME,
+                                   WINHTTP_NO_PROXY_BYPASS, 0);
+    if (!opened) throw _com_error(kErrTransfer, "WinHTTP cannot start: " + ErrorDetail(GetLastError()));
+    const DWORD notifications = WINHTTP_CALLBACK_FLAG_CONNECT_TO_SERVER | WINHTTP_CALLBACK_FLAG_SEND_REQUEST |
+                                WINHTTP_CALLBACK_FLAG_SECURE_FAILURE;
+    if (WinHttpSetStatusCallback(opened, &OnStatus, notifications, 0) == WINHTTP_INVALID_STATUS_CALLBACK) {
+      const DWORD error = GetLastError();
+      WinHttpCloseHandle(opened);
+      throw _com_error(kErrTransfer, "WinHTTP refused its status callback: " + ErrorDetail(error));
+    }
+    return opened;
+  }();
+  return session;
 }
 
 // The parts of an http or https URL; false when it is neither or has no host.
