@@ -8,6 +8,12 @@
 
 namespace zan::test {
 
+void* ModuleHost::RequiredSymbol(const char* name) const {
+  void* address = Symbol(name);
+  if (!address) throw std::runtime_error(std::string("the module does not export ") + name);
+  return address;
+}
+
 ModuleHost& ModuleHost::Built() {
   static ModuleHost* host = new ModuleHost(ZAN_CLIENT_MODULE);  // kept loaded until exit
   return *host;

@@ -28,6 +28,13 @@ class ModuleHost {
   const std::string& path() const { return path_; }
   // The address of an exported symbol; null when the module does not export it.
   void* Symbol(const char* name) const;
+  // The same, for an export the module must have; throws std::runtime_error without it.
+  void* RequiredSymbol(const char* name) const;
+  // out = RequiredSymbol(name) as a function of out's type.
+  template <typename F>
+  void Resolve(const char* name, F*& out) const {
+    out = reinterpret_cast<F*>(RequiredSymbol(name));
+  }
 
   HRESULT (*DllGetClassObject)(REFCLSID, REFIID, void**) = nullptr;
   HRESULT (*DllCanUnloadNow)() = nullptr;

@@ -9,26 +9,16 @@
 #include "zanclient/ZANClient_ids.h"
 
 namespace zan::test {
-namespace {
-
-template <typename F>
-void Resolve(const ModuleHost& host, const char* name, F*& out) {
-  out = reinterpret_cast<F*>(host.Symbol(name));
-  if (!out) throw std::runtime_error(std::string("the module does not export ") + name);
-}
-
-}  // namespace
-
 ModuleHost::ModuleHost(const std::string& path) : path_(path) {
   std::u16string wide = os::MultiByteToWide(path);
   for (char16_t& c : wide)
     if (c == u'/') c = u'\\';
   handle_ = LoadLibraryExW(reinterpret_cast<const wchar_t*>(wide.c_str()), nullptr, LOAD_WITH_ALTERED_SEARCH_PATH);
   if (!handle_) throw std::runtime_error("LoadLibrary failed for " + path + ": error " + std::to_string(GetLastError()));
-  Resolve(*this, "DllGetClassObject", DllGetClassObject);
-  Resolve(*this, "DllCanUnloadNow", DllCanUnloadNow);
-  Resolve(*this, "DllRegisterServer", DllRegisterServer);
-  Resolve(*this, "DllUnregisterServer", DllUnregisterServer);
+  Resolve("DllGetClassObject", DllGetClassObject);
+  Resolve("DllCanUnloadNow", DllCanUnloadNow);
+  Resolve("DllRegisterServer", DllRegisterServer);
+  Resolve("DllUnregisterServer", DllUnregisterServer);
   SysAllocString = &::SysAllocString;
   SysAllocStringLen = &::SysAllocStringLen;
   SysFreeString = &::SysFreeString;

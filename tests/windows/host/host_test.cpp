@@ -10,34 +10,17 @@
 #include <string>
 #include <vector>
 
+#include "owned_bstr.h"
 #include "zanclient/ZANClient.h"
 
 namespace {
+
+using zan::test::Bstr;
 
 std::wstring Env(const wchar_t* name) {
   const wchar_t* value = _wgetenv(name);
   return value ? value : L"";
 }
-
-// Owns one BSTR.
-class Bstr {
- public:
-  Bstr() = default;
-  explicit Bstr(const std::wstring& text) : b_(SysAllocStringLen(text.data(), static_cast<UINT>(text.size()))) {}
-  ~Bstr() { SysFreeString(b_); }
-  Bstr(const Bstr&) = delete;
-  Bstr& operator=(const Bstr&) = delete;
-  BSTR get() const { return b_; }
-  BSTR* out() {
-    SysFreeString(b_);
-    b_ = nullptr;
-    return &b_;
-  }
-  std::wstring text() const { return b_ ? std::wstring(b_, SysStringLen(b_)) : std::wstring(); }
-
- private:
-  BSTR b_ = nullptr;
-};
 
 template <typename T>
 struct Ref {

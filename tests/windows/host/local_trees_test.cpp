@@ -24,10 +24,13 @@
 #include <vector>
 
 #include "dav_request.h"
+#include "owned_bstr.h"
 #include "platform/os/file_system.h"
 #include "zanclient/ZANClient.h"
 
 namespace {
+
+using zan::test::Bstr;
 
 std::wstring Env(const wchar_t* name) {
   const wchar_t* value = _wgetenv(name);
@@ -144,24 +147,6 @@ std::wstring SystemText(DWORD error) {
   return text;
 }
 
-// Owns one BSTR.
-class Bstr {
- public:
-  explicit Bstr(const std::wstring& text = L"") : b_(SysAllocStringLen(text.data(), static_cast<UINT>(text.size()))) {}
-  ~Bstr() { SysFreeString(b_); }
-  Bstr(const Bstr&) = delete;
-  Bstr& operator=(const Bstr&) = delete;
-  BSTR get() const { return b_; }
-  BSTR* out() {
-    SysFreeString(b_);
-    b_ = nullptr;
-    return &b_;
-  }
-
- private:
-  BSTR b_;
-};
-
 // One business process Project/Process on the server and a scratch directory of its own on
 // the local disk, under the temporary directory.
 class LocalTrees : public ::testing::Test {
@@ -178,9 +163,9 @@ class LocalTrees : public ::testing::Test {
     const std::string name = ::testing::UnitTest::GetInstance()->current_test_info()->name();
     project_ = std::wstring(name.begin(), name.end());
     Bstr out;
-    ASSERT_EQ(S_OK, api_->CreateProject(Bstr(root_).get(), Bstr(project_).get(), Bstr().get(), out.out()));
+    ASSERT_EQ(S_OK, api_->CreateProject(Bstr(root_).get(), Bstr(project_).get(), Bstr(L"").get(), out.out()));
     ASSERT_EQ(S_OK, api_->CreateBusinessProcess(Bstr(root_).get(), Bstr(project_).get(), Bstr(L"Process").get(),
-                                                Bstr().get(), out.out()));
+                                                Bstr(L"").get(), out.out()));
     wchar_t temp[MAX_PATH + 1];
     ASSERT_GT(GetTempPathW(MAX_PATH + 1, temp), 0u);
     local_ = std::wstring(temp) + L"zan-trees-" + project_ + L"-" + std::to_wstring(GetCurrentProcessId());
@@ -227,7 +212,7 @@ class LocalTrees : public ::testing::Test {
     Bstr text;
     info->GetDescription(text.out());
     info->Release();
-    return text.get() ? Utf8(std::wstring(text.get(), SysStringLen(text.get()))) : "";
+    return Utf8(text.text());
   }
 
   std::wstring root_;
